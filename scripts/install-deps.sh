@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs everything the build, the tests and the demo need on Debian 12. Idempotent.
+set -euo pipefail
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+packages=(
+  build-essential cmake ninja-build pkg-config git
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libsndfile1-dev libcli11-dev libpng-dev libfreetype-dev fonts-dejavu-core
+  clang libclang-rt-14-dev
+  dpf-plugins-vst
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -q
+  $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
