@@ -1,0 +1,3 @@
+#include "vst/DVstTemplateEditor.h"
+
+TVstTemplateEditor::TVstTemplateEditor(AudioEffect* effect, TFormClass) : AEffEditor(effect) {}
