@@ -1,0 +1,37 @@
+// TPara: the pair of low-frequency oscillators that move the sound source. Both run at one rate;
+// each time the first wraps, the second is set to the phase offset, so from the first wrap on it
+// leads by offset + 0.5 cycles. The shape is a piecewise parabola close to cos(2 pi p).
+#pragma once
+
+#include "vst/DDspUtils.h"
+
+class TPara {
+ public:
+  // Advances both oscillators by one sample and stores Out1 and Out2 (each within -1..1).
+  // A phase that is not a number restarts at -0.5, so one bad rate cannot stop the oscillators
+  // for good.
+  void Step(float rate, float sampleRate, float offset) {
+    Increment = (1.0 / static_cast<double>(sampleRate)) * static_cast<double>(rate);
+    Phase1 += Increment;
+    Phase2 += Increment;
+    if (!(Phase1 <= 0.5)) {  // the excess over 0.5 is dropped, not carried
+      Phase1 = -0.5;
+      Phase2 = offset;
+    }
+    if (!(Phase2 <= 0.5)) Phase2 = -0.5;
+    Tri1 = 0.25 - fastAbs(static_cast<float>(Phase1));
+    Shape1 = 1.0 - 2.0 * fastAbs(static_cast<float>(Tri1));
+    Out1 = 8.0 * Tri1 * Shape1;
+    Tri2 = 0.25 - fastAbs(static_cast<float>(Phase2));
+    Shape2 = 1.0 - 2.0 * fastAbs(static_cast<float>(Tri2));
+    Out2 = 8.0 * Tri2 * Shape2;
+  }
+
+  double Increment = 0.0;  // cycles per sample of the last step
+  double Phase1 = 0.0;     // cycles, within -0.5..0.5
+  double Phase2 = 0.0;
+  double Tri1 = 0.0, Shape1 = 0.0;  // working values of the last step
+  double Tri2 = 0.0, Shape2 = 0.0;
+  double Out1 = 0.0;
+  double Out2 = 0.0;
+};
