@@ -673,9 +673,10 @@ TCustomMemoryDIB::TCustomMemoryDIB(int width, int height)
     SetClipRect(TDIBRect{0, 0, Width() - 1, Height() - 1});
 }
 
-TCustomMemoryDIB::TCustomMemoryDIB(const TAbstractSuperDIB& source)
+TCustomMemoryDIB::TCustomMemoryDIB(const TAbstractSuperDIB* source)
 {
-    ShareBitsOf(source);
+    if (source)
+        ShareBitsOf(*source);
 }
 
 TCustomMemoryDIB::~TCustomMemoryDIB()

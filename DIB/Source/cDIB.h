@@ -214,7 +214,7 @@ class TCustomMemoryDIB : public TAbstractSuperDIB {
 public:
     TCustomMemoryDIB();
     TCustomMemoryDIB(int width, int height);                 // CreateSized
-    explicit TCustomMemoryDIB(const TAbstractSuperDIB& source);  // CreateShared
+    explicit TCustomMemoryDIB(const TAbstractSuperDIB* source);  // CreateShared (see ShareBitsOf)
     ~TCustomMemoryDIB() override;
 
     const char* ClassName() const override { return "TCustomMemoryDIB"; }
