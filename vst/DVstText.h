@@ -8,7 +8,7 @@
 //   effGetProgramNameIndexed (29)             24   same buffer as above
 //   effSetProgramName (4), read from host     52   the program's own name buffer; longer text is cut
 //   effGetParamName (8)                       32   parameter name storage (31 characters)
-//   effGetParamLabel (6)                       9   parameter label storage (8 characters)
+//   effGetParamLabel (6)                      16   label storage (8 characters) and "undefined"
 //   effGetParamDisplay (7)                    24   room for any fixed-point value hosts show
 //   effGetEffectName (45)                     32   published effect-name buffer
 //   effGetVendorString (47)                   64   published vendor buffer
@@ -26,7 +26,7 @@ namespace vsttext {
 constexpr std::size_t kProgramNameOut = 24;
 constexpr std::size_t kProgramNameStore = 52;
 constexpr std::size_t kParamName = 32;
-constexpr std::size_t kParamLabel = 9;
+constexpr std::size_t kParamLabel = 16;
 constexpr std::size_t kParamDisplay = 24;
 constexpr std::size_t kEffectName = 32;
 constexpr std::size_t kVendor = 64;
