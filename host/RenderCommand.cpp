@@ -1,0 +1,217 @@
+#include "host/RenderCommand.h"
+
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <optional>
+
+#include "host/AudioFile.h"
+#include "host/DemoSignal.h"
+#include "host/HostError.h"
+#include "host/HostState.h"
+#include "host/Plugin.h"
+#include "host/PluginPath.h"
+#include "host/Renderer.h"
+
+namespace kestrune {
+namespace {
+
+struct RenderOptions {
+  std::vector<std::string> files;  // [IN] OUT
+  std::string plugin;
+  std::string program;
+  std::vector<std::string> settings;
+  int blockSize = 512;
+  double tempo = 0.0;  // 0: not given
+  double tailSeconds = 0.0;
+  std::string format;
+  std::string encoding;
+};
+
+std::optional<long> parseInteger(const std::string& text) {
+  if (text.empty()) return std::nullopt;
+  std::size_t used = 0;
+  try {
+    const long value = std::stol(text, &used);
+    if (used == text.size()) return value;
+  } catch (const std::exception&) {
+  }
+  return std::nullopt;
+}
+
+std::string trimmed(const std::string& text) {
+  const auto first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+bool sameIgnoringCase(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
+           return std::tolower(x) == std::tolower(y);
+         });
+}
+
+// Finds `wanted` among `names`: exact match first, then ignoring case and surrounding blanks.
+std::optional<int> findName(const std::vector<std::string>& names, const std::string& wanted) {
+  for (std::size_t i = 0; i < names.size(); ++i)
+    if (names[i] == wanted) return static_cast<int>(i);
+  for (std::size_t i = 0; i < names.size(); ++i)
+    if (sameIgnoringCase(trimmed(names[i]), trimmed(wanted))) return static_cast<int>(i);
+  return std::nullopt;
+}
+
+std::string quotedList(const std::vector<std::string>& names) {
+  std::string text;
+  for (const std::string& n : names) text += (text.empty() ? "'" : ", '") + n + "'";
+  return text.empty() ? "none" : text;
+}
+
+// Progress on a terminal only, once the render has taken a couple of seconds, a few times a second.
+class Progress {
+ public:
+  Progress() : enabled_(isatty(STDERR_FILENO) != 0), start_(Clock::now()), last_(start_) {}
+  ~Progress() {
+    if (shown_) std::fprintf(stderr, "\r%40s\r", "");
+  }
+  void operator()(std::int64_t done, std::int64_t total) {
+    if (!enabled_) return;
+    const auto now = Clock::now();
+    if (now - start_ < std::chrono::seconds(2) || now - last_ < std::chrono::milliseconds(250)) return;
+    last_ = now;
+    shown_ = true;
+    if (total > 0)
+      std::fprintf(stderr, "\rkestrune: rendering %3d%%", static_cast<int>(100 * done / total));
+    else
+      std::fprintf(stderr, "\rkestrune: rendered %lld frames", static_cast<long long>(done));
+    std::fflush(stderr);
+  }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  bool enabled_;
+  bool shown_ = false;
+  Clock::time_point start_, last_;
+};
+
+void runRender(const RenderOptions& options) {
+  const std::string outPath = options.files.back();
+  const OutputFormat format = chooseOutputFormat(outPath, options.format, options.encoding);
+
+  std::unique_ptr<AudioSource> source;
+  if (options.files.size() == 2)
+    source = std::make_unique<InputFile>(options.files.front());
+  else
+    source = std::make_unique<DemoSignal>();
+
+  HostState host;
+  if (options.tempo > 0.0) host.setTempo(options.tempo);
+  auto plugin = Plugin::load(resolvePluginPath(options.plugin), host);
+  plugin->open();
+  plugin->setSampleRate(static_cast<float>(source->sampleRate()));
+  plugin->setBlockSize(options.blockSize);
+  if (!options.program.empty()) selectProgram(*plugin, options.program);
+  for (const auto& [index, value] : parseSettings(*plugin, options.settings)) plugin->setParameter(index, value);
+  if (plugin->numOutputs() < 1) throw HostError("'" + plugin->path() + "' has no outputs to render");
+
+  OutputFile output(outPath, format, plugin->numOutputs(), source->sampleRate());
+  const auto tailFrames = static_cast<std::int64_t>(std::llround(options.tailSeconds * source->sampleRate()));
+  Renderer renderer(*plugin, options.blockSize);
+  Progress progress;
+  plugin->resume();
+  const RenderTotals totals =
+      renderer.run(*source, output, tailFrames, [&progress](std::int64_t done, std::int64_t total) { progress(done, total); });
+  plugin->suspend();
+  plugin->close();
+  output.commit();
+  if (totals.nonFinite > 0)
+    std::cerr << "kestrune: warning: the plug-in produced " << totals.nonFinite
+              << " NaN or infinite samples; they were written as 0\n";
+}
+
+}  // namespace
+
+void selectProgram(Plugin& plugin, const std::string& program) {
+  if (const auto index = parseInteger(program)) {
+    if (*index < 0 || *index >= plugin.numPrograms())
+      throw HostError("no program " + program + ": '" + plugin.path() + "' has " +
+                      std::to_string(plugin.numPrograms()) + " programs");
+    plugin.setProgram(static_cast<int>(*index));
+    return;
+  }
+  std::vector<std::string> names;
+  for (int i = 0; i < plugin.numPrograms(); ++i) names.push_back(plugin.programName(i));
+  const auto found = findName(names, program);
+  if (!found) throw HostError("no program named '" + program + "' (programs: " + quotedList(names) + ")");
+  plugin.setProgram(*found);
+}
+
+std::vector<std::pair<int, float>> parseSettings(Plugin& plugin, const std::vector<std::string>& settings) {
+  std::vector<std::pair<int, float>> result;
+  if (settings.empty()) return result;
+  std::vector<std::string> names;
+  for (int i = 0; i < plugin.numParams(); ++i) names.push_back(plugin.parameterName(i));
+
+  for (const std::string& setting : settings) {
+    // Split at the last '=': a value never contains one, a name might.
+    const auto equals = setting.rfind('=');
+    if (equals == std::string::npos || equals == 0)
+      throw HostError("bad --set '" + setting + "': expected NAME=VALUE");
+    const std::string name = setting.substr(0, equals);
+    const std::string valueText = trimmed(setting.substr(equals + 1));
+
+    std::optional<int> index = findName(names, name);
+    if (!index) {
+      if (const auto number = parseInteger(trimmed(name)); number && *number >= 0 && *number < plugin.numParams())
+        index = static_cast<int>(*number);
+    }
+    if (!index)
+      throw HostError("bad --set '" + setting + "': no parameter named '" + name + "' (parameters: " +
+                      quotedList(names) + ")");
+
+    float value = 0.0f;
+    std::size_t used = 0;
+    try {
+      value = std::stof(valueText, &used);
+    } catch (const std::exception&) {
+      used = 0;
+    }
+    if (valueText.empty() || used != valueText.size() || !std::isfinite(value) || value < 0.0f || value > 1.0f)
+      throw HostError("bad --set '" + setting + "': the value must be a number from 0 to 1");
+    result.emplace_back(*index, value);
+  }
+  return result;
+}
+
+void addRenderCommand(CLI::App& app) {
+  auto options = std::make_shared<RenderOptions>();
+  CLI::App* command = app.add_subcommand(
+      "render", "Render an audio file (or, without IN, the built-in demo signal) through a plug-in");
+  command->add_option("files", options->files, "[IN] OUT: input and output audio files (WAV, FLAC, AIFF)")
+      ->required()
+      ->expected(1, 2);
+  addPluginOption(*command, options->plugin);
+  command->add_option("--program", options->program, "Program to select, by index or name");
+  command->add_option("--set", options->settings, "Parameter NAME=VALUE (name or index, value 0..1); repeatable")
+      ->allow_extra_args(false);
+  command->add_option("--block", options->blockSize, "Block size in frames (1 to 65536)")
+      ->check(CLI::Range(1, 65536))
+      ->capture_default_str();
+  command->add_option("--tempo", options->tempo, "Tempo in beats per minute reported to the plug-in")
+      ->check(CLI::Range(1.0, 999.0));
+  command->add_option("--tail", options->tailSeconds, "Seconds of silence processed after the input")
+      ->check(CLI::Range(0.0, 3600.0));
+  command->add_option("--format", options->format, "Output container: wav, flac or aiff (default: by extension)")
+      ->check(CLI::IsMember({"wav", "flac", "aiff"}));
+  command->add_option("--encoding", options->encoding, "Output samples: float, 16 or 24 (default: float; FLAC 24)")
+      ->check(CLI::IsMember({"float", "16", "24"}));
+  command->callback([options] { runRender(*options); });
+}
+
+}  // namespace kestrune

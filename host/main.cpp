@@ -1,0 +1,36 @@
+// kestrune: a command-line host for VST 2 plug-ins. Each command registers itself here.
+#include <CLI/CLI.hpp>
+#include <exception>
+#include <iostream>
+
+#include "host/AudioFile.h"
+#include "host/HostError.h"
+#include "host/InfoCommand.h"
+#include "host/RenderCommand.h"
+
+int main(int argc, char** argv) {
+  CLI::App app{"kestrune: loads a VST 2 plug-in, prints what it reports and renders audio through it", "kestrune"};
+  app.require_subcommand(1);
+  // Parse errors as one line, like every other failure.
+  app.failure_message([](const CLI::App*, const CLI::Error& e) { return std::string("kestrune: ") + e.what() + "\n"; });
+
+  kestrune::addInfoCommand(app);
+  kestrune::addRenderCommand(app);
+
+  kestrune::installInterruptCleanup();
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    return app.exit(e);
+  } catch (const kestrune::HostError& e) {
+    std::cerr << "kestrune: " << e.what() << '\n';
+    return 1;
+  } catch (const std::exception& e) {
+    std::cerr << "kestrune: unexpected failure: " << e.what() << '\n';
+    return 1;
+  } catch (...) {
+    std::cerr << "kestrune: unexpected failure: the plug-in raised an unknown exception\n";
+    return 1;
+  }
+  return 0;
+}
