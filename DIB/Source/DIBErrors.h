@@ -3,6 +3,7 @@
 // word; nothing here is ever thrown towards the host (the host boundary catches std::exception).
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 // Image errors, and the base of the library's own kinds.
 class EDIBError : public std::runtime_error {

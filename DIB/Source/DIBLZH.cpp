@@ -1,0 +1,626 @@
+#include "DIB/Source/DIBLZH.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "DIB/Source/DIBErrors.h"
+#include "DIB/Source/DIBStream.h"
+
+// The coder loops run outside the class; this gives them the two protected transfers.
+struct TLZHTransfer {
+    static std::size_t Read(void* self, void* buffer, std::size_t count)
+    {
+        return static_cast<TAbstractLZH*>(self)->ReadBytes(buffer, count);
+    }
+    static std::size_t Write(void* self, const void* buffer, std::size_t count)
+    {
+        return static_cast<TAbstractLZH*>(self)->WriteBytes(buffer, count);
+    }
+};
+
+namespace {
+
+constexpr int N = TAbstractLZH::N;
+constexpr int F = TAbstractLZH::F;
+constexpr int THRESHOLD = TAbstractLZH::THRESHOLD;
+constexpr int NIL = TAbstractLZH::NIL;
+constexpr int N_CHAR = TAbstractLZH::N_CHAR;
+constexpr int T = TAbstractLZH::T;
+constexpr int R = TAbstractLZH::R;
+constexpr int RING_SIZE = N + F - 1;
+constexpr int PREFILL = N - F;  // ring positions filled with spaces before coding starts
+
+const char* const kTooLarge = "Compressed file is larger than the original.";
+const char* const kNoMemory = "LZH : Cannot get memory for dictionary tables";
+const char* const kWriteFailed = "LZH : Cannot write the output stream";
+
+// Prefix codes of the upper six bits of a match position, left-aligned in a byte.
+constexpr std::uint8_t kPositionCode[64] = {
+    0x00, 0x20, 0x30, 0x40, 0x50, 0x58, 0x60, 0x68, 0x70, 0x78, 0x80, 0x88, 0x90, 0x94, 0x98, 0x9C,
+    0xA0, 0xA4, 0xA8, 0xAC, 0xB0, 0xB4, 0xB8, 0xBC, 0xC0, 0xC2, 0xC4, 0xC6, 0xC8, 0xCA, 0xCC, 0xCE,
+    0xD0, 0xD2, 0xD4, 0xD6, 0xD8, 0xDA, 0xDC, 0xDE, 0xE0, 0xE2, 0xE4, 0xE6, 0xE8, 0xEA, 0xEC, 0xEE,
+    0xF0, 0xF1, 0xF2, 0xF3, 0xF4, 0xF5, 0xF6, 0xF7, 0xF8, 0xF9, 0xFA, 0xFB, 0xFC, 0xFD, 0xFE, 0xFF};
+
+constexpr int PositionCodeLength(int u)
+{
+    return u == 0 ? 3 : u < 4 ? 4 : u < 12 ? 5 : u < 24 ? 6 : u < 48 ? 7 : 8;
+}
+
+// Inverse of the position code: for every byte, the upper bits it starts with and their code length.
+struct TPositionDecodeTable {
+    std::uint8_t Upper[256];
+    std::uint8_t Length[256];
+    constexpr TPositionDecodeTable() : Upper(), Length()
+    {
+        for (int u = 0; u < 64; ++u) {
+            const int len = PositionCodeLength(u);
+            const int first = kPositionCode[u];
+            const int count = 1 << (8 - len);
+            for (int b = first; b < first + count; ++b) {
+                Upper[b] = static_cast<std::uint8_t>(u);
+                Length[b] = static_cast<std::uint8_t>(len);
+            }
+        }
+    }
+};
+constexpr TPositionDecodeTable kPositionDecode;
+
+// The adaptive Huffman code shared by literals and match lengths.
+struct THuffman {
+    std::uint16_t Freq[T + 1];
+    std::uint16_t Parent[T + N_CHAR];  // Parent[T + s] is the node holding symbol s
+    std::uint16_t Son[T];              // >= T: a leaf holding symbol Son - T
+
+    void Start()
+    {
+        for (int i = 0; i < N_CHAR; ++i) {
+            Freq[i] = 1;
+            Son[i] = static_cast<std::uint16_t>(i + T);
+            Parent[i + T] = static_cast<std::uint16_t>(i);
+        }
+        for (int i = 0, j = N_CHAR; j <= R; i += 2, ++j) {
+            Freq[j] = static_cast<std::uint16_t>(Freq[i] + Freq[i + 1]);
+            Son[j] = static_cast<std::uint16_t>(i);
+            Parent[i] = Parent[i + 1] = static_cast<std::uint16_t>(j);
+        }
+        Freq[T] = 0xFFFF;
+        Parent[R] = 0;
+    }
+
+    // Halves every leaf weight (rounding up) and builds the tree again from the leaves.
+    void Rebuild()
+    {
+        int j = 0;
+        for (int i = 0; i < T; ++i) {
+            if (Son[i] >= T) {
+                Freq[j] = static_cast<std::uint16_t>((Freq[i] + 1) / 2);
+                Son[j] = Son[i];
+                ++j;
+            }
+        }
+        for (int i = 0, n = N_CHAR; n < T; i += 2, ++n) {
+            const unsigned f = Freq[i] + Freq[i + 1];
+            int k = n - 1;
+            while (f < Freq[k])
+                --k;
+            ++k;
+            const std::size_t moved = static_cast<std::size_t>(n - k) * sizeof(std::uint16_t);
+            std::memmove(&Freq[k + 1], &Freq[k], moved);
+            Freq[k] = static_cast<std::uint16_t>(f);
+            std::memmove(&Son[k + 1], &Son[k], moved);
+            Son[k] = static_cast<std::uint16_t>(i);
+        }
+        for (int i = 0; i < T; ++i) {
+            const int k = Son[i];
+            if (k >= T)
+                Parent[k] = static_cast<std::uint16_t>(i);
+            else
+                Parent[k] = Parent[k + 1] = static_cast<std::uint16_t>(i);
+        }
+    }
+
+    void Update(int symbol)
+    {
+        if (Freq[R] == TAbstractLZH::MAX_FREQ)
+            Rebuild();
+        int c = Parent[symbol + T];
+        do {
+            const unsigned k = ++Freq[c];
+            int l = c + 1;
+            if (k > Freq[l]) {
+                while (k > Freq[++l]) {
+                }
+                --l;
+                Freq[c] = Freq[l];
+                Freq[l] = static_cast<std::uint16_t>(k);
+                const int i = Son[c];
+                Parent[i] = static_cast<std::uint16_t>(l);
+                if (i < T)
+                    Parent[i + 1] = static_cast<std::uint16_t>(l);
+                const int j = Son[l];
+                Son[l] = static_cast<std::uint16_t>(i);
+                Parent[j] = static_cast<std::uint16_t>(c);
+                if (j < T)
+                    Parent[j + 1] = static_cast<std::uint16_t>(c);
+                Son[c] = static_cast<std::uint16_t>(j);
+                c = l;
+            }
+            c = Parent[c];
+        } while (c != 0);
+    }
+};
+
+template <class Tables>
+std::unique_ptr<Tables> AllocateTables()
+{
+    try {
+        return std::make_unique<Tables>();
+    } catch (const std::bad_alloc&) {
+        throw ElzhException(kNoMemory);
+    }
+}
+
+constexpr std::size_t kChunk = 65536;
+
+// ---------------------------------------------------------------------------------------------
+// Encoder
+
+struct TEncoderTables {
+    THuffman Huff;
+    std::uint8_t Ring[RING_SIZE] = {};  // bytes the space fill does not cover start as 0
+    std::uint16_t Left[N + 1];
+    std::uint16_t Right[N + 257];       // Right[N + 1 + b] roots the tree of first byte b
+    std::uint16_t Dad[N + 1];
+    std::uint8_t In[kChunk];
+    std::uint8_t Out[kChunk];
+};
+
+class TEncoder {
+public:
+    using TRead = std::size_t (*)(void*, void*, std::size_t);
+    using TWrite = std::size_t (*)(void*, const void*, std::size_t);
+
+    TEncoder(TEncoderTables& t, std::uint32_t limit, void* io, TRead read, TWrite write)
+        : FT(t), FLimit(limit), FIO(io), FRead(read), FWrite(write)
+    {
+    }
+
+    std::uint32_t Run();
+
+private:
+    int GetByte()
+    {
+        if (FInPos == FInLen) {
+            if (FInputLeft == 0)
+                return -1;
+            const std::size_t want = std::min<std::size_t>(kChunk, FInputLeft);
+            FInLen = FRead(FIO, FT.In, want);
+            FInPos = 0;
+            if (FInLen == 0) {
+                FInputLeft = 0;
+                return -1;
+            }
+            FInputLeft -= FInLen;
+        }
+        return FT.In[FInPos++];
+    }
+
+    void PutByte(std::uint8_t b)
+    {
+        if (FWritten + 1 > FLimit)
+            throw ElzhException(kTooLarge);
+        ++FWritten;
+        FT.Out[FOutLen++] = b;
+        if (FOutLen == kChunk)
+            Flush();
+    }
+
+    void Flush()
+    {
+        if (FOutLen != 0 && FWrite(FIO, FT.Out, FOutLen) != FOutLen)
+            throw ElzhException(kWriteFailed);
+        FOutLen = 0;
+    }
+
+    // Appends the count low bits of value, most significant first (count <= 32).
+    void PutBits(std::uint32_t value, int count)
+    {
+        FBits = (FBits << count) | (value & ((std::uint64_t{1} << count) - 1));
+        FBitCount += count;
+        while (FBitCount >= 8) {
+            FBitCount -= 8;
+            PutByte(static_cast<std::uint8_t>(FBits >> FBitCount));
+        }
+    }
+
+    void EncodeChar(int symbol);
+    void EncodePosition(int position)
+    {
+        const int u = position >> 6;
+        const int len = PositionCodeLength(u);
+        PutBits(kPositionCode[u] >> (8 - len), len);
+        PutBits(static_cast<std::uint32_t>(position & 63), 6);
+    }
+
+    void InsertNode(int r);
+    void DeleteNode(int p);
+
+    TEncoderTables& FT;
+    std::uint32_t FLimit;
+    std::uint32_t FWritten = 0;
+    void* FIO;
+    TRead FRead;
+    TWrite FWrite;
+    std::uint64_t FInputLeft = 0;
+    std::size_t FInPos = 0, FInLen = 0, FOutLen = 0;
+    std::uint64_t FBits = 0;
+    int FBitCount = 0;
+    int FMatchLength = 0;
+    int FMatchPosition = 0;
+};
+
+void TEncoder::EncodeChar(int symbol)
+{
+    THuffman& h = FT.Huff;
+    // Walk from the leaf to the root; the node nearest the root gives the first bit sent.
+    std::uint64_t code = 0;
+    int len = 0;
+    int k = h.Parent[symbol + T];
+    do {
+        if (len == 64)
+            break;
+        code |= std::uint64_t(k & 1) << len;
+        ++len;
+    } while ((k = h.Parent[k]) != R);
+    if (k != R) {
+        // Deeper than 64 levels: never seen in practice, but a long code still goes out whole.
+        std::uint8_t path[T];
+        len = 0;
+        k = h.Parent[symbol + T];
+        do
+            path[len++] = static_cast<std::uint8_t>(k & 1);
+        while ((k = h.Parent[k]) != R);
+        while (len > 0)
+            PutBits(path[--len], 1);
+    } else {
+        while (len > 32) {
+            len -= 32;
+            PutBits(static_cast<std::uint32_t>(code >> len), 32);
+        }
+        PutBits(static_cast<std::uint32_t>(code), len);
+    }
+    h.Update(symbol);
+}
+
+void TEncoder::InsertNode(int r)
+{
+    std::uint8_t* const ring = FT.Ring;
+    std::uint16_t* const lson = FT.Left;
+    std::uint16_t* const rson = FT.Right;
+    std::uint16_t* const dad = FT.Dad;
+    const std::uint8_t* key = &ring[r];
+    int p = N + 1 + key[0];
+    int cmp = 1;
+    rson[r] = lson[r] = NIL;
+    FMatchLength = 0;
+    for (;;) {
+        if (cmp >= 0) {
+            if (rson[p] != NIL) {
+                p = rson[p];
+            } else {
+                rson[p] = static_cast<std::uint16_t>(r);
+                dad[r] = static_cast<std::uint16_t>(p);
+                return;
+            }
+        } else {
+            if (lson[p] != NIL) {
+                p = lson[p];
+            } else {
+                lson[p] = static_cast<std::uint16_t>(r);
+                dad[r] = static_cast<std::uint16_t>(p);
+                return;
+            }
+        }
+        const std::uint8_t* node = &ring[p];
+        int i = 1;
+        cmp = 0;
+        for (; i < F; ++i) {
+            cmp = int(key[i]) - int(node[i]);
+            if (cmp != 0)
+                break;
+        }
+        if (i > THRESHOLD) {
+            const int position = ((r - p) & (N - 1)) - 1;
+            if (i > FMatchLength) {
+                FMatchPosition = position;
+                FMatchLength = i;
+                if (i >= F)
+                    break;
+            } else if (i == FMatchLength && position < FMatchPosition) {
+                FMatchPosition = position;
+            }
+        }
+    }
+    // r matches p over the full length: r takes p's place in the tree.
+    dad[r] = dad[p];
+    lson[r] = lson[p];
+    rson[r] = rson[p];
+    dad[lson[p]] = static_cast<std::uint16_t>(r);
+    dad[rson[p]] = static_cast<std::uint16_t>(r);
+    if (rson[dad[p]] == p)
+        rson[dad[p]] = static_cast<std::uint16_t>(r);
+    else
+        lson[dad[p]] = static_cast<std::uint16_t>(r);
+    dad[p] = NIL;
+}
+
+void TEncoder::DeleteNode(int p)
+{
+    std::uint16_t* const lson = FT.Left;
+    std::uint16_t* const rson = FT.Right;
+    std::uint16_t* const dad = FT.Dad;
+    if (dad[p] == NIL)
+        return;
+    int q;
+    if (rson[p] == NIL) {
+        q = lson[p];
+    } else if (lson[p] == NIL) {
+        q = rson[p];
+    } else {
+        q = lson[p];
+        if (rson[q] != NIL) {
+            do
+                q = rson[q];
+            while (rson[q] != NIL);
+            rson[dad[q]] = lson[q];
+            dad[lson[q]] = dad[q];
+            lson[q] = lson[p];
+            dad[lson[p]] = static_cast<std::uint16_t>(q);
+        }
+        rson[q] = rson[p];
+        dad[rson[p]] = static_cast<std::uint16_t>(q);
+    }
+    dad[q] = dad[p];
+    if (rson[dad[p]] == p)
+        rson[dad[p]] = static_cast<std::uint16_t>(q);
+    else
+        lson[dad[p]] = static_cast<std::uint16_t>(q);
+    dad[p] = NIL;
+}
+
+std::uint32_t TEncoder::Run()
+{
+    FInputLeft = FLimit;
+    FT.Huff.Start();
+    for (int i = N + 1; i <= N + 256; ++i)
+        FT.Right[i] = NIL;
+    for (int i = 0; i < N; ++i)
+        FT.Dad[i] = NIL;
+    std::uint8_t* const ring = FT.Ring;
+    std::memset(ring, ' ', PREFILL);
+
+    int s = 0;
+    int r = PREFILL;
+    int len = 0;
+    for (int c; len < F && (c = GetByte()) >= 0; ++len)
+        ring[r + len] = static_cast<std::uint8_t>(c);
+    for (int i = 1; i <= F; ++i)
+        InsertNode(r - i);
+    InsertNode(r);
+    do {
+        if (FMatchLength > len)
+            FMatchLength = len;
+        if (FMatchLength <= THRESHOLD) {
+            FMatchLength = 1;
+            EncodeChar(ring[r]);
+        } else {
+            EncodeChar(255 - THRESHOLD + FMatchLength);
+            EncodePosition(FMatchPosition);
+        }
+        const int last = FMatchLength;
+        int i = 0;
+        for (int c; i < last && (c = GetByte()) >= 0; ++i) {
+            DeleteNode(s);
+            ring[s] = static_cast<std::uint8_t>(c);
+            if (s < F - 1)
+                ring[s + N] = static_cast<std::uint8_t>(c);
+            s = (s + 1) & (N - 1);
+            r = (r + 1) & (N - 1);
+            InsertNode(r);
+        }
+        while (i++ < last) {
+            DeleteNode(s);
+            s = (s + 1) & (N - 1);
+            r = (r + 1) & (N - 1);
+            if (--len != 0)
+                InsertNode(r);
+        }
+    } while (len > 0);
+    if (FBitCount > 0)
+        PutBits(0, 8 - FBitCount);
+    Flush();
+    return FWritten;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Decoder
+
+struct TDecoderTables {
+    THuffman Huff;
+    std::uint8_t Ring[N] = {};  // bytes the space fill does not cover start as 0
+    std::uint8_t In[kChunk];
+    std::uint8_t Out[kChunk + F];  // room for one whole match past a flush point
+};
+
+class TDecoder {
+public:
+    TDecoder(TDecoderTables& t, void* io, TEncoder::TRead read, TEncoder::TWrite write)
+        : FT(t), FIO(io), FRead(read), FWrite(write)
+    {
+    }
+
+    std::uint32_t Run(std::uint32_t size);
+
+private:
+    // Keeps at least 57 bits buffered; input past the end reads as zero bits.
+    void Refill()
+    {
+        while (FBitCount <= 56) {
+            if (FInPos == FInLen) {
+                FInLen = FAtEnd ? 0 : FRead(FIO, FT.In, kChunk);
+                FInPos = 0;
+                if (FInLen == 0) {
+                    FAtEnd = true;
+                    FBitCount = 64;  // the rest is zeros, already in place
+                    return;
+                }
+            }
+            FBits |= std::uint64_t(FT.In[FInPos++]) << (56 - FBitCount);
+            FBitCount += 8;
+        }
+    }
+
+    unsigned TakeBits(int count)  // count <= 8
+    {
+        if (FBitCount < count)
+            Refill();
+        const unsigned v = static_cast<unsigned>(FBits >> (64 - count));
+        FBits <<= count;
+        FBitCount -= count;
+        return v;
+    }
+
+    int DecodeChar()
+    {
+        const std::uint16_t* son = FT.Huff.Son;
+        unsigned c = son[R];
+        while (c < unsigned(T)) {
+            if (FBitCount == 0)
+                Refill();
+            c = son[c + unsigned(FBits >> 63)];
+            FBits <<= 1;
+            --FBitCount;
+        }
+        c -= T;
+        FT.Huff.Update(static_cast<int>(c));
+        return static_cast<int>(c);
+    }
+
+    int DecodePosition()
+    {
+        unsigned i = TakeBits(8);
+        const unsigned upper = kPositionDecode.Upper[i];
+        const int extra = kPositionDecode.Length[i] - 2;
+        i = (i << extra) | TakeBits(extra);
+        return static_cast<int>((upper << 6) | (i & 63));
+    }
+
+    void Flush(std::size_t count)
+    {
+        if (count != 0 && FWrite(FIO, FT.Out, count) != count)
+            throw ElzhException(kWriteFailed);
+    }
+
+    TDecoderTables& FT;
+    void* FIO;
+    TEncoder::TRead FRead;
+    TEncoder::TWrite FWrite;
+    std::size_t FInPos = 0, FInLen = 0;
+    bool FAtEnd = false;
+    std::uint64_t FBits = 0;
+    int FBitCount = 0;
+};
+
+std::uint32_t TDecoder::Run(std::uint32_t size)
+{
+    FT.Huff.Start();
+    std::uint8_t* const ring = FT.Ring;
+    std::memset(ring, ' ', PREFILL);
+    unsigned r = PREFILL;
+    std::uint32_t produced = 0;
+    std::uint8_t* const out = FT.Out;
+    std::size_t o = 0;
+    while (produced < size) {
+        const int c = DecodeChar();
+        if (c < 256) {
+            out[o++] = static_cast<std::uint8_t>(c);
+            ring[r] = static_cast<std::uint8_t>(c);
+            r = (r + 1) & (N - 1);
+            ++produced;
+        } else {
+            unsigned i = (r - static_cast<unsigned>(DecodePosition()) - 1) & (N - 1);
+            // A damaged stream may carry a match past the declared size: only size bytes go out.
+            const std::uint32_t count = std::min<std::uint32_t>(c - 255 + THRESHOLD, size - produced);
+            for (std::uint32_t k = 0; k < count; ++k) {
+                const std::uint8_t b = ring[i];
+                i = (i + 1) & (N - 1);
+                out[o++] = b;
+                ring[r] = b;
+                r = (r + 1) & (N - 1);
+            }
+            produced += count;
+        }
+        if (o >= kChunk) {
+            Flush(o);
+            o = 0;
+        }
+    }
+    Flush(o);
+    return produced;
+}
+
+}  // namespace
+
+std::uint64_t TAbstractLZH::MaxDecodedSize(std::uint64_t streamLength)
+{
+    const std::uint64_t bits = streamLength > 4 ? (streamLength - 4) * 8 : 0;
+    return bits * F / 10 + F;
+}
+
+std::uint32_t TAbstractLZH::Encode(std::uint32_t inputSize)
+{
+    // The size field counts against the limit on its own, so sizes below 4 fail before any output.
+    if (inputSize < 4)
+        throw ElzhException(kTooLarge);
+    const std::uint8_t field[4] = {static_cast<std::uint8_t>(inputSize), static_cast<std::uint8_t>(inputSize >> 8),
+                                   static_cast<std::uint8_t>(inputSize >> 16),
+                                   static_cast<std::uint8_t>(inputSize >> 24)};
+    if (WriteBytes(field, 4) != 4)
+        throw ElzhException(kWriteFailed);
+    auto tables = AllocateTables<TEncoderTables>();
+    return TEncoder(*tables, inputSize, this, &TLZHTransfer::Read, &TLZHTransfer::Write).Run();
+}
+
+std::uint32_t TAbstractLZH::Decode()
+{
+    return Decode(0xFFFFFFFFu);
+}
+
+std::uint32_t TAbstractLZH::Decode(std::uint32_t maxOutput)
+{
+    auto tables = AllocateTables<TDecoderTables>();
+    std::uint8_t field[4] = {};
+    // A missing size field reads as zero bytes, like any missing input.
+    std::size_t got = 0;
+    while (got < 4) {
+        const std::size_t n = ReadBytes(field + got, 4 - got);
+        if (n == 0)
+            break;
+        got += n;
+    }
+    const std::uint32_t size = std::uint32_t(field[0]) | std::uint32_t(field[1]) << 8 |
+                               std::uint32_t(field[2]) << 16 | std::uint32_t(field[3]) << 24;
+    return TDecoder(*tables, this, &TLZHTransfer::Read, &TLZHTransfer::Write).Run(std::min(size, maxOutput));
+}
+
+std::size_t TLZHStream::ReadBytes(void* buffer, std::size_t count)
+{
+    return FInput.Read(buffer, count);
+}
+
+std::size_t TLZHStream::WriteBytes(const void* buffer, std::size_t count)
+{
+    return FOutput.Write(buffer, count);
+}
