@@ -1,0 +1,51 @@
+// Processing on one thread while others set parameters, switch programs and poll `changed`.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <thread>
+#include <vector>
+
+#include "tests/vst/TestTemplate.h"
+
+TEST(Threads, ParametersProgramsAndChangedFlagAcrossThreads) {
+  TTestTemplate fx;
+  fx.OnParameterChange = {};  // the recorder is not thread-safe; the store path is what matters here
+  AEffect* e = fx.getAeffect();
+  std::atomic<bool> stop{false};
+  std::atomic<long> seenChanges{0};
+
+  std::thread audio([&] {
+    std::vector<float> l(256, 1.0f), r(256, 1.0f);
+    float* io[2] = {l.data(), r.data()};
+    for (int block = 0; block < 2000; ++block) {
+      e->processReplacing(e, io, io, block % 2 == 0 ? 256 : 64);
+      const float v = e->getParameter(e, 0);
+      ASSERT_TRUE(v >= 0.0f && v <= 1.0f);
+    }
+    stop = true;
+  });
+  std::thread automation([&] {
+    const float values[] = {0.1f, std::nanf(""), 2.0f, -1.0f, 0.9f};
+    for (int i = 0; !stop; ++i) e->setParameter(e, i % 11, values[i % 5]);
+  });
+  std::thread editor([&] {
+    while (!stop) {
+      if (fx.isChanged()) {
+        fx.clearChanged();
+        ++seenChanges;
+        for (VstInt32 p = 0; p < 11; ++p) (void)fx.getParameter(p);
+      }
+    }
+  });
+  for (int i = 0; !stop; ++i) e->dispatcher(e, effSetProgram, 0, i % 4, nullptr, 0.0f);
+
+  audio.join();
+  automation.join();
+  editor.join();
+  EXPECT_GT(seenChanges.load(), 0);
+  for (VstInt32 p = 0; p < 11; ++p) {
+    const float v = fx.getParameter(p);
+    EXPECT_TRUE(v >= 0.0f && v <= 1.0f) << p;
+  }
+}
