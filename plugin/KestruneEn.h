@@ -1,0 +1,9 @@
+// The plug-in library's factory: what its exported entries (`VSTPluginMain` and `main`) run.
+#pragma once
+
+#include "vst/DAEffect.h"
+
+// Asks the host for its version; a missing host or a 0 answer gets null and nothing is created.
+// Otherwise constructs one effect and returns its record, which the host frees with effClose.
+// Nothing is thrown: a failed construction gives null.
+AEffect* createKestruneEn(audioMasterCallback host) noexcept;
