@@ -6,7 +6,7 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 packages=(
   build-essential cmake ninja-build pkg-config git
   libgtest-dev libgmock-dev libbenchmark-dev
-  libsndfile1-dev libcli11-dev libpng-dev libfreetype-dev fonts-dejavu-core
+  libsndfile1-dev libcli11-dev libpng-dev libfreetype-dev fonts-dejavu-core fonts-dejavu-extra
   clang libclang-rt-14-dev
   dpf-plugins-vst
 )

@@ -1,0 +1,43 @@
+#include "platform/Platform.h"
+
+namespace plat {
+
+#if defined(KESTRUNE_PLATFORM_HEADLESS)
+namespace headless {
+std::unique_ptr<Backend> CreateHeadlessBackend();
+}
+#endif
+
+namespace {
+
+std::unique_ptr<Backend>& Current() {
+  static std::unique_ptr<Backend> backend;
+  return backend;
+}
+
+// The backend for this system. Each backend folder supplies its factory; a system without one
+// of its own gets the headless backend.
+std::unique_ptr<Backend> CreateDefaultBackend() {
+#if defined(KESTRUNE_PLATFORM_HEADLESS)
+  return headless::CreateHeadlessBackend();
+#else
+  return nullptr;
+#endif
+}
+
+}  // namespace
+
+Backend& Platform() {
+  auto& b = Current();
+  if (!b) b = CreateDefaultBackend();
+  return *b;
+}
+
+void InstallBackend(std::unique_ptr<Backend> backend) { Current() = std::move(backend); }
+
+Color ResolveColor(uint32_t color) {
+  if (color & 0x80000000u) return Platform().SystemColor(int(color & 0xFF));
+  return color & 0x00FFFFFFu;
+}
+
+}  // namespace plat
