@@ -286,8 +286,8 @@ void TVstTemplate::fitWorkBuffers(VstInt32 frames, bool inputsFirst) {
 
 void TVstTemplate::runBlock(float** inputs, float** outputs, VstInt32 sampleFrames, bool accumulate) {
   if (sampleFrames <= 0 || outputs == nullptr) return;
+  tempo.store(readHostTempo(), std::memory_order_relaxed);  // the host's code runs in its own FP mode
   TDenormalGuard denormals;
-  tempo.store(readHostTempo(), std::memory_order_relaxed);
 
   for (VstInt32 done = 0; done < sampleFrames;) {
     const VstInt32 frames = std::min(sampleFrames - done, kMaxWorkFrames);
