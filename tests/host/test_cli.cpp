@@ -1,0 +1,176 @@
+// The kestrune executable as a user runs it: info and render, formats, lengths, and failures that
+// must end with one clear line, a non-zero status and no file left behind.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <string>
+
+#include "tests/host/HostTestSupport.h"
+
+using hosttest::quoted;
+using hosttest::run;
+
+namespace {
+
+const std::string kExe = KESTRUNE_EXE;
+const std::string kFake = std::string(" --plugin ") + quoted(KESTRUNE_FAKE_BOTH);
+
+// A one-second-long stereo test tone at 48 kHz (or mono), written as 16-bit WAV.
+std::string writeInput(const hosttest::TempFolder& folder, const std::string& name, int channels = 2) {
+  const std::string path = folder / name;
+  hosttest::writeAudio(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, channels, 48000, 48000, [](int i, int c) {
+    return 0.5f * static_cast<float>(std::sin(0.01 * i * (c + 1)));
+  });
+  return path;
+}
+
+int count(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+}  // namespace
+
+TEST(Cli, InfoReportsIdentityParametersProgramsAndCanDo) {
+  const auto r = run(kExe + " info" + kFake);
+  ASSERT_EQ(r.status, 0) << r.output;
+  for (const char* expected :
+       {"effect name     FakeEffect\n", "vendor          Test Bench\n", "vendor version  42\n",
+        "unique ID       0x46616B65 'Fake'\n", "inputs          2\n", "flags           0x10 CanReplacing\n",
+        "initial delay   0 samples\n", "parameters (3)\n", "  0\tGain\t0.500000\t50 dB\n", "  2\tTone Colour\t",
+        "programs (2)\n", "  1\tLoud\n", "  bypass                 yes (1)\n", "  sendVstEvents          no (-1)\n"})
+    EXPECT_NE(r.output.find(expected), std::string::npos) << expected << "\n" << r.output;
+  EXPECT_EQ(count(r.output, " (-1)\n") + count(r.output, " (1)\n"), 26);
+}
+
+TEST(Cli, InfoListsTextDefectsOfAMisbehavingPlugIn) {
+  const auto r = run("KESTRUNE_FAKE_MODE=long-texts " + kExe + " info" + kFake);
+  ASSERT_EQ(r.status, 0) << r.output;
+  EXPECT_NE(r.output.find("effect name     " + std::string(256, 'B') + "\n"), std::string::npos);
+  EXPECT_NE(r.output.find("effect name 0: wrote past 256 bytes"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("parameter name 2: no terminator within 256 bytes"), std::string::npos) << r.output;
+}
+
+TEST(Cli, InfoRunsOnTheTestEffectAndOnAThirdPartyPlugIn) {
+#ifdef KESTRUNE_TESTFX
+  const auto testfx = run(kExe + " info --plugin " + quoted(KESTRUNE_TESTFX));
+  EXPECT_EQ(testfx.status, 0) << testfx.output;
+  EXPECT_NE(testfx.output.find("can do"), std::string::npos);
+  // Without --plugin, kestrune finds an effect beside itself.
+  const auto byDefault = run(kExe + " info");
+  EXPECT_EQ(byDefault.status, 0) << byDefault.output;
+#endif
+  const std::string mverb = "/usr/lib/vst/MVerb-vst.so";
+  if (!std::filesystem::exists(mverb)) GTEST_SKIP() << mverb << " is not installed";
+  const auto r = run(kExe + " info --plugin " + mverb);
+  ASSERT_EQ(r.status, 0) << r.output;
+  EXPECT_NE(r.output.find("effect name     MVerb\n"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("unique ID       0x4D567262 'MVrb'"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("Damping"), std::string::npos);
+}
+
+TEST(Cli, RenderWritesEachFormatWithTheInputRateAndTail) {
+  hosttest::TempFolder folder;
+  const std::string in = writeInput(folder, "in.wav");
+  const struct {
+    const char* name;
+    const char* options;
+    int format;
+  } cases[] = {
+      {"out.wav", "", SF_FORMAT_WAV | SF_FORMAT_FLOAT},
+      {"out.flac", "", SF_FORMAT_FLAC | SF_FORMAT_PCM_24},
+      {"out.aiff", " --encoding 16", SF_FORMAT_AIFF | SF_FORMAT_PCM_16},
+      {"out.bin", " --format wav --encoding 24", SF_FORMAT_WAV | SF_FORMAT_PCM_24},
+  };
+  for (const auto& c : cases) {
+    const auto r = run(kExe + " render" + kFake + " --tail 0.25 --block 300" + c.options + " " + quoted(in) + " " +
+                       quoted(folder / c.name));
+    ASSERT_EQ(r.status, 0) << c.name << ": " << r.output;
+    EXPECT_EQ(r.output, "") << c.name;
+    const auto audio = hosttest::readAudio(folder / c.name);
+    ASSERT_TRUE(audio.ok) << c.name;
+    EXPECT_EQ(audio.info.format, c.format) << c.name;
+    EXPECT_EQ(audio.info.samplerate, 48000) << c.name;
+    EXPECT_EQ(audio.info.channels, 2) << c.name;
+    EXPECT_EQ(audio.info.frames, 48000 + 12000) << c.name;
+  }
+  EXPECT_EQ(folder.entries().size(), 5u) << "no temporary files remain";
+}
+
+TEST(Cli, RenderFeedsAMonoInputToBothChannelsWithProgramAndSettings) {
+  hosttest::TempFolder folder;
+  const std::string in = writeInput(folder, "mono.wav", 1);
+  const auto r = run(kExe + " render" + kFake + " --program Loud --set Gain=0.25 --set 'Tone Colour=1' --tempo 100 " +
+                     quoted(in) + " " + quoted(folder / "out.wav"));
+  ASSERT_EQ(r.status, 0) << r.output;
+  const auto source = hosttest::readAudio(in);
+  const auto audio = hosttest::readAudio(folder / "out.wav");
+  ASSERT_TRUE(audio.ok);
+  ASSERT_EQ(audio.info.frames, 48000);
+  for (std::size_t i = 0; i < 48000; i += 997) {
+    EXPECT_EQ(audio.samples[2 * i], audio.samples[2 * i + 1]) << i;
+    EXPECT_FLOAT_EQ(audio.samples[2 * i], 0.5f * source.samples[i]) << i;  // gain 2 x 0.25
+  }
+}
+
+TEST(Cli, RenderWithoutInputUsesTheDemoSignal) {
+  hosttest::TempFolder folder;
+  const auto r = run(kExe + " render" + kFake + " --tail 1 " + quoted(folder / "demo.wav"));
+  ASSERT_EQ(r.status, 0) << r.output;
+  const auto audio = hosttest::readAudio(folder / "demo.wav");
+  ASSERT_TRUE(audio.ok);
+  EXPECT_EQ(audio.info.samplerate, 44100);
+  EXPECT_EQ(audio.info.channels, 2);
+  EXPECT_EQ(audio.info.frames, 7 * 44100);
+  EXPECT_EQ(audio.info.format, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+}
+
+TEST(Cli, FailuresSayWhatFailedAndLeaveNoOutput) {
+  hosttest::TempFolder folder;
+  const std::string in = writeInput(folder, "in.wav");
+  const std::string out = folder / "out.wav";
+  const struct {
+    std::string arguments;
+    std::string message;  // expected at the start of the output
+  } cases[] = {
+      {"render" + kFake + " " + quoted(folder / "missing.wav") + " " + quoted(out),
+       "kestrune: cannot read '" + (folder / "missing.wav") + "': "},
+      {"render" + kFake + " --set Volume=0.5 " + quoted(in) + " " + quoted(out), "kestrune: bad --set 'Volume=0.5'"},
+      {"render" + kFake + " --set Gain=2 " + quoted(in) + " " + quoted(out), "kestrune: bad --set 'Gain=2'"},
+      {"render" + kFake + " --program 9 " + quoted(in) + " " + quoted(out), "kestrune: no program 9"},
+      {"render" + kFake + " --block 0 " + quoted(in) + " " + quoted(out), "kestrune: --block"},
+      {"render" + kFake + " --block 65537 " + quoted(in) + " " + quoted(out), "kestrune: --block"},
+      {"render" + kFake + " --block many " + quoted(in) + " " + quoted(out), "kestrune: --block"},
+      {"render --plugin " + quoted(folder / "none.so") + " " + quoted(in) + " " + quoted(out),
+       "kestrune: cannot load '" + (folder / "none.so") + "'"},
+      {"render" + kFake + " " + quoted(in) + " " + quoted(folder.path().string()), "kestrune: cannot write"},
+      {"render" + kFake + " " + quoted(in) + " " + quoted(folder / "no/such/dir/out.wav"), "kestrune: cannot write"},
+      {"frobnicate", "kestrune: "},
+      {"", "kestrune: "},
+  };
+  for (const auto& c : cases) {
+    const auto r = run(kExe + " " + c.arguments);
+    EXPECT_NE(r.status, 0) << c.arguments;
+    EXPECT_EQ(r.output.rfind(c.message, 0), 0u) << c.arguments << "\n" << r.output;
+    EXPECT_EQ(count(r.output, "\n"), 1) << c.arguments << "\n" << r.output;
+    EXPECT_EQ(folder.entries(), std::vector<std::string>{"in.wav"}) << c.arguments;
+  }
+}
+
+TEST(Cli, APlugInFailingMidRenderLeavesNoPartialFile) {
+  hosttest::TempFolder folder;
+  const std::string in = writeInput(folder, "in.wav");
+  for (const char* mode : {"throw-in-process", "no-process"}) {
+    const auto r = run(std::string("KESTRUNE_FAKE_MODE=") + mode + " " + kExe + " render" + kFake + " " + quoted(in) +
+                       " " + quoted(folder / "out.wav"));
+    EXPECT_NE(r.status, 0) << mode;
+    EXPECT_EQ(r.output.rfind("kestrune: ", 0), 0u) << mode << ": " << r.output;
+    EXPECT_EQ(folder.entries(), std::vector<std::string>{"in.wav"}) << mode;
+  }
+  const auto r = run("KESTRUNE_FAKE_MODE=nan " + kExe + " render" + kFake + " " + quoted(in) + " " +
+                     quoted(folder / "out.wav"));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.output.find("kestrune: warning: the plug-in produced"), std::string::npos) << r.output;
+}
