@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
-# Builds the release tree and runs the main job: the command-line host on the embedded default.
+# Builds the release tree and runs the main job: the command-line host renders its embedded demo
+# signal through the effect beside it (KestruneEn.so, or the test effect until that exists) into
+# build/demo.wav, then prints what the effect reports.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake --preset release >/dev/null
 cmake --build --preset release
+build/release/bin/kestrune render build/demo.wav
+echo "kestrune: wrote build/demo.wav"
 build/release/bin/kestrune info
