@@ -19,8 +19,14 @@
 
 #if defined(_WIN32) && !defined(_WIN64)
 #define KESTRUNE_VST_MAIN_SYMBOL "_main"
+// dllexport would ask the linker for the export "_main", i.e. the symbol "__main"; name the export
+// ourselves instead, which the linker resolves to the symbol "_main".
+#define KESTRUNE_VST_MAIN_EXPORT
+#define KESTRUNE_VST_MAIN_EXPORT_DIRECTIVE __asm__(".section .drectve\n\t.ascii \" -export:main\"\n\t.text");
 #else
 #define KESTRUNE_VST_MAIN_SYMBOL "main"
+#define KESTRUNE_VST_MAIN_EXPORT KESTRUNE_VST_EXPORT
+#define KESTRUNE_VST_MAIN_EXPORT_DIRECTIVE
 #endif
 
 namespace vstentry {
@@ -51,8 +57,9 @@ AEffect* createEffect(audioMasterCallback host) {
   extern "C" KESTRUNE_VST_EXPORT AEffect* VSTCALLBACK VSTPluginMain(audioMasterCallback host) {             \
     return ::vstentry::guarded(host, (factory));                                                           \
   }                                                                                                          \
-  extern "C" KESTRUNE_VST_EXPORT AEffect* VSTCALLBACK kestruneVstLegacyMain(audioMasterCallback host)       \
+  extern "C" KESTRUNE_VST_MAIN_EXPORT AEffect* VSTCALLBACK kestruneVstLegacyMain(audioMasterCallback host)  \
       __asm__(KESTRUNE_VST_MAIN_SYMBOL);                                                                     \
   extern "C" AEffect* VSTCALLBACK kestruneVstLegacyMain(audioMasterCallback host) {                         \
     return ::vstentry::guarded(host, (factory));                                                           \
-  }
+  }                                                                                                          \
+  KESTRUNE_VST_MAIN_EXPORT_DIRECTIVE
