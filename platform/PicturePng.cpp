@@ -35,8 +35,9 @@ void WriteToVector(png_structp png, png_bytep in, png_size_t count) {
 
 void FlushNothing(png_structp) {}
 
-// Silences libpng's warnings (they would go to standard error).
+// Silences libpng's messages (they would go to standard error); errors still jump back.
 void IgnoreWarning(png_structp, png_const_charp) {}
+[[noreturn]] void JumpOnError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 
 struct DecodeState {
   Picture* pic = nullptr;
@@ -100,7 +101,16 @@ bool EncodeRows(png_structp png, png_infop info, std::vector<uint8_t>* out, int3
 bool LooksLikePng(const uint8_t* data, size_t size) { return size >= 8 && png_sig_cmp(data, 0, 8) == 0; }
 
 Status DecodePng(const uint8_t* data, size_t size, Picture* out) {
-  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, IgnoreWarning);
+  // The declared size decides before libpng allocates anything.
+  if (size >= 24 && std::memcmp(data + 12, "IHDR", 4) == 0) {
+    auto be32 = [&](size_t at) {
+      return (uint32_t(data[at]) << 24) | (uint32_t(data[at + 1]) << 16) | (uint32_t(data[at + 2]) << 8) | data[at + 3];
+    };
+    const uint64_t w = be32(16), h = be32(20);
+    if (w > uint64_t(kMaxPixelDimension) || h > uint64_t(kMaxPixelDimension) || w * h > uint64_t(kMaxPixelCount))
+      return Status::TooLarge;
+  }
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, JumpOnError, IgnoreWarning);
   if (!png) return Status::OutOfResources;
   png_infop info = png_create_info_struct(png);
   if (!info) {
@@ -135,7 +145,7 @@ Status EncodePngPixels(const uint8_t* pixels, int32_t width, int32_t height, boo
   std::vector<png_bytep> rows(static_cast<size_t>(height));
   for (int32_t y = 0; y < height; ++y)
     rows[size_t(y)] = const_cast<png_bytep>(pixels + size_t(height - 1 - y) * size_t(width) * 4);
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, IgnoreWarning);
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, JumpOnError, IgnoreWarning);
   if (!png) return Status::OutOfResources;
   png_infop info = png_create_info_struct(png);
   if (!info) {
