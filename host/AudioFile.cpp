@@ -110,7 +110,11 @@ OutputFile::OutputFile(const std::string& path, OutputFormat format, int channel
   if (std::filesystem::is_directory(path, ec)) throw HostError("cannot write '" + path + "': it is a folder");
   const std::filesystem::path target(path);
   const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
-  std::string pattern = (folder / ("." + target.filename().string() + ".kestrune-XXXXXX")).string();
+  // Hidden, beside the target so that the final rename stays within one file system.
+  std::string name = ".";
+  name += target.filename().string();
+  name += ".kestrune-XXXXXX";
+  std::string pattern = (folder / name).string();
   const int fd = mkstemp(pattern.data());
   if (fd < 0) throw HostError("cannot write '" + path + "': " + std::strerror(errno));
   tempPath_ = pattern;

@@ -61,7 +61,8 @@ std::string flagNames(VstInt32 flags) {
   return text.empty() ? "none" : text;
 }
 
-const char* canDoWord(VstIntPtr answer) { return answer > 0 ? "yes" : answer < 0 ? "no" : "don't know"; }
+// 0 is "don't know" by the usual convention but "no" for some plug-ins, so it is shown as neither.
+const char* canDoWord(VstIntPtr answer) { return answer > 0 ? "yes" : answer < 0 ? "no" : "not claimed"; }
 
 // Collects the defects of text answers so that they are listed once, after the report.
 class TextReader {
@@ -107,8 +108,11 @@ void writeInfo(Plugin& plugin, std::ostream& out) {
   line(out, "version", std::to_string(record.version));
   line(out, "VST version", std::to_string(plugin.dispatch(effGetVstVersion)));
   const VstIntPtr category = plugin.dispatch(effGetPlugCategory);
-  line(out, "category", std::to_string(category) +
-                            (category == kPlugCategEffect ? " (effect)" : category == kPlugCategSynth ? " (synth)" : ""));
+  const char* categoryName = category == kPlugCategEffect    ? " (effect)"
+                             : category == kPlugCategSynth   ? " (synth)"
+                             : category == kPlugCategUnknown ? " (unknown)"
+                                                             : "";
+  line(out, "category", std::to_string(category) + categoryName);
   line(out, "inputs", std::to_string(plugin.numInputs()));
   line(out, "outputs", std::to_string(plugin.numOutputs()));
   line(out, "flags", hex(record.flags, 1) + " " + flagNames(record.flags));
@@ -122,7 +126,9 @@ void writeInfo(Plugin& plugin, std::ostream& out) {
     const std::string label = read(effGetParamLabel, "parameter label", i);
     char value[32];
     std::snprintf(value, sizeof value, "%.6f", static_cast<double>(plugin.getParameter(i)));
-    out << "  " << i << "\t" << name << "\t" << value << "\t" << display << (label.empty() ? "" : " " + label) << '\n';
+    out << "  " << i << "\t" << name << "\t" << value << "\t" << display;
+    if (!label.empty()) out << ' ' << label;
+    out << '\n';
   }
 
   out << "\nprograms (" << plugin.numPrograms() << ")\n";
