@@ -1,8 +1,11 @@
 #include "ui/FrameworkClasses.h"
 
 #include "ui/Component.h"
+#include "ui/Form.h"
+#include "ui/Panel.h"
+#include "ui/StatusBar.h"
 #include "ui/TypeInfo.h"
 
 std::vector<const TClassInfo*> FrameworkClasses() {
-  return {&TComponent::StaticClass()};
+  return {&TComponent::StaticClass(), &TForm::StaticClass(), &TPanel::StaticClass(), &TStatusBar::StaticClass()};
 }

@@ -1,0 +1,248 @@
+// Controls on the headless platform: windows inside a host window, mouse routing with enter/leave
+// and capture, keys and focus, dialog characters, posted messages, painting, the status bar.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/headless/Headless.h"
+#include "ui/Application.h"
+#include "ui/Form.h"
+#include "ui/Panel.h"
+#include "ui/StatusBar.h"
+
+namespace {
+
+// A windowless control that logs what reaches it.
+class TProbe : public TControl {
+ public:
+  TProbe(TComponent* owner, std::vector<std::string>* log, const char* name) : TControl(owner), log_(log) {
+    SetName(name);
+    OnClick = TNotifyEvent([this](TPersistent*) { Log("click"); });
+    OnMouseEnter = TNotifyEvent([this](TPersistent*) { Log("enter"); });
+    OnMouseLeave = TNotifyEvent([this](TPersistent*) { Log("leave"); });
+    OnMouseDown = TMouseEvent([this](TPersistent*, TMouseButton, TShiftState, int x, int y) { Log("down", x, y); });
+    OnMouseUp = TMouseEvent([this](TPersistent*, TMouseButton, TShiftState, int x, int y) { Log("up", x, y); });
+    OnMouseMove = TMouseMoveEvent([this](TPersistent*, TShiftState, int x, int y) { Log("move", x, y); });
+  }
+  void WndProc(TMessage& m) override {
+    if (m.msg == kCmDialogChar && static_cast<char>(m.wParam) == accel) {
+      Log("accel");
+      m.result = 1;
+      return;
+    }
+    TControl::WndProc(m);
+  }
+  void Paint(plat::DrawContext& ctx) override { ctx.FillRect({0, 0, Width(), Height()}, paint); }
+  void Log(const char* what) { log_->push_back(Name() + ":" + what); }
+  void Log(const char* what, int x, int y) {
+    log_->push_back(Name() + ":" + what + "@" + std::to_string(x) + "," + std::to_string(y));
+  }
+  char accel = 0;
+  plat::Color paint = plat::MakeColor(200, 0, 0);
+
+ private:
+  std::vector<std::string>* log_;
+};
+
+class TProbeForm : public TForm {
+ public:
+  explicit TProbeForm(TComponent* owner) : TForm(owner) {}
+  void WndProc(TMessage& m) override {
+    if (m.msg == 1985) attached.push_back(m.wParam);
+    TForm::WndProc(m);
+  }
+  std::vector<std::uintptr_t> attached;
+};
+
+class ControlsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    hl = &plat::headless::InstallHeadless();
+    EXPECT_EQ(hl->CreateHostWindow({100, 50, 500, 350}, plat::MakeColor(1, 2, 3), &host), plat::Status::Ok);
+    form = new TProbeForm(nullptr);
+    form->SetName("F");
+    form->SetBounds(0, 0, 300, 200);
+    form->SetColor(RGBColor(0, 0, 255));
+    a = new TProbe(form, &log, "A");
+    a->SetBounds(10, 10, 50, 50);
+    a->SetParent(form);
+    b = new TProbe(form, &log, "B");
+    b->SetBounds(100, 10, 50, 50);
+    b->SetParent(form);
+    b->paint = plat::MakeColor(0, 200, 0);
+    form->OnMouseEnter = TNotifyEvent([this](TPersistent*) { log.push_back("F:enter"); });
+    form->OnMouseLeave = TNotifyEvent([this](TPersistent*) { log.push_back("F:leave"); });
+    form->SetParentWindow(host);
+    form->Show();
+    hl->Pump();
+  }
+  void TearDown() override {
+    TComponent::Free(form);
+    EXPECT_EQ(TControl::MouseControl(), nullptr);
+    EXPECT_EQ(TControl::CaptureControl(), nullptr);
+    plat::InstallBackend(nullptr);
+  }
+  // Screen position of a host-client position.
+  plat::Point At(int x, int y) { return {100 + x, 50 + y}; }
+  std::vector<std::string> Take() { return std::exchange(log, {}); }
+  plat::Color Pixel(int x, int y) {
+    plat::Color c = 0;
+    EXPECT_EQ(hl->ScreenPixel(host, {x, y}, &c), plat::Status::Ok);
+    return c;
+  }
+
+  plat::headless::HeadlessBackend* hl = nullptr;
+  plat::WindowHandle host = nullptr;
+  TProbeForm* form = nullptr;
+  TProbe* a = nullptr;
+  TProbe* b = nullptr;
+  std::vector<std::string> log;
+};
+
+using Log = std::vector<std::string>;
+
+}  // namespace
+
+TEST_F(ControlsTest, FormLivesInTheHostWindowAndPaintsItsChildren) {
+  ASSERT_TRUE(form->HandleAllocated());
+  plat::WindowHandle parent = nullptr;
+  EXPECT_EQ(hl->GetParent(form->WindowHandle(), &parent), plat::Status::Ok);
+  EXPECT_EQ(parent, host);
+  EXPECT_TRUE(form->Showing());
+  EXPECT_EQ(Pixel(5, 5), ColorToRGB(RGBColor(0, 0, 255)));
+  EXPECT_EQ(Pixel(20, 20), plat::MakeColor(200, 0, 0));
+  EXPECT_EQ(Pixel(120, 20), plat::MakeColor(0, 200, 0));
+  EXPECT_EQ(Pixel(350, 20), plat::MakeColor(1, 2, 3));  // outside the form: the host's own
+
+  // Hiding a child repaints its area with the form's background; moving shows it elsewhere.
+  b->Hide();
+  hl->Pump();
+  EXPECT_EQ(Pixel(120, 20), ColorToRGB(RGBColor(0, 0, 255)));
+  a->SetLeft(200);
+  hl->Pump();
+  EXPECT_EQ(Pixel(20, 20), ColorToRGB(RGBColor(0, 0, 255)));
+  EXPECT_EQ(Pixel(220, 20), plat::MakeColor(200, 0, 0));
+}
+
+TEST_F(ControlsTest, MouseEnterAndLeaveFollowTheControlUnderTheMouse) {
+  hl->InjectMouseMove(At(20, 20));
+  EXPECT_EQ(Take(), (Log{"A:enter", "A:move@10,10"}));
+  hl->InjectMouseMove(At(25, 20));
+  EXPECT_EQ(Take(), (Log{"A:move@15,10"}));
+  hl->InjectMouseMove(At(110, 20));
+  EXPECT_EQ(Take(), (Log{"A:leave", "B:enter", "B:move@10,10"}));
+  hl->InjectMouseMove(At(200, 150));  // the form's own area
+  EXPECT_EQ(Take(), (Log{"B:leave", "F:enter"}));
+  hl->InjectMouseMove(At(400, 250));  // off the form, into the host window
+  EXPECT_EQ(Take(), (Log{"F:leave"}));
+  EXPECT_EQ(TControl::MouseControl(), nullptr);
+
+  // Disabled and hidden controls are not under the mouse; the form is.
+  b->SetEnabled(false);
+  hl->InjectMouseMove(At(110, 20));
+  EXPECT_EQ(Take(), (Log{"F:enter"}));
+}
+
+TEST_F(ControlsTest, CaptureKeepsMouseMessagesWithThePressedControl) {
+  hl->InjectMouseMove(At(20, 20));
+  Take();
+  hl->InjectMouseButton(At(20, 20), 0, true);
+  EXPECT_EQ(Take(), (Log{"A:down@10,10"}));
+  EXPECT_EQ(TControl::CaptureControl(), a);
+
+  // Dragging onto B: B is entered, but the moves still go to A, in A's coordinates.
+  hl->InjectMouseMove(At(110, 20));
+  EXPECT_EQ(Take(), (Log{"A:leave", "B:enter", "A:move@100,10"}));
+  // Even outside the form.
+  hl->InjectMouseMove(At(5, 3));
+  EXPECT_EQ(Take(), (Log{"B:leave", "F:enter", "A:move@-5,-7"}));
+
+  // Releasing outside A: no click.
+  hl->InjectMouseButton(At(110, 20), 0, false);
+  Log up = Take();
+  ASSERT_FALSE(up.empty());
+  EXPECT_EQ(up.back(), "A:up@100,10");
+  EXPECT_EQ(std::count(up.begin(), up.end(), "A:click"), 0);
+  EXPECT_EQ(TControl::CaptureControl(), nullptr);
+
+  // Press and release inside: a click, before the release event.
+  hl->InjectClick(At(120, 30));
+  EXPECT_EQ(Take(), (Log{"B:move@20,20", "B:down@20,20", "B:click", "B:up@20,20"}));
+
+  // Freeing the control that holds the capture drops it.
+  hl->InjectMouseButton(At(120, 30), 0, true);
+  TComponent::Free(b);
+  b = nullptr;
+  EXPECT_EQ(TControl::CaptureControl(), nullptr);
+  hl->InjectMouseButton(At(120, 30), 0, false);
+}
+
+TEST_F(ControlsTest, KeysFocusDialogCharsAndPostedMessages) {
+  Log keys;
+  form->OnEnter = TNotifyEvent([&](TPersistent*) { keys.push_back("enter"); });
+  form->OnExit = TNotifyEvent([&](TPersistent*) { keys.push_back("exit"); });
+  form->OnKeyDown = TKeyEvent([&](TPersistent*, std::uint16_t& k, TShiftState) { keys.push_back("down" + std::to_string(k)); });
+  form->OnKeyPress = TKeyPressEvent([&](TPersistent*, char& c) { keys.push_back(std::string("char") + c); });
+  form->SetFocus();
+  EXPECT_TRUE(form->Focused());
+  hl->InjectKey('Q', true);
+  hl->InjectChar('q');
+  hl->InjectKey('Q', false);
+  EXPECT_EQ(keys, (Log{"enter", "down81", "charq"}));
+
+  // Alt + character: offered to the controls, taken by the one with that accelerator.
+  b->accel = 'x';
+  hl->InjectKey(plat::kVkMenu, true);
+  hl->InjectChar('x');
+  hl->InjectKey(plat::kVkMenu, false);
+  EXPECT_EQ(Take(), (Log{"B:accel"}));
+
+  // A posted message arrives through the window procedure, after everything sent before it.
+  ASSERT_EQ(hl->PostMessage(form->Handle(), 1985, 0x1234, 0), plat::Status::Ok);
+  EXPECT_TRUE(form->attached.empty());
+  hl->Pump();
+  EXPECT_EQ(form->attached, (std::vector<std::uintptr_t>{0x1234}));
+
+  hl->SetFocus(nullptr);
+  EXPECT_EQ(keys.back(), "exit");
+}
+
+TEST_F(ControlsTest, HandlerErrorsGoToTheApplicationNotThePlatform) {
+  Application().ResetErrors();
+  a->OnClick = TNotifyEvent([](TPersistent*) { throw std::runtime_error("handler failed"); });
+  hl->InjectClick(At(20, 20));
+  EXPECT_EQ(Application().ErrorCount(), 1u);
+  EXPECT_EQ(Application().LastError(), "handler failed");
+  EXPECT_EQ(hl->EscapedExceptions(), 0u);
+  Application().ResetErrors();
+}
+
+TEST_F(ControlsTest, StatusBarShowsItsPanels) {
+  auto* bar = new TStatusBar(form);
+  bar->SetBounds(0, 180, 300, 20);
+  bar->Panels().AddPanel()->SetWidth(40);
+  bar->Panels().AddPanel()->SetText("Info");
+  bar->SetParent(form);
+  ASSERT_TRUE(bar->HandleAllocated());
+  EXPECT_EQ(bar->ShownText(1), "Info");
+  bar->Panels().Panel(0)->SetText("80");
+  EXPECT_EQ(bar->ShownText(0), "80");
+  hl->Pump();
+  EXPECT_NE(Pixel(150, 190), ColorToRGB(RGBColor(0, 0, 255)));  // the bar covers the form there
+}
+
+TEST_F(ControlsTest, MovingTheFormToAnotherHostWindowKeepsItAlive) {
+  plat::WindowHandle other = nullptr;
+  ASSERT_EQ(hl->CreateHostWindow({600, 50, 1000, 350}, 0, &other), plat::Status::Ok);
+  plat::WindowHandle h = form->WindowHandle();
+  form->SetParentWindow(other);
+  EXPECT_EQ(form->WindowHandle(), h);
+  plat::WindowHandle parent = nullptr;
+  hl->GetParent(h, &parent);
+  EXPECT_EQ(parent, other);
+  // Detaching destroys the window; the form stays usable.
+  form->SetParentWindow(nullptr);
+  EXPECT_FALSE(form->HandleAllocated());
+  EXPECT_FALSE(hl->IsWindow(h));
+}

@@ -1,0 +1,27 @@
+#include "ui/Application.h"
+
+TApplication& Application() {
+  static TApplication app;
+  return app;
+}
+
+void TApplication::HandleException(TPersistent* sender) noexcept {
+  std::exception_ptr e = std::current_exception();
+  ++errors_;
+  try {
+    if (e) std::rethrow_exception(e);
+  } catch (const std::exception& ex) {
+    try {
+      lastError_ = ex.what();
+    } catch (...) {
+    }
+  } catch (...) {
+    lastError_ = "unknown error";
+  }
+  if (!OnException) return;
+  try {
+    OnException(sender, e);
+  } catch (...) {
+    // A failing error handler has nowhere left to report to.
+  }
+}

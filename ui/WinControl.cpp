@@ -1,0 +1,313 @@
+#include "ui/WinControl.h"
+
+#include <algorithm>
+
+#include "ui/Application.h"
+#include "ui/TypeInfo.h"
+
+namespace {
+bool IsWindowed(const TControl* c) { return dynamic_cast<const TWinControl*>(c) != nullptr; }
+
+bool IsMouseMessage(std::uint32_t msg) { return msg >= plat::kMsgMouseMove && msg <= plat::kMsgMButtonDblClk; }
+
+// Restores a context's saved state on every path.
+struct SavedState {
+  plat::DrawContext& ctx;
+  int depth;
+  explicit SavedState(plat::DrawContext& c) : ctx(c), depth(c.Save()) {}
+  ~SavedState() { ctx.Restore(depth); }
+};
+}  // namespace
+
+const TClassInfo& TWinControl::StaticClass() {
+  static const TClassInfo info = TClassBuilder<TWinControl>("TWinControl", &TControl::StaticClass())
+                                     .Bool("TabStop", &TWinControl::TabStop, &TWinControl::SetTabStop, false)
+                                     .Event("OnEnter", &TWinControl::OnEnter)
+                                     .Event("OnExit", &TWinControl::OnExit)
+                                     .Event("OnKeyDown", &TWinControl::OnKeyDown)
+                                     .Event("OnKeyPress", &TWinControl::OnKeyPress)
+                                     .Event("OnKeyUp", &TWinControl::OnKeyUp)
+                                     .Build();
+  return info;
+}
+
+TWinControl::TWinControl(TComponent* owner) : TControl(owner) { style_ |= csAcceptsControls; }
+
+TWinControl::~TWinControl() {
+  MarkDestroying();
+  while (!controls_.empty()) controls_.back()->SetParent(nullptr);
+  DestroyHandle();
+}
+
+bool TWinControl::CanCreateHandle() const { return (Parent() && Parent()->handle_) || (!Parent() && parentWindow_); }
+
+plat::WindowHandle TWinControl::Handle() {
+  if (!handle_ && CanCreateHandle()) CreateHandle();
+  return handle_;
+}
+
+plat::Status TWinControl::CreateWindowHandle(const plat::WindowDesc& desc, plat::WindowHandle* out) {
+  return plat::Platform().CreateChildWindow(desc, out);
+}
+
+void TWinControl::CreateHandle() {
+  if (handle_ || !CanCreateHandle()) return;
+  plat::WindowDesc desc;
+  desc.parent = Parent() ? Parent()->handle_ : parentWindow_;
+  desc.bounds = BoundsRect();
+  desc.visible = Visible();
+  desc.proc = [this](plat::WindowHandle w, plat::Message& m) { Dispatch(w, m); };
+  plat::WindowHandle h = nullptr;
+  creating_ = true;
+  plat::Status st = CreateWindowHandle(desc, &h);
+  creating_ = false;
+  if (st != plat::Status::Ok) return;  // stays windowless; Handle() answers null
+  handle_ = h;
+  for (TControl* c : controls_)
+    if (auto* w = dynamic_cast<TWinControl*>(c)) w->CreateHandle();
+}
+
+void TWinControl::DestroyHandle() {
+  if (!handle_) return;
+  for (TControl* c : controls_)
+    if (auto* w = dynamic_cast<TWinControl*>(c)) w->DestroyHandle();
+  if (MouseControl() && MouseControl()->WindowHolder() == this) SetMouseControl(nullptr);
+  if (CaptureControl() && CaptureControl()->WindowHolder() == this) CaptureControl()->SetMouseCapture(false);
+  plat::WindowHandle h = handle_;
+  handle_ = nullptr;  // from here on the window's messages no longer reach this control
+  plat::Platform().DestroyWindow(h);
+}
+
+void TWinControl::Dispatch(plat::WindowHandle window, TMessage& m) {
+  if (window != handle_ && !creating_) {
+    plat::Platform().DefaultHandling(window, m);
+    return;
+  }
+  try {
+    WndProc(m);
+  } catch (...) {
+    Application().HandleException(this);
+  }
+}
+
+void TWinControl::SetParentWindow(plat::WindowHandle parent) {
+  if (parent == parentWindow_) return;
+  parentWindow_ = parent;
+  if (Parent()) return;
+  if (handle_ && parent)
+    plat::Platform().SetParent(handle_, parent);
+  else if (handle_)
+    DestroyHandle();
+  else if (parent)
+    CreateHandle();
+}
+
+void TWinControl::SetParent(TWinControl* parent) {
+  if (parent == Parent()) return;
+  TControl::SetParent(parent);
+  if (handle_) {
+    if (parent && parent->handle_)
+      plat::Platform().SetParent(handle_, parent->handle_);
+    else if (!parent && parentWindow_)
+      plat::Platform().SetParent(handle_, parentWindow_);
+    else
+      DestroyHandle();
+  } else if (CanCreateHandle()) {
+    CreateHandle();
+  }
+}
+
+void TWinControl::SetBounds(int left, int top, int width, int height) {
+  TControl::SetBounds(left, top, width, height);
+  if (handle_) {
+    plat::Rect current;
+    plat::Backend& b = plat::Platform();
+    if (b.GetBounds(handle_, &current) == plat::Status::Ok && !(current == BoundsRect())) b.SetBounds(handle_, BoundsRect());
+  }
+}
+
+void TWinControl::Invalidate() {
+  if (handle_) plat::Platform().Invalidate(handle_, nullptr);
+}
+
+void TWinControl::InsertControl(TControl* c) {
+  controls_.push_back(c);
+  c->parent_ = this;
+  if (!IsWindowed(c)) c->Invalidate();
+}
+
+void TWinControl::RemoveControl(TControl* c) {
+  if (!IsWindowed(c)) c->Invalidate();
+  if (MouseControl() == c) SetMouseControl(nullptr);
+  if (CaptureControl() == c) c->SetMouseCapture(false);
+  controls_.erase(std::remove(controls_.begin(), controls_.end(), c), controls_.end());
+  c->parent_ = nullptr;
+}
+
+bool TWinControl::ContainsControl(const TControl* c) const {
+  for (const TWinControl* p = c ? c->Parent() : nullptr; p; p = p->Parent())
+    if (p == this) return true;
+  return false;
+}
+
+TControl* TWinControl::ControlAtPos(plat::Point p, bool allowDisabled) const {
+  for (auto it = controls_.rbegin(); it != controls_.rend(); ++it) {
+    TControl* c = *it;
+    if (IsWindowed(c) || !c->Visible() || (!c->Enabled() && !allowDisabled)) continue;
+    if (!c->BoundsRect().Contains(p)) continue;
+    if (c->Perform(kCmHitTest, 0, plat::PackPoint(p.x - c->Left(), p.y - c->Top())) != 0) return c;
+  }
+  return nullptr;
+}
+
+void TWinControl::WndProc(TMessage& m) {
+  if (IsMouseMessage(m.msg)) return RouteMouse(m);
+  switch (m.msg) {
+    case plat::kMsgMouseLeave:
+      if (TControl* mc = MouseControl(); mc && mc->WindowHolder() == this) {
+        SetMouseControl(nullptr);
+        mc->Perform(kCmMouseLeave);
+      }
+      break;
+    case plat::kMsgPaint: HandlePaint(m); break;
+    case plat::kMsgEraseBkgnd: m.result = 1; break;
+    case plat::kMsgSetFocus: DoEnter(); break;
+    case plat::kMsgKillFocus: DoExit(); break;
+    case plat::kMsgKeyDown:
+    case plat::kMsgSysKeyDown: {
+      auto key = static_cast<std::uint16_t>(m.wParam);
+      KeyDown(key, ShiftFromKeyboard());
+      break;
+    }
+    case plat::kMsgKeyUp:
+    case plat::kMsgSysKeyUp: {
+      auto key = static_cast<std::uint16_t>(m.wParam);
+      KeyUp(key, ShiftFromKeyboard());
+      break;
+    }
+    case plat::kMsgChar: {
+      char ch = static_cast<char>(m.wParam);
+      KeyPress(ch);
+      break;
+    }
+    case plat::kMsgSysChar: {
+      TWinControl* top = this;
+      while (top->Parent()) top = top->Parent();
+      m.result = top->BroadcastDialogChar(static_cast<char>(m.wParam)) ? 1 : 0;
+      break;
+    }
+    case plat::kMsgCaptureChanged:
+      if (TControl* cc = CaptureControl(); cc && cc->WindowHolder() == this && reinterpret_cast<plat::WindowHandle>(m.lParam) != handle_)
+        cc->SetMouseCapture(false);
+      break;
+    default: TControl::WndProc(m); break;
+  }
+}
+
+void TWinControl::RouteMouse(TMessage& m) {
+  plat::Point p = plat::UnpackPoint(m.lParam);
+  if (m.msg == plat::kMsgMouseMove) {
+    TControl* under = ControlAtPos(p);
+    TrackMouseControl(under ? under : this);
+    if (handle_) plat::Platform().TrackMouseLeave(handle_);
+  }
+  TControl* target = nullptr;
+  TControl* cc = CaptureControl();
+  if (cc && cc != this && cc->Parent() == this && !IsWindowed(cc))
+    target = cc;
+  else if (cc != this)
+    target = ControlAtPos(p);
+  if (!target) return TControl::WndProc(m);
+  TMessage sub{m.msg, m.wParam, plat::PackPoint(p.x - target->Left(), p.y - target->Top()), 0};
+  target->WndProc(sub);
+  m.result = sub.result;
+}
+
+void TWinControl::TrackMouseControl(TControl* under) {
+  TControl* old = MouseControl();
+  if (under == old) return;
+  SetMouseControl(under);
+  if (old) old->Perform(kCmMouseLeave);
+  if (under && MouseControl() == under) under->Perform(kCmMouseEnter);
+}
+
+void TWinControl::HandlePaint(TMessage& m) {
+  if (m.wParam) {
+    auto& ctx = *reinterpret_cast<plat::DrawContext*>(m.wParam);
+    PaintHandler(ctx, ctx.ClipBox());
+    return;
+  }
+  if (!handle_) return;
+  plat::Backend& b = plat::Platform();
+  plat::PaintCycle cycle;
+  if (b.BeginPaint(handle_, &cycle) != plat::Status::Ok || !cycle.context) return;
+  struct EndGuard {
+    plat::Backend& b;
+    plat::WindowHandle h;
+    plat::PaintCycle* c;
+    ~EndGuard() { b.EndPaint(h, c); }
+  } guard{b, handle_, &cycle};
+  PaintHandler(*cycle.context, cycle.area);
+}
+
+void TWinControl::PaintHandler(plat::DrawContext& ctx, const plat::Rect& area) {
+  {
+    SavedState s(ctx);
+    PaintWindow(ctx);
+  }
+  PaintControls(ctx, area);
+}
+
+void TWinControl::PaintWindow(plat::DrawContext& ctx) {
+  if (Color() != clNone) ctx.FillRect({0, 0, Width(), Height()}, ColorToRGB(Color()));
+  Paint(ctx);
+}
+
+void TWinControl::PaintControls(plat::DrawContext& ctx, const plat::Rect& area) {
+  for (std::size_t i = 0; i < controls_.size(); ++i) {
+    TControl* c = controls_[i];
+    if (IsWindowed(c) || !c->Visible() || !plat::Intersect(c->BoundsRect(), area, nullptr)) continue;
+    SavedState s(ctx);
+    ctx.OffsetOrigin(c->Left(), c->Top());
+    ctx.IntersectClip({0, 0, c->Width(), c->Height()});
+    c->Perform(plat::kMsgPaint, reinterpret_cast<std::uintptr_t>(&ctx), 0);
+  }
+}
+
+bool TWinControl::Focused() const { return handle_ && plat::Platform().GetFocus() == handle_; }
+
+bool TWinControl::CanFocus() const { return Visible() && Enabled() && handle_; }
+
+void TWinControl::SetFocus() {
+  if (plat::WindowHandle h = Handle()) plat::Platform().SetFocus(h);
+}
+
+void TWinControl::DoEnter() { OnEnter(this); }
+void TWinControl::DoExit() { OnExit(this); }
+void TWinControl::KeyDown(std::uint16_t& key, TShiftState shift) { OnKeyDown(this, key, shift); }
+void TWinControl::KeyUp(std::uint16_t& key, TShiftState shift) { OnKeyUp(this, key, shift); }
+void TWinControl::KeyPress(char& key) { OnKeyPress(this, key); }
+
+bool TWinControl::BroadcastDialogChar(char ch) {
+  for (std::size_t i = 0; i < controls_.size(); ++i) {
+    TControl* c = controls_[i];
+    if (c->Perform(kCmDialogChar, static_cast<unsigned char>(ch)) != 0) return true;
+    if (auto* w = dynamic_cast<TWinControl*>(c); w && w->BroadcastDialogChar(ch)) return true;
+  }
+  return false;
+}
+
+void TWinControl::ParentFontChanged() {
+  TControl::ParentFontChanged();
+}
+
+void TWinControl::ParentColorChanged() { TControl::ParentColorChanged(); }
+
+void TWinControl::Changed(std::uint32_t cm) {
+  if (cm == kCmVisibleChanged && handle_) plat::Platform().Show(handle_, Visible());
+  if (cm == kCmFontChanged)
+    for (TControl* c : controls_) c->ParentFontChanged();
+  if (cm == kCmColorChanged)
+    for (TControl* c : controls_) c->ParentColorChanged();
+  TControl::Changed(cm);
+}
