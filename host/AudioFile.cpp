@@ -1,11 +1,13 @@
 #include "host/AudioFile.h"
 
+#include <signal.h>
 #include <sndfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
@@ -115,10 +117,17 @@ OutputFile::OutputFile(const std::string& path, OutputFormat format, int channel
   name += target.filename().string();
   name += ".kestrune-XXXXXX";
   std::string pattern = (folder / name).string();
+  // An interruption between creating the file and noting its name would leave it behind.
+  sigset_t interrupts, previous;
+  sigemptyset(&interrupts);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&interrupts, signal);
+  sigprocmask(SIG_BLOCK, &interrupts, &previous);
   const int fd = mkstemp(pattern.data());
-  if (fd < 0) throw HostError("cannot write '" + path + "': " + std::strerror(errno));
+  const int error = errno;
+  if (fd >= 0) rememberTempPath(pattern);
+  sigprocmask(SIG_SETMASK, &previous, nullptr);
+  if (fd < 0) throw HostError("cannot write '" + path + "': " + std::strerror(error));
   tempPath_ = pattern;
-  rememberTempPath(tempPath_);
   // mkstemp creates the file private; the finished output gets the usual permissions.
   const mode_t mask = umask(0);
   umask(mask);
@@ -166,8 +175,8 @@ void OutputFile::commit() {
 void OutputFile::discard() {
   if (file_ != nullptr) sf_close(file_);
   file_ = nullptr;
-  haveTempPath = 0;
   if (!tempPath_.empty()) unlink(tempPath_.c_str());
+  haveTempPath = 0;
 }
 
 void installInterruptCleanup() {

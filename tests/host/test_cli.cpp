@@ -1,6 +1,9 @@
 // The kestrune executable as a user runs it: info and render, formats, lengths, and failures that
 // must end with one clear line, a non-zero status and no file left behind.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <filesystem>
@@ -69,6 +72,11 @@ TEST(Cli, InfoRunsOnTheTestEffectAndOnAThirdPartyPlugIn) {
   EXPECT_NE(r.output.find("effect name     MVerb\n"), std::string::npos) << r.output;
   EXPECT_NE(r.output.find("unique ID       0x4D567262 'MVrb'"), std::string::npos) << r.output;
   EXPECT_NE(r.output.find("Damping"), std::string::npos);
+
+  hosttest::TempFolder folder;
+  const auto render = run(kExe + " render --plugin " + mverb + " --set Decay=0.9 --tail 0.5 " + quoted(folder / "v.wav"));
+  ASSERT_EQ(render.status, 0) << render.output;
+  EXPECT_EQ(hosttest::readAudio(folder / "v.wav").info.frames, 6 * 44100 + 22050);
 }
 
 TEST(Cli, RenderWritesEachFormatWithTheInputRateAndTail) {
@@ -97,6 +105,11 @@ TEST(Cli, RenderWritesEachFormatWithTheInputRateAndTail) {
     EXPECT_EQ(audio.info.frames, 48000 + 12000) << c.name;
   }
   EXPECT_EQ(folder.entries().size(), 5u) << "no temporary files remain";
+
+  // The output may replace the input: it is read to the end before the new file takes its name.
+  const auto same = run(kExe + " render" + kFake + " --tail 0.5 " + quoted(in) + " " + quoted(in));
+  ASSERT_EQ(same.status, 0) << same.output;
+  EXPECT_EQ(hosttest::readAudio(in).info.frames, 48000 + 24000);
 }
 
 TEST(Cli, RenderFeedsAMonoInputToBothChannelsWithProgramAndSettings) {
@@ -173,4 +186,24 @@ TEST(Cli, APlugInFailingMidRenderLeavesNoPartialFile) {
                      quoted(folder / "out.wav"));
   EXPECT_EQ(r.status, 0);
   EXPECT_NE(r.output.find("kestrune: warning: the plug-in produced"), std::string::npos) << r.output;
+}
+
+TEST(Cli, AnInterruptedRenderRemovesItsTemporaryFile) {
+  hosttest::TempFolder folder;
+  const std::string out = folder / "long.wav";
+  const pid_t child = fork();
+  if (child == 0) {
+    // Ten minutes of tail: far longer than it takes to interrupt it.
+    execl(KESTRUNE_EXE, "kestrune", "render", "--plugin", KESTRUNE_FAKE_BOTH, "--tail", "600", out.c_str(), nullptr);
+    _exit(127);
+  }
+  ASSERT_GT(child, 0);
+  for (int i = 0; i < 3000 && folder.entries().empty(); ++i) usleep(10'000);
+  const bool started = !folder.entries().empty();
+  kill(child, SIGTERM);
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(started) << "the render never created its temporary file";
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+  EXPECT_TRUE(folder.entries().empty()) << folder.entries().front();
 }
