@@ -1,7 +1,9 @@
-// Regions as lists of disjoint rectangles. Operations are quadratic in the number of rectangles,
-// which stays in the hundreds for window shapes and update areas; horizontal neighbours of equal
-// height are merged as they are added so that shapes built row by row stay compact.
+// Regions as lists of disjoint rectangles kept sorted by top edge. Searches look only at the
+// rectangles whose top lies within the tallest height above the rows asked for, so shapes built
+// row by row from pixel runs (thousands of one-row rectangles) stay fast to build and to test.
 #include "platform/Region.h"
+
+#include <algorithm>
 
 namespace plat {
 
@@ -15,10 +17,12 @@ void AppendDifference(const Rect& r, const Rect& cut, std::vector<Rect>* out) {
     return;
   }
   if (r.top < i.top) out->push_back({r.left, r.top, r.right, i.top});
-  if (i.bottom < r.bottom) out->push_back({r.left, i.bottom, r.right, r.bottom});
   if (r.left < i.left) out->push_back({r.left, i.top, i.left, i.bottom});
   if (i.right < r.right) out->push_back({i.right, i.top, r.right, i.bottom});
+  if (i.bottom < r.bottom) out->push_back({r.left, i.bottom, r.right, r.bottom});
 }
+
+bool Before(const Rect& a, const Rect& b) { return a.top < b.top || (a.top == b.top && a.left < b.left); }
 
 }  // namespace
 
@@ -26,6 +30,7 @@ Region::Region(const Rect& rect) {
   if (!rect.IsEmpty()) {
     rects_.push_back(rect);
     bounds_ = rect;
+    maxHeight_ = rect.Height();
   }
 }
 
@@ -36,17 +41,28 @@ Region Region::FromRects(const Rect* rects, size_t count) {
   return r;
 }
 
+std::pair<size_t, size_t> Region::RowRange(int32_t top, int32_t bottom) const {
+  // A rectangle touches the rows when its top < bottom and its top + height > top.
+  const int64_t lowestTop = int64_t(top) - maxHeight_ + 1;
+  auto first = std::lower_bound(rects_.begin(), rects_.end(), lowestTop,
+                                [](const Rect& r, int64_t t) { return r.top < t; });
+  auto last = std::lower_bound(first, rects_.end(), int64_t(bottom), [](const Rect& r, int64_t t) { return r.top < t; });
+  return {size_t(first - rects_.begin()), size_t(last - rects_.begin())};
+}
+
 bool Region::Contains(Point p) const {
   if (!bounds_.Contains(p)) return false;
-  for (const Rect& r : rects_)
-    if (r.Contains(p)) return true;
+  auto [first, last] = RowRange(p.y, p.y + 1);
+  for (size_t i = first; i < last; ++i)
+    if (rects_[i].Contains(p)) return true;
   return false;
 }
 
 bool Region::Intersects(const Rect& rect) const {
   if (!plat::Intersect(bounds_, rect, nullptr)) return false;
-  for (const Rect& r : rects_)
-    if (plat::Intersect(r, rect, nullptr)) return true;
+  auto [first, last] = RowRange(rect.top, rect.bottom);
+  for (size_t i = first; i < last; ++i)
+    if (plat::Intersect(rects_[i], rect, nullptr)) return true;
   return false;
 }
 
@@ -59,11 +75,17 @@ int64_t Region::Area() const {
 void Region::Clear() {
   rects_.clear();
   bounds_ = Rect{};
+  maxHeight_ = 0;
 }
 
-void Region::RecomputeBounds() {
+void Region::Normalize() {
+  std::sort(rects_.begin(), rects_.end(), Before);
   bounds_ = Rect{};
-  for (const Rect& r : rects_) bounds_ = Bounding(bounds_, r);
+  maxHeight_ = 0;
+  for (const Rect& r : rects_) {
+    bounds_ = Bounding(bounds_, r);
+    maxHeight_ = std::max(maxHeight_, r.Height());
+  }
 }
 
 void Region::Union(const Rect& rect) {
@@ -71,26 +93,27 @@ void Region::Union(const Rect& rect) {
   // Pieces of the new rectangle not yet covered.
   std::vector<Rect> pieces{rect};
   if (plat::Intersect(bounds_, rect, nullptr)) {
-    for (const Rect& existing : rects_) {
+    auto [first, last] = RowRange(rect.top, rect.bottom);
+    for (size_t i = first; i < last && !pieces.empty(); ++i) {
+      const Rect& existing = rects_[i];
       if (!plat::Intersect(existing, rect, nullptr)) continue;
       std::vector<Rect> next;
       for (const Rect& p : pieces) AppendDifference(p, existing, &next);
       pieces.swap(next);
-      if (pieces.empty()) return;
     }
   }
   for (const Rect& p : pieces) {
-    // Merge with a rectangle of the same rows that it touches on the left (the common case when
-    // a shape is built run by run).
-    bool merged = false;
-    if (!rects_.empty()) {
-      Rect& last = rects_.back();
-      if (last.top == p.top && last.bottom == p.bottom && last.right == p.left) {
-        last.right = p.right;
-        merged = true;
+    auto at = std::upper_bound(rects_.begin(), rects_.end(), p, Before);
+    // Join a rectangle of the same rows that ends where this one starts (runs of one row).
+    if (at != rects_.begin()) {
+      Rect& left = *(at - 1);
+      if (left.top == p.top && left.bottom == p.bottom && left.right == p.left) {
+        left.right = p.right;
+        continue;
       }
     }
-    if (!merged) rects_.push_back(p);
+    rects_.insert(at, p);
+    maxHeight_ = std::max(maxHeight_, p.Height());
   }
   bounds_ = Bounding(bounds_, rect);
 }
@@ -105,7 +128,7 @@ void Region::Subtract(const Rect& rect) {
   next.reserve(rects_.size() + 4);
   for (const Rect& r : rects_) AppendDifference(r, rect, &next);
   rects_.swap(next);
-  RecomputeBounds();
+  Normalize();
 }
 
 void Region::Subtract(const Region& other) {
@@ -119,18 +142,20 @@ void Region::Intersect(const Rect& rect) {
     if (plat::Intersect(r, rect, &i)) next.push_back(i);
   }
   rects_.swap(next);
-  RecomputeBounds();
+  Normalize();
 }
 
 void Region::Intersect(const Region& other) {
   std::vector<Rect> next;
-  for (const Rect& a : rects_)
-    for (const Rect& b : other.rects_) {
+  for (const Rect& a : rects_) {
+    auto [first, last] = other.RowRange(a.top, a.bottom);
+    for (size_t j = first; j < last; ++j) {
       Rect i;
-      if (plat::Intersect(a, b, &i)) next.push_back(i);  // disjoint inputs give disjoint pieces
+      if (plat::Intersect(a, other.rects_[j], &i)) next.push_back(i);  // disjoint inputs give disjoint pieces
     }
+  }
   rects_.swap(next);
-  RecomputeBounds();
+  Normalize();
 }
 
 void Region::Offset(int32_t dx, int32_t dy) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <utility>
 #include <vector>
 
 #include "platform/Types.h"
@@ -23,7 +24,7 @@ class Region {
   bool Intersects(const Rect& rect) const;
   // Smallest rectangle holding the region ({0,0,0,0} when empty).
   Rect Bounds() const { return bounds_; }
-  // The disjoint rectangles, in no promised order.
+  // The disjoint rectangles, ordered by top edge, then left edge.
   const std::vector<Rect>& Rects() const { return rects_; }
   // Number of pixels covered.
   int64_t Area() const;
@@ -41,9 +42,13 @@ class Region {
   bool SameArea(const Region& other) const;
 
  private:
-  void RecomputeBounds();
+  void Normalize();  // re-sorts, recomputes bounds and the tallest height
+  // Index range of the rectangles that may touch rows top .. bottom - 1.
+  std::pair<size_t, size_t> RowRange(int32_t top, int32_t bottom) const;
+
   std::vector<Rect> rects_;
   Rect bounds_{};
+  int32_t maxHeight_ = 0;  // tallest rectangle: bounds the search by top edge
 };
 
 }  // namespace plat
