@@ -2,6 +2,8 @@
 // can create the editor window on demand, and answer the host's size query before it exists.
 #pragma once
 
+#include <cstdint>
+
 class TComponent;
 class TForm;
 
@@ -13,3 +15,14 @@ struct TFormClassInfo {
 };
 
 using TFormClass = const TFormClassInfo*;  // null: the effect has no editor
+
+// The message the template editor posts to a form it has just created and shown: wParam is the
+// effect (AudioEffect*), lParam 0. It arrives queued, after the form's creation messages.
+inline constexpr std::uint32_t kMsgEffectAttach = 1985;
+
+// A Create function for a form class F (F must be complete where this is used):
+//   const TFormClassInfo kEditorClass{"TPluginEditorwindow", 415, 218, &CreateFormOf<TPluginEditorwindow>};
+template <class F>
+TForm* CreateFormOf(TComponent* owner) {
+  return new F(owner);
+}

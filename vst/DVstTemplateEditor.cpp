@@ -1,3 +1,106 @@
 #include "vst/DVstTemplateEditor.h"
 
-TVstTemplateEditor::TVstTemplateEditor(AudioEffect* effect, TFormClass) : AEffEditor(effect) {}
+#include <algorithm>
+
+#include "platform/Platform.h"
+#include "ui/Application.h"
+#include "ui/Form.h"
+#include "vst/DVstTemplate.h"
+
+namespace {
+VstInt16 ToInt16(int v) { return static_cast<VstInt16>(std::clamp(v, -32768, 32767)); }
+}  // namespace
+
+TVstTemplateEditor::TVstTemplateEditor(AudioEffect* effect, TFormClass formClass)
+    : AEffEditor(effect), formClass(formClass) {
+  // Hosts size their window before the first open: answer the designed size, not 0 x 0.
+  if (formClass) {
+    editRect.bottom = ToInt16(formClass->DesignHeight);
+    editRect.right = ToInt16(formClass->DesignWidth);
+  }
+}
+
+TVstTemplateEditor::~TVstTemplateEditor() { destroyForm(); }
+
+VstInt32 TVstTemplateEditor::getRect(ERect** rect) {
+  if (!rect) return 0;
+  editRect.top = 0;
+  editRect.left = 0;
+  if (form) {
+    editRect.bottom = ToInt16(form->ClientHeight());
+    editRect.right = ToInt16(form->ClientWidth());
+  }
+  *rect = &editRect;
+  return 1;
+}
+
+VstInt32 TVstTemplateEditor::open(void* ptr) {
+  if (!ptr || !formClass) return 0;
+  ++openCount;
+  if (openCount == 1 || !form) {
+    bool created = false;
+    try {
+      created = createForm(ptr);
+    } catch (...) {
+      Application().HandleException(nullptr);
+      destroyForm();
+    }
+    if (!created) {
+      --openCount;
+      return 0;
+    }
+  } else if (form->ParentWindow() != ptr) {
+    try {
+      form->SetParentWindow(ptr);
+    } catch (...) {
+      Application().HandleException(nullptr);
+    }
+  }
+  parentWindow = ptr;
+  systemWindow = ptr;
+  return 1;
+}
+
+bool TVstTemplateEditor::createForm(void* parent) {
+  destroyForm();
+  form = formClass->Create(nullptr);
+  if (!form) return false;
+  form->SetBounds(0, 0, form->Width(), form->Height());
+  form->SetParentWindow(parent);
+  form->Show();
+  plat::WindowHandle h = form->Handle();
+  // The form learns its effect from a queued message, so it is attached before its first timer
+  // tick or paint can use it, but never inside its own construction.
+  if (!h || plat::Platform().PostMessage(h, kMsgEffectAttach, reinterpret_cast<std::uintptr_t>(effect), 0) !=
+                plat::Status::Ok) {
+    destroyForm();
+    return false;
+  }
+  return true;
+}
+
+void TVstTemplateEditor::close() {
+  --openCount;
+  if (openCount > 0) return;
+  openCount = 0;
+  destroyForm();
+  parentWindow = nullptr;
+  systemWindow = nullptr;
+}
+
+void TVstTemplateEditor::idle() {
+  if (!form || !effect) return;
+  auto* t = dynamic_cast<TVstTemplate*>(effect);
+  if (!t || !t->OnEditorIdle) return;
+  try {
+    t->OnEditorIdle(form);
+  } catch (...) {
+    Application().HandleException(nullptr);
+  }
+}
+
+void TVstTemplateEditor::destroyForm() {
+  TForm* f = form;
+  form = nullptr;
+  if (f) TComponent::Free(f);
+}

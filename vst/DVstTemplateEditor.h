@@ -1,4 +1,7 @@
-// Placeholder for the template editor until it hosts its form.
+// The template editor: shows the effect's editor form inside the host's window. open creates the
+// form (a child of the host window at 0, 0, its designed size), shows it and posts it
+// kMsgEffectAttach with the effect; close destroys it when the last open is matched. Runs on the
+// host's user-interface thread only; nothing is thrown towards the host.
 #pragma once
 
 #include "ui/FormClass.h"
@@ -7,4 +10,29 @@
 class TVstTemplateEditor : public AEffEditor {
  public:
   TVstTemplateEditor(AudioEffect* effect, TFormClass formClass);
+  ~TVstTemplateEditor() override;  // destroys a live form
+
+  // Before the first open: the form class's designed client size. While a form lives: its client
+  // size. After the last close: the size it had.
+  VstInt32 getRect(ERect** rect) override;
+  // Answers 1; 0 (counting nothing) when the host gives no window or the form cannot be created
+  // in it. A further open with another window moves the live form into that window.
+  VstInt32 open(void* ptr) override;
+  void close() override;
+  void idle() override;   // the effect's OnEditorIdle with the form, when all three exist
+  void update() override {}
+
+  TForm* getForm() const { return form; }
+  VstInt32 getOpenCount() const { return openCount; }
+  void* getParentWindow() const { return parentWindow; }
+
+ private:
+  bool createForm(void* parent);
+  void destroyForm();
+
+  ERect editRect{0, 0, 0, 0};
+  VstInt32 openCount = 0;
+  TFormClass formClass;
+  void* parentWindow = nullptr;
+  TForm* form = nullptr;  // owned
 };
