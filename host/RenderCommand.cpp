@@ -195,7 +195,8 @@ void addRenderCommand(CLI::App& app) {
       "render", "Render an audio file (or, without IN, the built-in demo signal) through a plug-in");
   command->add_option("files", options->files, "[IN] OUT: input and output audio files (WAV, FLAC, AIFF)")
       ->required()
-      ->expected(1, 2);
+      ->expected(1, 2)
+      ->type_name("[IN] OUT");
   addPluginOption(*command, options->plugin);
   command->add_option("--program", options->program, "Program to select, by index or name");
   command->add_option("--set", options->settings, "Parameter NAME=VALUE (name or index, value 0..1); repeatable")
@@ -211,6 +212,10 @@ void addRenderCommand(CLI::App& app) {
       ->check(CLI::IsMember({"wav", "flac", "aiff"}));
   command->add_option("--encoding", options->encoding, "Output samples: float, 16 or 24 (default: float; FLAC 24)")
       ->check(CLI::IsMember({"float", "16", "24"}));
+  command->footer(
+      "Without IN, six seconds of a built-in stereo demo at 44.1 kHz are rendered. A mono input feeds every\n"
+      "plug-in input; of an input with more channels the first two are used. The output has the input's\n"
+      "sample rate and one channel per plug-in output; it appears only when the render has succeeded.");
   command->callback([options] { runRender(*options); });
 }
 
