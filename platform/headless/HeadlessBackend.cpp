@@ -45,7 +45,7 @@ Status HeadlessBackendImpl::NewWindow(Kind kind, uint64_t parent, const Rect& bo
                                       Window** out) {
   auto w = std::make_shared<Window>();
   w->id = nextId_;
-  nextId_ += 0x10;
+  nextId_ += kIdStep;
   w->kind = kind;
   w->parent = parent;
   w->bounds = bounds;
@@ -64,7 +64,7 @@ Status HeadlessBackendImpl::CreateChildWindow(const WindowDesc& desc, WindowHand
   if (desc.bounds.right < desc.bounds.left || desc.bounds.bottom < desc.bounds.top) return Status::InvalidArgument;
   if (!desc.parent) return Status::InvalidArgument;
   Window* parent = Find(desc.parent);
-  if (!parent && !FindId(uint64_t(reinterpret_cast<uintptr_t>(desc.parent)))) parent = AdoptForeign(desc.parent);
+  if (!parent && !WasOurs(desc.parent)) parent = AdoptForeign(desc.parent);
   if (!parent || parent->kind == Kind::Message) return Status::NotFound;
   Window* w = nullptr;
   NewWindow(Kind::Child, parent->id, desc.bounds, desc.visible, desc.proc, &w);
@@ -119,6 +119,11 @@ void HeadlessBackendImpl::ResizeScreen(Window* host) {
 
 bool HeadlessBackendImpl::IsWindow(WindowHandle window) const { return Find(window) != nullptr; }
 
+bool HeadlessBackendImpl::WasOurs(WindowHandle handle) const {
+  const uint64_t v = uint64_t(reinterpret_cast<uintptr_t>(handle));
+  return v >= kFirstId && v < nextId_ && (v - kFirstId) % kIdStep == 0;
+}
+
 HeadlessBackendImpl::Window* HeadlessBackendImpl::Root(Window* w) const {
   while (w && w->parent) w = FindId(w->parent);
   return w;
@@ -159,18 +164,36 @@ Region HeadlessBackendImpl::VisibleRegion(Window* w) const {
   return r;
 }
 
-void HeadlessBackendImpl::InvalidateParentArea(Window* w) {
-  if (!w || !w->parent) return;
-  if (Window* p = FindId(w->parent)) {
-    Rect r = w->bounds;
-    Invalidate(HandleOf(p->id), &r);
+void HeadlessBackendImpl::ExposeArea(Window* w) {
+  Window* root = Root(w);
+  if (!root || root == w) return;
+  const Point o = OffsetInRoot(FindId(w->parent));
+  const Rect area = w->bounds.Offset(o.x, o.y);
+  std::vector<uint64_t> order{root->id};
+  for (size_t i = 0; i < order.size(); ++i) {
+    Window* c = FindId(order[i]);
+    if (!c || c->destroying) continue;
+    const Point co = OffsetInRoot(c);
+    const Rect local = area.Offset(-co.x, -co.y);
+    Invalidate(HandleOf(c->id), &local);
+    order.insert(order.end(), c->children.begin(), c->children.end());
+  }
+}
+
+void HeadlessBackendImpl::InvalidateTree(Window* w) {
+  std::vector<uint64_t> order{w->id};
+  for (size_t i = 0; i < order.size(); ++i) {
+    Window* c = FindId(order[i]);
+    if (!c || c->destroying) continue;
+    Invalidate(HandleOf(c->id), nullptr);
+    order.insert(order.end(), c->children.begin(), c->children.end());
   }
 }
 
 Status HeadlessBackendImpl::DestroyWindow(WindowHandle window) {
   Window* w = Find(window);
   if (!w) return Status::NotFound;
-  if (w->visible) InvalidateParentArea(w);
+  if (w->visible) ExposeArea(w);
   DestroyTree(w);
   return Status::Ok;
 }
@@ -202,12 +225,12 @@ Status HeadlessBackendImpl::SetParent(WindowHandle window, WindowHandle newParen
   if (!w) return Status::NotFound;
   if (w->kind == Kind::Host || w->kind == Kind::Message) return Status::InvalidArgument;
   Window* p = Find(newParent);
-  if (!p && newParent && !FindId(uint64_t(reinterpret_cast<uintptr_t>(newParent)))) p = AdoptForeign(newParent);
+  if (!p && newParent && !WasOurs(newParent)) p = AdoptForeign(newParent);
   if (!p || p->kind == Kind::Message) return Status::NotFound;
   for (Window* a = p; a; a = FindId(a->parent))
     if (a == w) return Status::InvalidArgument;  // would make a cycle
   if (p->id == w->parent) return Status::Ok;
-  if (w->visible) InvalidateParentArea(w);
+  if (w->visible) ExposeArea(w);
   if (Window* old = FindId(w->parent)) std::erase(old->children, w->id);
   w->parent = p->id;
   p->children.push_back(w->id);
@@ -216,7 +239,7 @@ Status HeadlessBackendImpl::SetParent(WindowHandle window, WindowHandle newParen
     p->bounds.bottom = std::max(p->bounds.bottom, p->bounds.top + w->bounds.bottom);
     ResizeScreen(p);
   }
-  Invalidate(window, nullptr);
+  InvalidateTree(w);
   return Status::Ok;
 }
 
@@ -236,14 +259,11 @@ Status HeadlessBackendImpl::SetBounds(WindowHandle window, const Rect& bounds) {
   if (w->kind == Kind::Message) return Status::InvalidArgument;
   const Rect old = w->bounds;
   if (old == bounds) return Status::Ok;
-  if (w->visible) InvalidateParentArea(w);
+  if (w->visible) ExposeArea(w);
   w->bounds = bounds;
   const uint64_t id = w->id;
   if (w->kind == Kind::Host) ResizeScreen(w);
-  if (w->visible) {
-    InvalidateParentArea(w);
-    Invalidate(window, nullptr);
-  }
+  if (w->visible) InvalidateTree(w);
   if (old.left != bounds.left || old.top != bounds.top) SendMessage(window, kMsgMove, 0, PackPoint(bounds.left, bounds.top));
   if (FindId(id) && (old.Width() != bounds.Width() || old.Height() != bounds.Height()))
     SendMessage(window, kMsgSize, 0, PackSize(bounds.Width(), bounds.Height()));
@@ -271,9 +291,9 @@ Status HeadlessBackendImpl::Show(WindowHandle window, bool visible) {
   if (!w) return Status::NotFound;
   if (w->kind == Kind::Message) return Status::InvalidArgument;
   if (w->visible == visible) return Status::Ok;
-  if (!visible) InvalidateParentArea(w);
+  if (!visible) ExposeArea(w);
   w->visible = visible;
-  if (visible) Invalidate(window, nullptr);
+  if (visible) InvalidateTree(w);
   if (!visible && capture_ == w->id) ReleaseCapture();
   SendMessage(window, kMsgShowWindow, visible ? 1 : 0, 0);
   return Status::Ok;

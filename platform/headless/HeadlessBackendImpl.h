@@ -139,7 +139,12 @@ class HeadlessBackendImpl final : public HeadlessBackend {
   bool ChainVisible(const Window* w) const;
   Point OffsetInRoot(const Window* w) const;  // client origin in the root's screen
   Region VisibleRegion(Window* w) const;      // root screen coordinates
-  void InvalidateParentArea(Window* w);
+  // Everything under `w`'s rectangle is to be painted again (it was hidden, moved or destroyed).
+  void ExposeArea(Window* w);
+  // `w` and its descendants are to be painted whole (they were shown, moved or resized).
+  void InvalidateTree(Window* w);
+  // A handle value that one of our (now destroyed) windows had.
+  bool WasOurs(WindowHandle handle) const;
   void ResizeScreen(Window* host);
   void Dispatch(uint64_t id, Message& message);
   void DispatchTo(std::shared_ptr<Window> window, Message& message);
@@ -152,7 +157,9 @@ class HeadlessBackendImpl final : public HeadlessBackend {
   Status MouseButton(Point screen, int button, bool down);
   Window* AdoptForeign(WindowHandle handle);
 
-  uint64_t nextId_ = 0x7E5A0010;
+  static constexpr uint64_t kFirstId = 0x7E5A0010;
+  static constexpr uint64_t kIdStep = 0x10;
+  uint64_t nextId_ = kFirstId;
   std::map<uint64_t, std::shared_ptr<Window>> windows_;
   std::vector<uint64_t> tops_;  // top-level windows, bottom-most first
   std::map<uintptr_t, uint64_t> adopted_;

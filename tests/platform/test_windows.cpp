@@ -135,6 +135,50 @@ TEST_F(Windows, DestroyingSendsDestroyToTheTreeAndRepaintsTheParent) {
   EXPECT_EQ(hl->WindowCount(), 1u);
 }
 
+TEST_F(Windows, ShowingHidingAndMovingRepaintWhatBecomesVisible) {
+  WindowHandle host = Host();
+  std::vector<std::pair<WindowHandle, Rect>> paints;
+  auto painter = [&](Color c) {
+    return [this, c, &paints](WindowHandle h, Message& m) {
+      if (m.msg != kMsgPaint) return hl->DefaultHandling(h, m);
+      PaintCycle pc;
+      ASSERT_EQ(hl->BeginPaint(h, &pc), Status::Ok);
+      paints.push_back({h, pc.area});
+      pc.context->FillRect(pc.area, c);
+      hl->EndPaint(h, &pc);
+    };
+  };
+  const Color under = MakeColor(0, 0, 200), panel = MakeColor(0, 200, 0), inner = MakeColor(200, 0, 0);
+  WindowHandle low = Child(host, {0, 0, 100, 100}, painter(under));
+  WindowHandle parent = Child(host, {20, 20, 80, 80}, painter(panel), false);
+  WindowHandle child = Child(parent, {10, 10, 20, 20}, painter(inner));
+  hl->Pump();
+  EXPECT_EQ(Pixel(host, 35, 35), under);
+  // Showing the parent paints its (already visible) child too.
+  hl->Show(parent, true);
+  hl->Pump();
+  EXPECT_EQ(Pixel(host, 25, 25), panel);
+  EXPECT_EQ(Pixel(host, 35, 35), inner);
+  // Hiding it repaints the sibling under it, only where it was.
+  paints.clear();
+  hl->Show(parent, false);
+  hl->Pump();
+  ASSERT_EQ(paints.size(), 1u);
+  EXPECT_EQ(paints[0].first, low);
+  EXPECT_EQ(paints[0].second, (Rect{20, 20, 80, 80}));
+  EXPECT_EQ(Pixel(host, 35, 35), under);
+  // Moving a visible window repaints the old place and the window at the new one.
+  hl->Show(parent, true);
+  hl->Pump();
+  paints.clear();
+  hl->SetBounds(parent, {40, 40, 100, 100});
+  hl->Pump();
+  EXPECT_EQ(Pixel(host, 25, 25), under);
+  EXPECT_EQ(Pixel(host, 45, 45), panel);
+  EXPECT_EQ(Pixel(host, 55, 55), inner);
+  (void)child;
+}
+
 TEST_F(Windows, ForeignParentHandleIsAdoptedAsAHostWindow) {
   int hostObject = 0;  // stands for a window the host made with some other toolkit
   WindowDesc d;
@@ -150,6 +194,12 @@ TEST_F(Windows, ForeignParentHandleIsAdoptedAsAHostWindow) {
   EXPECT_EQ(s, (Size{40, 30}));
   std::unique_ptr<Surface> screen;
   EXPECT_EQ(hl->ReadScreen(host, &screen), Status::Ok);
+  // A handle of one of our own windows that is gone is not taken for a foreign one.
+  hl->DestroyWindow(w);
+  d.parent = w;
+  WindowHandle orphan = nullptr;
+  EXPECT_EQ(hl->CreateChildWindow(d, &orphan), Status::NotFound);
+  EXPECT_EQ(orphan, nullptr);
 }
 
 TEST_F(Windows, HitTestingFindsTheTopmostDeepestVisibleWindow) {
