@@ -23,17 +23,6 @@
 namespace kestrune {
 namespace {
 
-struct RenderOptions {
-  std::vector<std::string> files;  // [IN] OUT
-  std::string plugin;
-  std::string program;
-  std::vector<std::string> settings;
-  int blockSize = 512;
-  double tempo = 0.0;  // 0: not given
-  double tailSeconds = 0.0;
-  std::string format;
-  std::string encoding;
-};
 
 std::optional<long> parseInteger(const std::string& text) {
   if (text.empty()) return std::nullopt;
@@ -100,7 +89,9 @@ class Progress {
   Clock::time_point start_, last_;
 };
 
-void runRender(const RenderOptions& options) {
+}  // namespace
+
+void render(const RenderOptions& options) {
   const std::string outPath = options.files.back();
   const OutputFormat format = chooseOutputFormat(outPath, options.format, options.encoding);
 
@@ -134,8 +125,6 @@ void runRender(const RenderOptions& options) {
     std::cerr << "kestrune: warning: the plug-in produced " << totals.nonFinite
               << " NaN or infinite samples; they were written as 0\n";
 }
-
-}  // namespace
 
 void selectProgram(Plugin& plugin, const std::string& program) {
   if (const auto index = parseInteger(program)) {
@@ -216,7 +205,7 @@ void addRenderCommand(CLI::App& app) {
       "Without IN, six seconds of a built-in stereo demo at 44.1 kHz are rendered. A mono input feeds every\n"
       "plug-in input; of an input with more channels the first two are used. The output has the input's\n"
       "sample rate and one channel per plug-in output; it appears only when the render has succeeded.");
-  command->callback([options] { runRender(*options); });
+  command->callback([options] { render(*options); });
 }
 
 }  // namespace kestrune

@@ -13,7 +13,24 @@ namespace kestrune {
 
 class Plugin;
 
+struct RenderOptions {
+  std::vector<std::string> files;  // [IN] OUT
+  std::string plugin;              // empty: the default beside the executable
+  std::string program;             // empty: leave the plug-in's current program
+  std::vector<std::string> settings;
+  int blockSize = 512;
+  double tempo = 0.0;  // 0: no tempo reported
+  double tailSeconds = 0.0;
+  std::string format;    // empty: by extension
+  std::string encoding;  // empty: the format's default
+};
+
 void addRenderCommand(CLI::App& app);
+
+// The whole render: load, open, set rate and block size, select the program, apply the settings,
+// resume, process every block, suspend, close, and only then give the output its name.
+// Throws HostError; on any failure no output file is left behind.
+void render(const RenderOptions& options);
 
 // Selects a program given as an index or, when not a number, as an exact program name (then
 // without regard to case). Throws HostError naming the choices when nothing matches.

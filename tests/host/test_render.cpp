@@ -240,3 +240,24 @@ TEST(DemoSignal, IsDeterministicStereoAndAudible) {
   DemoSignal::frame(DemoSignal::kFrames, l, r);
   EXPECT_EQ(l, 0.0f);
 }
+
+TEST(Render, DrivesThePlugInInTheHostSequence) {
+  hosttest::TempFolder folder;
+  ASSERT_TRUE(hosttest::writeAudio(folder / "in.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 2, 48000, 700,
+                                   [](int i, int) { return static_cast<float>(i) / 1000.0f; }));
+  void* keep = dlopen(KESTRUNE_FAKE_BOTH, RTLD_NOW | RTLD_LOCAL);
+  RenderOptions options;
+  options.files = {folder / "in.wav", folder / "out.wav"};
+  options.plugin = KESTRUNE_FAKE_BOTH;
+  options.program = "Loud";
+  options.settings = {"Gain=0.25"};
+  options.blockSize = 300;
+  render(options);
+  const std::string log = reinterpret_cast<const char* (*)()>(dlsym(keep, "fakeLog"))();
+  dlclose(keep);
+  EXPECT_EQ(log, "entry VSTPluginMain;open;rate 48000;block 300;program 1;mains 1;mains 0;close;");
+
+  const auto audio = hosttest::readAudio(folder / "out.wav");
+  ASSERT_EQ(audio.info.frames, 700);
+  EXPECT_FLOAT_EQ(audio.samples[2 * 600], 0.5f * 0.6f);  // gain 2 x 0.25
+}
