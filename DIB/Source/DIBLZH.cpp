@@ -1,6 +1,7 @@
 #include "DIB/Source/DIBLZH.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -152,6 +153,15 @@ struct THuffman {
     }
 };
 
+// Index of the lowest-addressed differing byte of two words loaded from memory (x = a ^ b != 0).
+inline int FirstDifferentByte(std::uint64_t x)
+{
+    if constexpr (std::endian::native == std::endian::little)
+        return std::countr_zero(x) / 8;
+    else
+        return std::countl_zero(x) / 8;
+}
+
 template <class Tables>
 std::unique_ptr<Tables> AllocateTables()
 {
@@ -169,7 +179,7 @@ constexpr std::size_t kChunk = 65536;
 
 struct TEncoderTables {
     THuffman Huff;
-    std::uint8_t Ring[RING_SIZE] = {};  // bytes the space fill does not cover start as 0
+    std::uint8_t Ring[RING_SIZE + 8] = {};  // bytes the space fill does not cover start as 0
     std::uint16_t Left[N + 1];
     std::uint16_t Right[N + 257];       // Right[N + 1 + b] roots the tree of first byte b
     std::uint16_t Dad[N + 1];
@@ -323,13 +333,22 @@ void TEncoder::InsertNode(int r)
                 return;
             }
         }
+        // First difference among bytes 1..59, eight at a time (the ring is padded for the over-read).
         const std::uint8_t* node = &ring[p];
-        int i = 1;
+        int i = F;
         cmp = 0;
-        for (; i < F; ++i) {
-            cmp = int(key[i]) - int(node[i]);
-            if (cmp != 0)
+        for (int k = 1; k < F; k += 8) {
+            std::uint64_t a, b;
+            std::memcpy(&a, key + k, 8);
+            std::memcpy(&b, node + k, 8);
+            if (const std::uint64_t x = a ^ b; x != 0) {
+                const int j = k + (FirstDifferentByte(x));
+                if (j < F) {
+                    i = j;
+                    cmp = int(key[i]) - int(node[i]);
+                }
                 break;
+            }
         }
         if (i > THRESHOLD) {
             const int position = ((r - p) & (N - 1)) - 1;

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "DIB/Source/DIBErrors.h"
+#include "DIB/Source/cDIB.h"
 #include "DIB/Source/cDIBStandardCompressors.h"
 
 namespace {
@@ -212,4 +213,48 @@ void DecompressStream(TAbstractSuperDIB* image, TDIBStream& source, TDIBStream& 
     codec->Decompress(image, guid, handled, length, static_cast<std::uint32_t>(packed.Length), payload.data(),
                       packed.Data);
     target.WriteExact(payload.data(), payload.size());
+}
+
+void DIBSaveData(const TAbstractSuperDIB& image, TDIBStream& target)
+{
+    if (!image.HasBits() || !image.Bits())
+        return;
+    if (auto* memory = dynamic_cast<const TCustomMemoryDIB*>(&image); memory && !memory->StoreData)
+        return;
+    const auto width = static_cast<std::uint32_t>(image.Width());
+    const auto height = static_cast<std::uint32_t>(image.Height());
+    TDIBMemoryStream payload;
+    const std::uint8_t size[4] = {static_cast<std::uint8_t>(width), static_cast<std::uint8_t>(width >> 8),
+                                  static_cast<std::uint8_t>(height), static_cast<std::uint8_t>(height >> 8)};
+    payload.WriteExact(size, sizeof size);
+    payload.WriteExact(image.Bits(), std::size_t(width) * height * 4);
+    payload.SetPosition(0);
+    CompressStream(&image, payload, target);
+}
+
+void DIBLoadData(TAbstractSuperDIB& image, TDIBStream& source)
+{
+    if (source.Remaining() == 0)
+        return;
+    TDIBMemoryStream payload;
+    bool handled = false;
+    DecompressStream(&image, source, payload, handled);
+    if (!handled) {
+        const std::uint8_t* p = payload.Memory();
+        const std::uint64_t length = payload.Size();
+        if (length < 4)
+            throw EDIBError("Image data is too short: " + std::to_string(length) + " bytes.");
+        const int width = p[0] | p[1] << 8;
+        const int height = p[2] | p[3] << 8;
+        // Checked before the image is touched, so damaged data never sizes it.
+        const std::uint64_t declared = std::uint64_t(width) * std::uint64_t(height) * 4;
+        if (length - 4 < declared)
+            throw EDIBError("Image data is too short: " + std::to_string(width) + " x " + std::to_string(height) +
+                            " pixels need " + std::to_string(declared + 4) + " bytes, " +
+                            std::to_string(length) + " given.");
+        image.SetSize(width, height);  // 0 becomes 1; such an image keeps its cleared pixel
+        if (declared != 0 && image.Bits())
+            std::memcpy(image.Bits(), p + 4, static_cast<std::size_t>(declared));
+    }
+    image.Changed();
 }
