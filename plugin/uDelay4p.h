@@ -24,19 +24,14 @@ class Tdelay4p {
   // 0..ringLength - 1 (or not a number) is limited to that range, which keeps every tap inside
   // the line.
   void Read(std::int32_t writePos, std::int32_t ringLength, float delay) {
-    const float deepest = static_cast<float>(ringLength - 1);
-    if (!(delay >= 0.0f)) delay = 0.0f;
-    if (delay > deepest) delay = deepest;
-    WholeDelay = fastFloor(delay - 0.5f);
-    Fraction = static_cast<double>(delay) - WholeDelay;
-    const std::int32_t base = writePos - WholeDelay;
-    for (int k = 0; k < 4; ++k) {
-      std::int32_t p = base + 1 - k;
-      if (p < 0) p += ringLength;
-      Taps[k] = p;
-    }
-    Output = hermite4(static_cast<float>(Fraction), Buffer[Taps[0]], Buffer[Taps[1]], Buffer[Taps[2]],
-                      Buffer[Taps[3]]);
+    Output = interpolate(writePos, ringLength, delay, &WholeDelay, &Fraction, Taps);
+  }
+
+  // What Read stores in Output, without storing anything.
+  float Tap(std::int32_t writePos, std::int32_t ringLength, float delay) const {
+    std::int32_t whole, taps[4];
+    double fraction;
+    return interpolate(writePos, ringLength, delay, &whole, &fraction, taps);
   }
 
   double Output = 0.0;          // result of the last Read (a float widened)
@@ -45,6 +40,23 @@ class Tdelay4p {
   std::int32_t Taps[4] = {};    // positions of the last Read, newest first
 
  private:
+  float interpolate(std::int32_t writePos, std::int32_t ringLength, float delay, std::int32_t* whole,
+                    double* fraction, std::int32_t* taps) const {
+    const float deepest = static_cast<float>(ringLength - 1);
+    if (!(delay >= 0.0f)) delay = 0.0f;
+    if (delay > deepest) delay = deepest;
+    *whole = fastFloor(delay - 0.5f);
+    *fraction = static_cast<double>(delay) - *whole;
+    const std::int32_t base = writePos - *whole;
+    for (int k = 0; k < 4; ++k) {
+      std::int32_t p = base + 1 - k;
+      if (p < 0) p += ringLength;
+      taps[k] = p;
+    }
+    return hermite4(static_cast<float>(*fraction), Buffer[taps[0]], Buffer[taps[1]], Buffer[taps[2]],
+                    Buffer[taps[3]]);
+  }
+
   std::int32_t Length;
   // Every value written is a float, so float storage holds exactly what a wider line would.
   std::unique_ptr<float[]> Buffer;

@@ -9,8 +9,17 @@ class TLp1 {
   // pi * cutoff / sampleRate (not a tangent), with the quotient rounded to float first.
   // For cutoff >= 0 the coefficient is >= 0 and the filter is stable; sampleRate must not be 0.
   void Process(float input, float cutoff, float sampleRate) {
+    ProcessWith(input, coefficientFor(cutoff, sampleRate));
+  }
+
+  // The coefficient Process uses for a cutoff, and Process with a coefficient already computed:
+  // lets a caller compute the coefficients of many samples ahead, apart from the recursion.
+  static float coefficientFor(float cutoff, float sampleRate) {
     const float ratio = cutoff / sampleRate;
-    Coefficient = fastSin(static_cast<float>(3.1415926536 * static_cast<double>(ratio)));
+    return fastSin(static_cast<float>(3.1415926536 * static_cast<double>(ratio)));
+  }
+  void ProcessWith(float input, float coefficient) {
+    Coefficient = coefficient;
     const double in = input;
     Output = (Coefficient * (in + PrevIn) + (1.0 - Coefficient) * PrevOut) / (1.0 + Coefficient);
     // The offset keeps the recursion clear of denormals; it never reaches Output itself.

@@ -3,6 +3,8 @@
 // leads by offset + 0.5 cycles. The shape is a piecewise parabola close to cos(2 pi p).
 #pragma once
 
+#include <limits>
+
 #include "vst/DDspUtils.h"
 
 class TPara {
@@ -11,7 +13,11 @@ class TPara {
   // A phase that is not a number restarts at -0.5, so one bad rate cannot stop the oscillators
   // for good.
   void Step(float rate, float sampleRate, float offset) {
-    Increment = (1.0 / static_cast<double>(sampleRate)) * static_cast<double>(rate);
+    if (sampleRate != InverseOf) {  // the same reciprocal as dividing each time, without the division
+      InverseOf = sampleRate;
+      Inverse = 1.0 / static_cast<double>(sampleRate);
+    }
+    Increment = Inverse * static_cast<double>(rate);
     Phase1 += Increment;
     Phase2 += Increment;
     if (!(Phase1 <= 0.5)) {  // the excess over 0.5 is dropped, not carried
@@ -34,4 +40,8 @@ class TPara {
   double Tri2 = 0.0, Shape2 = 0.0;
   double Out1 = 0.0;
   double Out2 = 0.0;
+
+ private:
+  float InverseOf = 0.0f;
+  double Inverse = std::numeric_limits<double>::infinity();  // 1 / InverseOf
 };

@@ -1,5 +1,6 @@
 #include "plugin/uPlugin.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "vst/DVstUtils.h"
@@ -115,10 +116,6 @@ void APlugin::parameterChanged(VstInt32 /*index: every value is derived again*/)
 
 void APlugin::processAudio(TArrayOfSingleArray& inputs, TArrayOfSingleArray& outputs, VstInt32 sampleFrames) {
   if (sampleFrames <= 0 || inputs.size() < 2 || outputs.size() < 2) return;
-  const float* inL = inputs[0].data();
-  const float* inR = inputs[1].data();
-  float* outL = outputs[0].data();
-  float* outR = outputs[1].data();
 
   // Block start: capture the rate (a refused one keeps the previous), derive again when the rate
   // or the tempo moved since the last derivation, then let the tempo drive the rate when synced.
@@ -135,60 +132,112 @@ void APlugin::processAudio(TArrayOfSingleArray& inputs, TArrayOfSingleArray& out
   const auto sane = [](float x) { return std::fabs(x) <= kMaxSample ? x : 0.0f; };
   const auto lineSample = [&sane](double x) { return sane(static_cast<float>(x)); };
 
-  for (VstInt32 i = 0; i < sampleFrames; ++i) {
-    const double l = sane(inL[i]);
-    const double r = sane(inR[i]);
+  // The internal values as this block sees them: read once, as if every change from another
+  // thread landed just before or just after the block.
+  const float rate = Rate.load(kRelaxed);
+  const float phaseOffset = PhaseOffset.load(kRelaxed);
+  const double feedback = FeedbackGain.load(kRelaxed);
+  const bool merge = MergeSwitch.load(kRelaxed) > 0.5f;
+  const double delayDepth = DelayDepth.load(kRelaxed);
+  const bool ownSides = TrajSwap.load(kRelaxed) > 0.5f;
+  const double leftDepth = LeftDepth.load(kRelaxed);
+  const double rightDepth = RightDepth.load(kRelaxed);
+  const double dampDepth = DampDepth.load(kRelaxed);
+  const double master = MasterGain.load(kRelaxed);
 
-    if (++WritePos > sampleRateInt) WritePos = 0;
+  // The state lives in locals for the block, where stores to the outputs and the delay lines
+  // cannot alias it and the compiler keeps it in registers.
+  TPara para = Para;
+  TLp1 dampL = DampL;
+  TLp1 dampR = DampR;
+  std::int32_t writePos = WritePos;
+  float mod1 = Mod1, mod2 = Mod2, delayTime = DelayTime, wetL = WetL, wetR = WetR;
+  float gainL = GainL, gainR = GainR, mixL = MixL, mixR = MixR;
 
-    Para.Step(Rate.load(kRelaxed), rateF, PhaseOffset.load(kRelaxed));
-    Mod1 = static_cast<float>(Para.Out1 * 0.5);
-    Mod2 = static_cast<float>(Para.Out2 * 0.5);
-    const double m1 = static_cast<double>(Mod1) + 0.5;
-    const double m2 = static_cast<double>(Mod2) + 0.5;
+  // Each chunk first computes what does not depend on the audio (oscillators, delays, gains,
+  // filter coefficients) in straight loops the compiler can vectorise, then runs the recursive
+  // part sample by sample. Same operations in the same order: the same samples.
+  constexpr VstInt32 kChunk = 64;
+  double out1[kChunk], out2[kChunk];
+  float delays[kChunk], gainsL[kChunk], gainsR[kChunk], coefL[kChunk], coefR[kChunk];
+  float mods1[kChunk], mods2[kChunk];
 
-    const double feedback = FeedbackGain.load(kRelaxed);
-    if (MergeSwitch.load(kRelaxed) > 0.5f) {
-      const double merged = (l + r) * 0.6;
-      DelayL.Write(WritePos, lineSample(merged + WetL * feedback));
-      DelayR.Write(WritePos, lineSample(merged + WetR * feedback));
-    } else {
-      DelayL.Write(WritePos, lineSample(WetL * feedback + l));
-      DelayR.Write(WritePos, lineSample(WetR * feedback + r));
+  for (VstInt32 start = 0; start < sampleFrames; start += kChunk) {
+    const VstInt32 n = std::min(kChunk, sampleFrames - start);
+
+    for (VstInt32 k = 0; k < n; ++k) {
+      para.Step(rate, rateF, phaseOffset);
+      out1[k] = para.Out1;
+      out2[k] = para.Out2;
+    }
+    for (VstInt32 k = 0; k < n; ++k) {
+      const float a = static_cast<float>(out1[k] * 0.5);
+      const float b = static_cast<float>(out2[k] * 0.5);
+      mods1[k] = a;
+      mods2[k] = b;
+      const double m1 = static_cast<double>(a) + 0.5;
+      const double m2 = static_cast<double>(b) + 0.5;
+      // Limited to the ring: the depth may come from a derivation at an older, higher rate.
+      const float d = static_cast<float>(m1 * delayDepth);
+      delays[k] = d <= rateF ? d : rateF;
+      const float gl = static_cast<float>(1.0 - (ownSides ? m1 : m2) * leftDepth);
+      const float gr = static_cast<float>(1.0 - (ownSides ? m2 : m1) * rightDepth);
+      gainsL[k] = gl > 1.0f ? 1.0f : (gl < 0.0f ? 0.0f : gl);
+      gainsR[k] = gr > 1.0f ? 1.0f : (gr < 0.0f ? 0.0f : gr);
+      coefL[k] = TLp1::coefficientFor(static_cast<float>(12000.0 - m1 * dampDepth), rateF);
+      coefR[k] = TLp1::coefficientFor(static_cast<float>(12000.0 - m2 * dampDepth), rateF);
     }
 
-    // Limited to the ring: the depth may come from a derivation at an older, higher rate.
-    DelayTime = static_cast<float>(m1 * DelayDepth.load(kRelaxed));
-    if (!(DelayTime <= rateF)) DelayTime = rateF;
-    DelayL.Read(WritePos, ringLength, DelayTime);
-    DelayR.Read(WritePos, ringLength, DelayTime);
-    WetL = static_cast<float>(DelayL.Output);
-    WetR = static_cast<float>(DelayR.Output);
-
-    const double leftDepth = LeftDepth.load(kRelaxed);
-    const double rightDepth = RightDepth.load(kRelaxed);
-    if (TrajSwap.load(kRelaxed) > 0.5f) {
-      GainL = static_cast<float>(1.0 - m1 * leftDepth);
-      GainR = static_cast<float>(1.0 - m2 * rightDepth);
-    } else {
-      GainL = static_cast<float>(1.0 - m2 * leftDepth);
-      GainR = static_cast<float>(1.0 - m1 * rightDepth);
+    const float* inL = inputs[0].data() + start;
+    const float* inR = inputs[1].data() + start;
+    float* outL = outputs[0].data() + start;
+    float* outR = outputs[1].data() + start;
+    for (VstInt32 k = 0; k < n; ++k) {
+      const double l = sane(inL[k]);
+      const double r = sane(inR[k]);
+      if (++writePos > sampleRateInt) writePos = 0;
+      if (merge) {
+        const double merged = (l + r) * 0.6;
+        DelayL.Write(writePos, lineSample(merged + wetL * feedback));
+        DelayR.Write(writePos, lineSample(merged + wetR * feedback));
+      } else {
+        DelayL.Write(writePos, lineSample(wetL * feedback + l));
+        DelayR.Write(writePos, lineSample(wetR * feedback + r));
+      }
+      wetL = DelayL.Tap(writePos, ringLength, delays[k]);
+      wetR = DelayR.Tap(writePos, ringLength, delays[k]);
+      gainL = gainsL[k];
+      gainR = gainsR[k];
+      const float ll = wetL * gainL;
+      const float lr = wetL * gainR;
+      const float rl = wetR * gainL;
+      const float rr = wetR * gainR;
+      mixL = static_cast<float>((static_cast<double>(ll) + rl) * 0.7);
+      mixR = static_cast<float>((static_cast<double>(lr) + rr) * 0.7);
+      dampL.ProcessWith(mixL, coefL[k]);
+      dampR.ProcessWith(mixR, coefR[k]);
+      outL[k] = static_cast<float>(dampL.Output * master);
+      outR[k] = static_cast<float>(dampR.Output * master);
     }
-    GainL = GainL > 1.0f ? 1.0f : (GainL < 0.0f ? 0.0f : GainL);
-    GainR = GainR > 1.0f ? 1.0f : (GainR < 0.0f ? 0.0f : GainR);
-
-    const float ll = WetL * GainL;
-    const float lr = WetL * GainR;
-    const float rl = WetR * GainL;
-    const float rr = WetR * GainR;
-    MixL = static_cast<float>((static_cast<double>(ll) + rl) * 0.7);
-    MixR = static_cast<float>((static_cast<double>(lr) + rr) * 0.7);
-
-    const double dampDepth = DampDepth.load(kRelaxed);
-    DampL.Process(MixL, static_cast<float>(12000.0 - m1 * dampDepth), rateF);
-    DampR.Process(MixR, static_cast<float>(12000.0 - m2 * dampDepth), rateF);
-    const double master = MasterGain.load(kRelaxed);
-    outL[i] = static_cast<float>(DampL.Output * master);
-    outR[i] = static_cast<float>(DampR.Output * master);
+    mod1 = mods1[n - 1];
+    mod2 = mods2[n - 1];
+    delayTime = delays[n - 1];
   }
+
+  Para = para;
+  DampL = dampL;
+  DampR = dampR;
+  WritePos = writePos;
+  Mod1 = mod1;
+  Mod2 = mod2;
+  DelayTime = delayTime;
+  WetL = wetL;
+  WetR = wetR;
+  GainL = gainL;
+  GainR = gainR;
+  MixL = mixL;
+  MixR = mixR;
+  // Leaves the lines' last-read fields as a per-sample Read would have.
+  DelayL.Read(writePos, ringLength, delayTime);
+  DelayR.Read(writePos, ringLength, delayTime);
 }
