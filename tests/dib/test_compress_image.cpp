@@ -12,6 +12,7 @@
 #include "DIB/Source/cDIB.h"
 #include "DIB/Source/cDIBCompressor.h"
 #include "DIB/Source/cDIBSettings.h"
+#include "platform/Picture.h"
 
 namespace {
 
@@ -137,4 +138,23 @@ TEST_F(ImageData, ShortOrHugeDeclarationsAreErrors)
     LoadInto(target, {0x00, 0x00, 0x05, 0x00});
     EXPECT_EQ(target.Width(), 1);
     EXPECT_EQ(target.Height(), 5);
+}
+
+TEST_F(ImageData, PictureThroughStoredLZHKeepsEveryPixel)
+{
+    TMemoryDIB original(160, 30);
+    Paint(original);
+    Bytes png;
+    ASSERT_EQ(plat::EncodePng(original.Bits(), 160, 30, true, &png), plat::Status::Ok);
+    plat::Picture picture;
+    ASSERT_EQ(plat::LoadPictureFromMemory(png.data(), png.size(), &picture), plat::Status::Ok);
+    TMemoryDIB imported(picture.width, picture.height);
+    std::memcpy(imported.Bits(), picture.pixels.data(), picture.pixels.size());
+
+    SetActiveCompressor(FindCompressor(kLZH));
+    const Bytes data = Save(imported);
+    ASSERT_EQ(std::memcmp(data.data(), "DIBCMP", 6), 0);
+    TMemoryDIB loaded;
+    LoadInto(loaded, data);
+    EXPECT_EQ(PixelsOf(loaded), PixelsOf(original));
 }
