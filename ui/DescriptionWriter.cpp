@@ -64,15 +64,22 @@ class Writer {
 
   void WriteObject(const TComponent& c, int indent) {
     Line(indent, "object " + c.Name() + ": " + std::string(c.ClassName()));
-    WriteProps(c, "", indent + 2);
+    WriteAllProps(c, "", indent + 2);
     for (const TComponent* child : root_.Components())
       if (child != &c && Holder(child) == &c) WriteObject(*child, indent + 2);
     Line(indent, "end");
   }
 
-  void WriteProps(const TPersistent& obj, const std::string& prefix, int indent) {
+  // Values first, then event bindings, so that an object's handlers read as one block.
+  void WriteAllProps(const TPersistent& obj, const std::string& prefix, int indent) {
+    WriteProps(obj, prefix, indent, false);
+    WriteProps(obj, prefix, indent, true);
+  }
+
+  void WriteProps(const TPersistent& obj, const std::string& prefix, int indent, bool events) {
     for (const TPropInfo* p : obj.ClassInfo().AllProps()) {
       if (p->Stored && !p->Stored(obj)) continue;
+      if ((p->Kind == TPropKind::Event) != events && p->Kind != TPropKind::Object) continue;
       std::string name = prefix + p->Name;
       switch (p->Kind) {
         case TPropKind::Integer:
@@ -98,7 +105,7 @@ class Writer {
           break;
         }
         case TPropKind::Object:
-          if (TPersistent* nested = p->GetObject(obj)) WriteProps(*nested, name + ".", indent);
+          if (TPersistent* nested = p->GetObject(obj)) WriteProps(*nested, name + ".", indent, events);
           break;
         case TPropKind::Collection:
           if (auto* coll = dynamic_cast<TCollection*>(p->GetObject(obj)); coll && coll->Count() > 0)
@@ -149,7 +156,7 @@ class Writer {
     Line(indent, name + " = <");
     for (int i = 0; i < coll.Count(); ++i) {
       Line(indent + 2, "item");
-      WriteProps(*coll.Item(i), "", indent + 4);
+      WriteAllProps(*coll.Item(i), "", indent + 4);
       Line(indent + 2, i + 1 == coll.Count() ? "end>" : "end");
     }
   }

@@ -9,6 +9,15 @@ const TClassInfo& TCustomForm::StaticClass() {
       TClassBuilder<TCustomForm>("TCustomForm", &TWinControl::StaticClass())
           .Enum("BorderStyle", {"bsNone", "bsSingle", "bsSizeable", "bsDialog", "bsToolWindow", "bsSizeToolWin"},
                 &TCustomForm::BorderStyle, &TCustomForm::SetBorderStyle, bsSizeable)
+          // A form stores its client size; its outer size follows from it.
+          .Int("Width", &TCustomForm::Width, &TCustomForm::SetWidth)
+          .StoredIf([](const TCustomForm&) { return false; })
+          .Int("Height", &TCustomForm::Height, &TCustomForm::SetHeight)
+          .StoredIf([](const TCustomForm&) { return false; })
+          // A form follows no parent font and is shown by whoever places it.
+          .Bool("ParentFont", &TCustomForm::ParentFont, &TCustomForm::SetParentFont, false)
+          .Bool("Visible", &TCustomForm::Visible, &TCustomForm::SetVisible, false)
+          .StoredIf([](const TCustomForm&) { return false; })
           .Int("ClientWidth", &TCustomForm::ClientWidth, &TCustomForm::SetClientWidth)
           .Int("ClientHeight", &TCustomForm::ClientHeight, &TCustomForm::SetClientHeight)
           .Bool("KeyPreview", &TCustomForm::KeyPreview, &TCustomForm::SetKeyPreview, false)
