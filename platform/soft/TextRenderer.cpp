@@ -28,6 +28,7 @@ namespace {
 }
 
 [[maybe_unused]] constexpr int32_t kMaxFontHeight = 512;
+[[maybe_unused]] constexpr size_t kMaxCachedGlyphs = 2048;
 
 struct Item {
   uint32_t cp;
@@ -135,6 +136,9 @@ Status TextRenderer::GetFace(const FontSpec& font, Face** out) {
 const TextRenderer::Glyph* TextRenderer::GetGlyph(Face& face, uint32_t codepoint) {
   auto it = face.glyphs.find(codepoint);
   if (it != face.glyphs.end()) return &it->second;
+  // Text from outside may name any code point: the cache starts over rather than grow for ever.
+  // (Callers hold a glyph only until the next lookup.)
+  if (face.glyphs.size() >= kMaxCachedGlyphs) face.glyphs.clear();
   Glyph g;
   if (FT_Load_Char(face.face, codepoint, FT_LOAD_RENDER | FT_LOAD_TARGET_LIGHT) == 0) {
     FT_GlyphSlot slot = face.face->glyph;
