@@ -121,9 +121,12 @@ Status TextRenderer::GetFace(const FontSpec& font, Face** out) {
     FT_Matrix shear{0x10000, 0x3333, 0, 0x10000};  // slant of 0.2
     FT_Set_Transform(face->face, &shear, nullptr);
   }
-  const FT_Size_Metrics& m = face->face->size->metrics;
-  face->metrics.ascent = int32_t((m.ascender + 63) >> 6);
-  face->metrics.descent = int32_t((-m.descender + 63) >> 6);
+  // Ascent and descent from the design values, rounded (not pushed outwards as the hinted size
+  // metrics are): an 11-pixel face then has the 13-pixel line of the classic dialog face.
+  const FT_Face f = face->face;
+  const int64_t units = f->units_per_EM > 0 ? f->units_per_EM : 2048;
+  face->metrics.ascent = int32_t((int64_t(f->ascender) * height + units / 2) / units);
+  face->metrics.descent = int32_t((int64_t(-f->descender) * height + units / 2) / units);
   face->metrics.lineHeight = face->metrics.ascent + face->metrics.descent;
   Face* raw = face.get();
   faces_.emplace(key, std::move(face));
