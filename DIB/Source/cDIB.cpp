@@ -6,15 +6,13 @@
 #include <memory>
 #include <new>
 
+#include "DIB/Source/DIBStream.h"
+#include "DIB/Source/cDIBCompressor.h"
 #include "DIB/Source/cDIBRows.h"
+#include "platform/Platform.h"
+#include "ui/TypeInfo.h"
 
 namespace {
-
-std::uint32_t ResolveSystemColor(TDIBColor color)
-{
-    // System-colour references carry a non-zero top byte; the platform resolves them.
-    return color & 0x00FFFFFFu;
-}
 
 // A transformed dimension as a pixel count; anything non-finite or out of the 16-bit range is a
 // clear error rather than an undefined conversion.
@@ -30,7 +28,7 @@ int CheckedDimension(long double value, const char* what)
 
 std::uint32_t DIBColorToPixel(TDIBColor color)
 {
-    const std::uint32_t rgb = ResolveSystemColor(color);
+    const std::uint32_t rgb = plat::ResolveColor(color) & 0x00FFFFFFu;
     return ((rgb & 0xFFu) << 16) | (rgb & 0xFF00u) | ((rgb >> 16) & 0xFFu);
 }
 
@@ -287,10 +285,12 @@ void TAbstractSuperDIB::ShareBitsOf(const TAbstractSuperDIB& source)
     FClipRect = TDIBRect{0, 0, FWidth - 1, FHeight - 1};
 }
 
-void TAbstractSuperDIB::CopySettingsTo(TAbstractSuperDIB* target) const
+void TAbstractSuperDIB::CopySettingsTo(TPersistent* targetObject) const
 {
+    auto* target = dynamic_cast<TAbstractSuperDIB*>(targetObject);
     if (!target)
-        throw EDIBError("Cannot assign a TAbstractDIB to a nil");
+        throw EDIBError("Cannot assign a TAbstractDIB to a " +
+                        std::string(targetObject ? targetObject->ClassName() : std::string_view("nil")));
     target->FAngle = FAngle;
     target->FAutoSize = FAutoSize;
     target->FMasked = FMasked;
@@ -308,13 +308,60 @@ void TAbstractSuperDIB::CopySettingsTo(TAbstractSuperDIB* target) const
     }
 }
 
-void TAbstractSuperDIB::Assign(const TAbstractSuperDIB& source)
+void TAbstractSuperDIB::Assign(const TPersistent& sourceObject)
 {
-    if (&source == this)
+    auto* source = dynamic_cast<const TAbstractSuperDIB*>(&sourceObject);
+    if (!source) {
+        TPersistent::Assign(sourceObject);  // refuses
         return;
-    CopyPixelsFrom(source);
-    source.CopySettingsTo(this);
+    }
+    if (source == this)
+        return;
+    CopyPixelsFrom(*source);
+    source->CopySettingsTo(this);
     Changed();
+}
+
+void TAbstractSuperDIB::LoadData(TDIBStream& stream)
+{
+    DIBLoadData(*this, stream);
+}
+
+void TAbstractSuperDIB::SaveData(TDIBStream& stream) const
+{
+    DIBSaveData(*this, stream);
+}
+
+std::vector<std::uint8_t> TAbstractSuperDIB::DataBytes() const
+{
+    TDIBMemoryStream stream;
+    SaveData(stream);
+    return stream.TakeBytes();
+}
+
+void TAbstractSuperDIB::SetDataBytes(const std::uint8_t* bytes, std::size_t count)
+{
+    TDIBMemoryStream stream(bytes, count);
+    LoadData(stream);
+}
+
+const TClassInfo& TAbstractSuperDIB::StaticClass()
+{
+    using T = TAbstractSuperDIB;
+    static const TClassInfo info =
+        TClassBuilder<T>("TAbstractSuperDIB", &TPersistent::StaticClass())
+            .Float("Angle", &T::Angle, &T::SetAngle, 0.0)
+            .Bool("AutoSize", &T::AutoSize, &T::SetAutoSize)
+            .Int("Height", &T::Height, &T::SetHeight)
+            .Bool("Masked", &T::Masked, &T::SetMasked)
+            .Int("Opacity", &T::Opacity, &T::SetOpacity)
+            .Float("Scale", &T::Scale, &T::SetScale)
+            .Bool("Transparent", &T::Transparent, &T::SetTransparent)
+            .Color("TransparentColor", &T::TransparentColor, &T::SetTransparentColor)
+            .Enum("TransparentMode", {"tmAuto", "tmFixed"}, &T::TransparentMode, &T::SetTransparentMode)
+            .Int("Width", &T::Width, &T::SetWidth)
+            .Build();
+    return info;
 }
 
 void TAbstractSuperDIB::CopyPixelsFrom(const TAbstractSuperDIB& source)
@@ -700,11 +747,48 @@ void TCustomMemoryDIB::FreeBits()
     FBits = nullptr;
 }
 
-void TCustomMemoryDIB::Assign(const TAbstractSuperDIB& source)
+void TCustomMemoryDIB::Assign(const TPersistent& source)
 {
     TAbstractSuperDIB::Assign(source);
-    if (auto* memory = dynamic_cast<const TCustomMemoryDIB*>(&source)) {
+    if (auto* memory = dynamic_cast<const TCustomMemoryDIB*>(&source); memory && memory != this) {
         ImageFilename = memory->ImageFilename;
         MaskFilename = memory->MaskFilename;
     }
+}
+
+void TCustomMemoryDIB::SaveData(TDIBStream& stream) const
+{
+    if (StoreData)
+        TAbstractSuperDIB::SaveData(stream);
+}
+
+void TCustomMemoryDIB::ImportPicture(const std::string& fileName)
+{
+    TAbstractSuperDIB::ImportPicture(fileName);
+    ImageFilename = fileName;
+}
+
+void TCustomMemoryDIB::ImportMask(const std::string& fileName)
+{
+    TAbstractSuperDIB::ImportMask(fileName);
+    MaskFilename = fileName;
+}
+
+const TClassInfo& TCustomMemoryDIB::StaticClass()
+{
+    using T = TCustomMemoryDIB;
+    static const TClassInfo info =
+        TClassBuilder<T>("TCustomMemoryDIB", &TAbstractSuperDIB::StaticClass())
+            .Bytes("Data", &T::DataBytes,
+                   [](T& dib, std::span<const std::uint8_t> bytes) { dib.SetDataBytes(bytes.data(), bytes.size()); })
+            .String("ImageFilename", &T::ImageFilename, &T::ImageFilename)
+            .String("MaskFilename", &T::MaskFilename, &T::MaskFilename)
+            .Build();
+    return info;
+}
+
+const TClassInfo& TMemoryDIB::StaticClass()
+{
+    static const TClassInfo info = TClassBuilder<TMemoryDIB>("TMemoryDIB", &TCustomMemoryDIB::StaticClass()).Build();
+    return info;
 }

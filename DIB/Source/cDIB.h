@@ -9,10 +9,19 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "DIB/Source/DIBErrors.h"
+#include "platform/Region.h"
+#include "ui/Persistent.h"
+
+namespace plat {
+class DrawContext;
+class Surface;
+}  // namespace plat
+class TDIBStream;
 
 using TDIBColor = std::uint32_t;  // platform colour 0x00BBGGRR, or a system-colour reference
 
@@ -35,21 +44,29 @@ constexpr std::int64_t DIBMaxPixels = std::int64_t{1} << 25;
 
 class TAbstractSuperDIB;
 
+// A palette for Render8Bit: up to 256 entries and the colour lookup table, 64 x 64 x 64 entry
+// numbers indexed by (B >> 2) + (G >> 2) * 64 + (R >> 2) * 4096. An empty table means none.
+struct TDIBPalette {
+    std::vector<TDIBColor> Entries;
+    std::vector<std::uint8_t> LookupTable;
+};
+
 // A row routine: blends Rows x Pixels from source to target; the image it is called on is the
 // routine owner whose Opacity and stored key it reads.
 using TDIBDrawRoutine = void (TAbstractSuperDIB::*)(const std::uint8_t* source, std::uint8_t* target,
                                                     int rows, int pixels, int sourceWidth,
                                                     int targetWidth) const;
 
-class TAbstractSuperDIB {
+class TAbstractSuperDIB : public TPersistent {
 public:
     using TChangeEvent = std::function<void(TAbstractSuperDIB* sender)>;
 
-    virtual ~TAbstractSuperDIB();
-    TAbstractSuperDIB(const TAbstractSuperDIB&) = delete;
-    TAbstractSuperDIB& operator=(const TAbstractSuperDIB&) = delete;
+    ~TAbstractSuperDIB() override;
 
-    virtual const char* ClassName() const = 0;
+    // Published: Angle, AutoSize, Height, Masked, Opacity, Scale, Transparent, TransparentColor,
+    // TransparentMode, Width.
+    static const TClassInfo& StaticClass();
+    const TClassInfo& ClassInfo() const override { return StaticClass(); }
 
     // Pixel storage, supplied by the kinds. AllocBits sizes for Width x Height.
     virtual void AllocBits() = 0;
@@ -125,9 +142,18 @@ public:
 
     // Copies Angle, AutoSize, Masked, Opacity, scales, Transparent, the stored key, TransparentMode
     // and the row routine with its owner; the size only when target does not own its pixels.
-    virtual void CopySettingsTo(TAbstractSuperDIB* target) const;
-    // target := pixels and settings of source; then target.Changed.
-    virtual void Assign(const TAbstractSuperDIB& source);
+    // A target that is not an image: EDIBError "Cannot assign a TAbstractDIB to a <class>".
+    virtual void CopySettingsTo(TPersistent* target) const;
+    // From another image: pixels and settings, then Changed (which makes this image the routine
+    // owner). Anything else is refused.
+    void Assign(const TPersistent& source) override;
+
+    // The "Data" block: a size and the pixels, compressed by the active codec when that pays.
+    virtual void LoadData(TDIBStream& stream);
+    virtual void SaveData(TDIBStream& stream) const;
+    // The same as bytes, for descriptions.
+    std::vector<std::uint8_t> DataBytes() const;
+    void SetDataBytes(const std::uint8_t* bytes, std::size_t count);
 
     // Puts the block (sourceX, sourceY, width, height) of this image onto target at (x, y), clipped
     // to target's ClipRect and to both images. When rotated or scaled, the whole image is
@@ -170,6 +196,21 @@ public:
     // the pixels whose alpha exceeds threshold / whose colour differs from color.
     std::vector<TDIBRect> AlphaRuns(std::uint8_t threshold) const;
     std::vector<TDIBRect> ColorRuns(TDIBColor color) const;
+    // The same runs as a platform region (for window shapes); empty when there is no run.
+    plat::Region AlphaRegion(std::uint8_t threshold) const;
+    plat::Region ColorRegion(TDIBColor color) const;
+
+    // Loads a PNG or BMP file: the image takes its size and pixels. A file with its own alpha sets
+    // Masked; otherwise every alpha byte becomes 255. EDIBError when the file cannot be read.
+    virtual void ImportPicture(const std::string& fileName);
+    // Loads a PNG or BMP file, stretches it to this image's size and takes its blue byte as every
+    // pixel's alpha; sets Masked. Needs pixels first.
+    virtual void ImportMask(const std::string& fileName);
+    // Copies a block through the palette's lookup table onto an 8-bit context. Fails without a
+    // lookup table, on a context that is not 8 bits per pixel, and where the platform has no 8-bit
+    // transfer.
+    virtual void Render8Bit(plat::DrawContext& context, int x, int y, const TDIBPalette& palette, int sourceX,
+                            int sourceY, int width, int height) const;
 
 protected:
     TAbstractSuperDIB();
@@ -217,10 +258,16 @@ public:
     explicit TCustomMemoryDIB(const TAbstractSuperDIB* source);  // CreateShared (see ShareBitsOf)
     ~TCustomMemoryDIB() override;
 
-    const char* ClassName() const override { return "TCustomMemoryDIB"; }
+    // Adds "Data", "ImageFilename" and "MaskFilename" to the published properties.
+    static const TClassInfo& StaticClass();
+    const TClassInfo& ClassInfo() const override { return StaticClass(); }
+
     void AllocBits() override;
     void FreeBits() override;
-    void Assign(const TAbstractSuperDIB& source) override;  // also the file names from a memory image
+    void Assign(const TPersistent& source) override;  // also the file names from a memory image
+    void SaveData(TDIBStream& stream) const override;  // nothing when StoreData is false
+    void ImportPicture(const std::string& fileName) override;  // remembers the name
+    void ImportMask(const std::string& fileName) override;
 
     std::string ImageFilename;
     std::string MaskFilename;
@@ -230,5 +277,38 @@ public:
 class TMemoryDIB : public TCustomMemoryDIB {
 public:
     using TCustomMemoryDIB::TCustomMemoryDIB;
-    const char* ClassName() const override { return "TMemoryDIB"; }
+    static const TClassInfo& StaticClass();
+    const TClassInfo& ClassInfo() const override { return StaticClass(); }
+};
+
+// Pixels in a platform surface with a drawing context, so that platform drawing (text, frames,
+// transfers) also reaches the image: scratch images and off-screen buffers. New pixels are zero.
+class TCustomWinDIB : public TAbstractSuperDIB {
+public:
+    TCustomWinDIB();
+    TCustomWinDIB(int width, int height);
+    explicit TCustomWinDIB(const TAbstractSuperDIB* source);
+    ~TCustomWinDIB() override;
+
+    static const TClassInfo& StaticClass();
+    const TClassInfo& ClassInfo() const override { return StaticClass(); }
+
+    // Section creation failure: std::runtime_error "Windows error (<code>) <message>".
+    void AllocBits() override;
+    void FreeBits() override;
+
+    // The drawing context on the pixels; null while the image has none. Call Changed after
+    // drawing through it when listeners must hear about it.
+    plat::DrawContext* Handle() const;
+    plat::DrawContext* Canvas() const { return Handle(); }
+
+private:
+    std::unique_ptr<plat::Surface> FSurface;
+};
+
+class TWinDIB : public TCustomWinDIB {
+public:
+    using TCustomWinDIB::TCustomWinDIB;
+    static const TClassInfo& StaticClass();
+    const TClassInfo& ClassInfo() const override { return StaticClass(); }
 };

@@ -38,62 +38,82 @@ inline std::uint32_t Colour(const std::uint8_t* p)
 }
 
 
-// Two pixels at a time in 16-bit lanes (GCC/Clang vector extensions: SSE2 on x86, NEON elsewhere,
-// plain code where neither exists). Lanes 3 and 7 are the alpha bytes.
-using U8x8 = std::uint8_t __attribute__((vector_size(8)));
-using U16x8 = std::uint16_t __attribute__((vector_size(16)));
+// Four pixels at a time in 16-bit lanes (GCC/Clang vector extensions: SSE2 on x86, NEON elsewhere,
+// plain code where neither exists). Lanes 3, 7, 11 and 15 are the alpha bytes. These helpers are
+// always inlined, so the wide vectors never cross a call (which is what -Wpsabi warns about).
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wpsabi"
+#endif
+using U8x16 = std::uint8_t __attribute__((vector_size(16)));
+using U16x16 = std::uint16_t __attribute__((vector_size(32)));
 using U32x4 = std::uint32_t __attribute__((vector_size(16)));
 
-inline U16x8 Load8(const std::uint8_t* p)
-{
-    U8x8 v;
-    std::memcpy(&v, p, 8);
-    return __builtin_convertvector(v, U16x8);
-}
+#define DIB_INLINE inline __attribute__((always_inline))
 
-inline void Store8(std::uint8_t* p, U16x8 v)
+DIB_INLINE U8x16 Load(const std::uint8_t* p)
 {
-    const U8x8 b = __builtin_convertvector(v, U8x8);
-    std::memcpy(p, &b, 8);
-}
-
-inline U32x4 Load32(const std::uint8_t* p)
-{
-    U32x4 v;
+    U8x16 v;
     std::memcpy(&v, p, 16);
     return v;
 }
 
-inline void Store32(std::uint8_t* p, U32x4 v) { std::memcpy(p, &v, 16); }
+DIB_INLINE void Store(std::uint8_t* p, U8x16 v) { std::memcpy(p, &v, 16); }
 
-constexpr U16x8 kAlphaLane = {0, 0, 0, 0xFFFF, 0, 0, 0, 0xFFFF};
+DIB_INLINE U16x16 Widen(U8x16 v) { return __builtin_convertvector(v, U16x16); }
+DIB_INLINE U8x16 Narrow(U16x16 v) { return __builtin_convertvector(v, U8x16); }
 
-inline U16x8 MixLanes(U16x8 s, U16x8 d, U16x8 a)
+constexpr U16x16 kAlphaLane = {0, 0, 0, 0xFFFF, 0, 0, 0, 0xFFFF, 0, 0, 0, 0xFFFF, 0, 0, 0, 0xFFFF};
+
+// a*s + (255-a)*d + 255 rewritten as 255*d + a*(s-d) + 255: one multiply. The true sum lies in
+// [0, 65 280], so computing it modulo 2^16 (where s - d may wrap) gives it exactly.
+DIB_INLINE U16x16 MixLanes(U16x16 s, U16x16 d, U16x16 a)
 {
-    return (a * s + (255 - a) * d + 255) >> 8;
+    return ((d << 8) - d + a * (s - d) + 255) >> 8;
 }
 
 // Colour lanes blended with weight a (per lane), alpha lanes max(d, s).
-inline U16x8 BlendLanes(U16x8 s, U16x8 d, U16x8 a)
+DIB_INLINE U16x16 BlendLanes(U16x16 s, U16x16 d, U16x16 a)
 {
-    const U16x8 highest = s > d ? s : d;
+    const U16x16 highest = s > d ? s : d;
     return (MixLanes(s, d, a) & ~kAlphaLane) | (highest & kAlphaLane);
 }
 
-inline U16x8 AlphaOfEachPixel(U16x8 s)
+// Each pixel's alpha byte copied into all four of its bytes.
+DIB_INLINE U8x16 AlphaOfEachPixel(U8x16 s)
 {
-    return __builtin_shufflevector(s, s, 3, 3, 3, 3, 7, 7, 7, 7);
+    U32x4 w;
+    std::memcpy(&w, &s, 16);
+    w >>= 24;
+    w |= (w << 8);
+    w |= (w << 16);
+    U8x16 r;
+    std::memcpy(&r, &w, 16);
+    return r;
 }
 
-// Runs op over the row two pixels at a time, then scalar for an odd last pixel.
-template <typename Pair, typename Single>
-inline void Pairs(const std::uint8_t* __restrict s, std::uint8_t* __restrict d, int n, Pair pair, Single single)
+// Runs quad over the row four pixels at a time, then single for the last one to three pixels.
+template <typename Quad, typename Single>
+DIB_INLINE void Quads(const std::uint8_t* __restrict s, std::uint8_t* __restrict d, int n, Quad quad, Single single)
 {
     int i = 0;
-    for (; i + 8 <= n * 4; i += 8)
-        Store8(d + i, pair(Load8(s + i), Load8(d + i)));
+    for (; i + 16 <= n * 4; i += 16)
+        Store(d + i, quad(Load(s + i), Load(d + i)));
     for (; i < n * 4; i += 4)
         single(s + i, d + i);
+}
+
+DIB_INLINE U32x4 AsWords(U8x16 v)
+{
+    U32x4 w;
+    std::memcpy(&w, &v, 16);
+    return w;
+}
+
+DIB_INLINE U8x16 AsBytes(U32x4 w)
+{
+    U8x16 v;
+    std::memcpy(&v, &w, 16);
+    return v;
 }
 
 }  // namespace
@@ -109,8 +129,8 @@ void BlendOpacity(const TRowBlock& block, std::uint8_t opacity)
 {
     const unsigned o = opacity;
     ForEachRow(block, [o](const std::uint8_t* __restrict s, std::uint8_t* __restrict d, int n) {
-        const U16x8 weight = U16x8{} + static_cast<std::uint16_t>(o);
-        Pairs(s, d, n, [weight](U16x8 sv, U16x8 dv) { return BlendLanes(sv, dv, weight); },
+        const U16x16 weight = U16x16{} + static_cast<std::uint16_t>(o);
+        Quads(s, d, n, [weight](U8x16 sv, U8x16 dv) { return Narrow(BlendLanes(Widen(sv), Widen(dv), weight)); },
               [o](const std::uint8_t* sp, std::uint8_t* dp) {
                   dp[0] = Mix(sp[0], dp[0], o);
                   dp[1] = Mix(sp[1], dp[1], o);
@@ -123,7 +143,8 @@ void BlendOpacity(const TRowBlock& block, std::uint8_t opacity)
 void BlendMask(const TRowBlock& block)
 {
     ForEachRow(block, [](const std::uint8_t* __restrict s, std::uint8_t* __restrict d, int n) {
-        Pairs(s, d, n, [](U16x8 sv, U16x8 dv) { return BlendLanes(sv, dv, AlphaOfEachPixel(sv)); },
+        Quads(s, d, n,
+              [](U8x16 sv, U8x16 dv) { return Narrow(BlendLanes(Widen(sv), Widen(dv), Widen(AlphaOfEachPixel(sv)))); },
               [](const std::uint8_t* sp, std::uint8_t* dp) {
                   const unsigned a = sp[3];
                   dp[0] = Mix(sp[0], dp[0], a);
@@ -138,9 +159,11 @@ void BlendMaskOpacity(const TRowBlock& block, std::uint8_t opacity)
 {
     const unsigned o = opacity;
     ForEachRow(block, [o](const std::uint8_t* __restrict s, std::uint8_t* __restrict d, int n) {
-        const U16x8 weight = U16x8{} + static_cast<std::uint16_t>(o);
-        Pairs(s, d, n,
-              [weight](U16x8 sv, U16x8 dv) { return BlendLanes(sv, dv, (AlphaOfEachPixel(sv) * weight) >> 8); },
+        const U16x16 weight = U16x16{} + static_cast<std::uint16_t>(o);
+        Quads(s, d, n,
+              [weight](U8x16 sv, U8x16 dv) {
+                  return Narrow(BlendLanes(Widen(sv), Widen(dv), (Widen(AlphaOfEachPixel(sv)) * weight) >> 8));
+              },
               [o](const std::uint8_t* sp, std::uint8_t* dp) {
                   const unsigned a = (sp[3] * o) >> 8;
                   dp[0] = Mix(sp[0], dp[0], a);
@@ -157,9 +180,9 @@ void CopyKeyed(const TRowBlock& block, std::uint32_t key)
     ForEachRow(block, [key](const std::uint8_t* __restrict s, std::uint8_t* __restrict d, int n) {
         int i = 0;
         for (; i + 16 <= n * 4; i += 16) {
-            const U32x4 colour = Load32(s + i) & 0x00FFFFFFu;
+            const U32x4 colour = AsWords(Load(s + i)) & 0x00FFFFFFu;
             const U32x4 isKey = colour == key;  // all ones where keyed out
-            Store32(d + i, (Load32(d + i) & isKey) | (colour & ~isKey));
+            Store(d + i, AsBytes((AsWords(Load(d + i)) & isKey) | (colour & ~isKey)));
         }
         for (; i < n * 4; i += 4) {
             if (Colour(s + i) != key) {
@@ -176,18 +199,15 @@ void BlendKeyedOpacity(const TRowBlock& block, std::uint32_t key, std::uint8_t o
 {
     key &= 0x00FFFFFFu;
     const unsigned o = opacity;
-    const U16x8 weight = U16x8{} + static_cast<std::uint16_t>(o);
-    const std::uint16_t k0 = key & 0xFF, k1 = (key >> 8) & 0xFF, k2 = (key >> 16) & 0xFF;
-    const U16x8 keyLanes = {k0, k1, k2, 0, k0, k1, k2, 0};
+    const U16x16 weight = U16x16{} + static_cast<std::uint16_t>(o);
     ForEachRow(block, [&](const std::uint8_t* __restrict s, std::uint8_t* __restrict d, int n) {
-        Pairs(s, d, n,
-              [&](U16x8 sv, U16x8 dv) {
-                  const U16x8 blended = (MixLanes(sv, dv, weight) & ~kAlphaLane) | (sv & kAlphaLane);
-                  // A pixel is keyed out when all four of its lanes agree (alpha compared as 0 == 0).
-                  U16x8 same = (sv & ~kAlphaLane) == keyLanes;
-                  same &= __builtin_shufflevector(same, same, 1, 0, 3, 2, 5, 4, 7, 6);
-                  same &= __builtin_shufflevector(same, same, 2, 3, 0, 1, 6, 7, 4, 5);
-                  return (dv & same) | (blended & ~same);
+        Quads(s, d, n,
+              [&](U8x16 sv, U8x16 dv) {
+                  const U16x16 s16 = Widen(sv), d16 = Widen(dv);
+                  const U8x16 blended = Narrow((MixLanes(s16, d16, weight) & ~kAlphaLane) | (s16 & kAlphaLane));
+                  // Keyed-out pixels keep the target.
+                  const U32x4 isKey = (AsWords(sv) & 0x00FFFFFFu) == key;
+                  return AsBytes((AsWords(dv) & isKey) | (AsWords(blended) & ~isKey));
               },
               [&](const std::uint8_t* sp, std::uint8_t* dp) {
                   if (Colour(sp) != key) {
@@ -205,7 +225,7 @@ void CopyAlpha(const TRowBlock& block)
     ForEachRow(block, [](const std::uint8_t* __restrict s, std::uint8_t* __restrict d, int n) {
         int i = 0;
         for (; i + 16 <= n * 4; i += 16)
-            Store32(d + i, (Load32(d + i) & 0x00FFFFFFu) | (Load32(s + i) & 0xFF000000u));
+            Store(d + i, AsBytes((AsWords(Load(d + i)) & 0x00FFFFFFu) | (AsWords(Load(s + i)) & 0xFF000000u)));
         for (i += 3; i < n * 4; i += 4)
             d[i] = s[i];
     });
