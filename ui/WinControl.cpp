@@ -88,10 +88,22 @@ void TWinControl::Dispatch(plat::WindowHandle window, TMessage& m) {
   } catch (...) {
     Application().HandleException(this);
   }
+  // The window is going without our asking (its host window was destroyed): forget it and the
+  // windows inside it, so that the control can get a new window later.
+  if (m.msg == plat::kMsgDestroy && window == handle_ && handle_) ForgetHandle();
+}
+
+void TWinControl::ForgetHandle() {
+  for (TControl* c : controls_)
+    if (auto* w = dynamic_cast<TWinControl*>(c)) w->ForgetHandle();
+  if (!handle_) return;
+  if (MouseControl() && MouseControl()->WindowHolder() == this) SetMouseControl(nullptr);
+  if (CaptureControl() && CaptureControl()->WindowHolder() == this) CaptureControl()->SetMouseCapture(false);
+  handle_ = nullptr;
 }
 
 void TWinControl::SetParentWindow(plat::WindowHandle parent) {
-  if (parent == parentWindow_) return;
+  if (parent == parentWindow_ && (handle_ || !parent || Parent())) return;
   parentWindow_ = parent;
   if (Parent()) return;
   if (handle_ && parent)

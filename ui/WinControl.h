@@ -88,6 +88,7 @@ class TWinControl : public TControl {
   void TrackMouseControl(TControl* under);
   void HandlePaint(TMessage& m);
   void Dispatch(plat::WindowHandle window, TMessage& m);
+  void ForgetHandle();
 
   plat::WindowHandle handle_ = nullptr;
   plat::WindowHandle parentWindow_ = nullptr;

@@ -317,3 +317,24 @@ TEST_F(EditorHosting, ClosingTheEffectWithTheEditorOpenDestroysTheForm) {
   EXPECT_EQ(hl->RunningTimerCount(), 0u);
   hl->Advance(100);  // no tick reaches a dead form
 }
+
+TEST_F(EditorHosting, AHostThatDestroysItsWindowBeforeClosingIsSurvived) {
+  ASSERT_EQ(Dispatch(effEditOpen, host), 1);
+  hl->Advance(20);
+  ASSERT_EQ(hl->DestroyWindow(host), plat::Status::Ok);
+  EXPECT_FALSE(Editor()->getForm()->HandleAllocated());
+  hl->Advance(50);
+
+  // Opened again in a new window without a close in between: the form moves there, whole.
+  plat::WindowHandle second = nullptr;
+  ASSERT_EQ(hl->CreateHostWindow({50, 40, 350, 240}, plat::MakeColor(90, 90, 90), &second), plat::Status::Ok);
+  host = second;
+  ASSERT_EQ(Dispatch(effEditOpen, second), 1);
+  EXPECT_TRUE(Editor()->getForm()->HandleAllocated());
+  hl->Pump();
+  EXPECT_EQ(Pixel(12, 12), plat::MakeColor(0xC0, 0, 0));
+  EXPECT_NE(Pixel(100, 110), plat::MakeColor(0x10, 0x20, 0x30));  // the status bar came back too
+  Dispatch(effEditClose);
+  Dispatch(effEditClose);
+  EXPECT_EQ(trace.forms, 0);
+}
