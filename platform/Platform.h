@@ -129,6 +129,9 @@ class Backend {
   virtual Status KillTimer(WindowHandle window, uintptr_t id) = 0;
   // Milliseconds since an arbitrary start, wrapping at 2^32.
   virtual uint32_t TickCount() const = 0;
+  // A new 128-bit identifier in the random-identifier layout (version 4, variant 10). The
+  // headless backend gives the same sequence in every run.
+  virtual Status CreateGuid(uint8_t out[16]) = 0;
 
   // --- Surfaces and contexts -------------------------------------------------------------
   // A zero-filled 32-bit surface; InvalidArgument for a size below 1, TooLarge beyond the

@@ -77,8 +77,13 @@ Status HeadlessBackendImpl::CreateChildWindow(const WindowDesc& desc, WindowHand
   }
   *out = HandleOf(id);
   SendMessage(*out, kMsgCreate, 0, 0);
-  if (Window* again = FindId(id); again && again->visible) Invalidate(*out, nullptr);
-  return FindId(id) ? Status::Ok : Status::NotFound;
+  Window* again = Find(*out);
+  if (!again) {  // the procedure destroyed its window while it was being created
+    *out = nullptr;
+    return Status::NotFound;
+  }
+  if (again->visible) Invalidate(*out, nullptr);
+  return Status::Ok;
 }
 
 Status HeadlessBackendImpl::CreateMessageWindow(WindowProc proc, WindowHandle* out) {

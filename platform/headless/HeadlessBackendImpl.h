@@ -57,6 +57,7 @@ class HeadlessBackendImpl final : public HeadlessBackend {
   Status SetTimer(WindowHandle window, uintptr_t id, uint32_t periodMs) override;
   Status KillTimer(WindowHandle window, uintptr_t id) override;
   uint32_t TickCount() const override { return uint32_t(now_); }
+  Status CreateGuid(uint8_t out[16]) override;
 
   Status CreateSurface(int32_t width, int32_t height, std::unique_ptr<Surface>* out) override;
   DrawContext& ScreenContext() override { return screenContext_; }
@@ -168,6 +169,7 @@ class HeadlessBackendImpl final : public HeadlessBackend {
   uint64_t timerSeq_ = 0;
   size_t timerLimit_ = 10000;
   uint64_t now_ = 0;
+  uint64_t guidState_ = 0x4B657374;  // seed of the identifier sequence
   int dispatchDepth_ = 0;
   size_t escaped_ = 0;
 

@@ -194,6 +194,21 @@ Status HeadlessBackendImpl::KillTimer(WindowHandle window, uintptr_t id) {
   return Status::Ok;
 }
 
+Status HeadlessBackendImpl::CreateGuid(uint8_t out[16]) {
+  if (!out) return Status::InvalidArgument;
+  for (int half = 0; half < 2; ++half) {
+    // splitmix64: a fixed, well-mixed sequence.
+    uint64_t z = (guidState_ += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    z ^= z >> 31;
+    for (int i = 0; i < 8; ++i) out[half * 8 + i] = uint8_t(z >> (8 * i));
+  }
+  out[6] = uint8_t((out[6] & 0x0F) | 0x40);
+  out[8] = uint8_t((out[8] & 0x3F) | 0x80);
+  return Status::Ok;
+}
+
 Status HeadlessBackendImpl::Advance(uint32_t ms) {
   if (dispatchDepth_ > 0) return Status::Busy;
   const uint64_t target = now_ + ms;

@@ -105,5 +105,26 @@ TEST_F(Timers, EscapingExceptionIsContainedAndTheTimerRuns) {
   EXPECT_EQ(hl->EscapedExceptions(), 3u);
 }
 
+TEST_F(Timers, TickCountWrapsAndIdentifiersAreDistinctAndRepeatable) {
+  hl->Advance(0xFFFFFFF0u);
+  hl->Advance(0x20);
+  EXPECT_EQ(hl->TickCount(), 0x10u);
+  auto sequence = [](headless::HeadlessBackend& b) {
+    std::vector<std::vector<uint8_t>> ids;
+    for (int i = 0; i < 3; ++i) {
+      uint8_t g[16];
+      EXPECT_EQ(b.CreateGuid(g), Status::Ok);
+      EXPECT_EQ(g[6] >> 4, 4);
+      EXPECT_EQ(g[8] >> 6, 2);
+      ids.emplace_back(g, g + 16);
+    }
+    return ids;
+  };
+  auto first = sequence(*hl);
+  EXPECT_NE(first[0], first[1]);
+  EXPECT_NE(first[1], first[2]);
+  EXPECT_EQ(sequence(headless::InstallHeadless()), first);
+}
+
 }  // namespace
 }  // namespace plat::test
