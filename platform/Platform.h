@@ -53,8 +53,9 @@ class Backend {
   virtual const char* Name() const = 0;
 
   // --- Windows ---------------------------------------------------------------------------
-  // Creates a child window; sends kMsgCreate before answering. A window is not clipped by its
-  // parent's other children but clips its own children (they paint themselves).
+  // Creates a child window; sends kMsgCreate before answering. A window's paints are clipped to
+  // its parent, to siblings above it (created later) and to its own visible children, which
+  // paint themselves.
   virtual Status CreateChildWindow(const WindowDesc& desc, WindowHandle* out) = 0;
   // A hidden window that only receives posted and timer messages (never painted, never under
   // the mouse).
@@ -85,7 +86,8 @@ class Backend {
   // Calls the window's procedure now and answers its result (0 for a bad handle).
   virtual intptr_t SendMessage(WindowHandle window, uint32_t msg, uintptr_t wParam, intptr_t lParam) = 0;
   // What a procedure does with a message it does not handle: a paint message validates the
-  // update area (painting nothing), everything else answers 0.
+  // update area (windows the platform draws itself, such as status bars, paint), everything
+  // else answers 0.
   virtual void DefaultHandling(WindowHandle window, Message& message) = 0;
 
   // --- Invalidation and the paint cycle ---------------------------------------------------
