@@ -9,6 +9,7 @@
 #include <cctype>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <vector>
@@ -54,6 +55,12 @@ int libsndfileFormat(OutputFormat format) {
 }  // namespace
 
 InputFile::InputFile(const std::string& path) : path_(path) {
+  // The system's own reason reads better than the library's wrapping of it.
+  if (FILE* probe = std::fopen(path.c_str(), "rb"))
+    std::fclose(probe);
+  else
+    throw HostError("cannot read '" + path + "': " + std::strerror(errno));
+  if (std::filesystem::is_directory(path)) throw HostError("cannot read '" + path + "': it is a folder");
   SF_INFO info{};
   file_ = sf_open(path.c_str(), SFM_READ, &info);
   if (file_ == nullptr) throw HostError("cannot read '" + path + "': " + sf_strerror(nullptr));

@@ -5,7 +5,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
+#include <fstream>
 #include <filesystem>
 #include <string>
 
@@ -144,12 +146,15 @@ TEST(Cli, FailuresSayWhatFailedAndLeaveNoOutput) {
   hosttest::TempFolder folder;
   const std::string in = writeInput(folder, "in.wav");
   const std::string out = folder / "out.wav";
+  std::ofstream(folder / "text.wav") << "not audio";
   const struct {
     std::string arguments;
     std::string message;  // expected at the start of the output
   } cases[] = {
       {"render" + kFake + " " + quoted(folder / "missing.wav") + " " + quoted(out),
-       "kestrune: cannot read '" + (folder / "missing.wav") + "': "},
+       "kestrune: cannot read '" + (folder / "missing.wav") + "': No such file or directory\n"},
+      {"render" + kFake + " " + quoted(folder / "text.wav") + " " + quoted(out),
+       "kestrune: cannot read '" + (folder / "text.wav") + "': Format not recognised"},
       {"render" + kFake + " --set Volume=0.5 " + quoted(in) + " " + quoted(out), "kestrune: bad --set 'Volume=0.5'"},
       {"render" + kFake + " --set Gain=2 " + quoted(in) + " " + quoted(out), "kestrune: bad --set 'Gain=2'"},
       {"render" + kFake + " --program 9 " + quoted(in) + " " + quoted(out), "kestrune: no program 9"},
@@ -168,7 +173,9 @@ TEST(Cli, FailuresSayWhatFailedAndLeaveNoOutput) {
     EXPECT_NE(r.status, 0) << c.arguments;
     EXPECT_EQ(r.output.rfind(c.message, 0), 0u) << c.arguments << "\n" << r.output;
     EXPECT_EQ(count(r.output, "\n"), 1) << c.arguments << "\n" << r.output;
-    EXPECT_EQ(folder.entries(), std::vector<std::string>{"in.wav"}) << c.arguments;
+    auto entries = folder.entries();
+    std::sort(entries.begin(), entries.end());
+    EXPECT_EQ(entries, (std::vector<std::string>{"in.wav", "text.wav"})) << c.arguments;
   }
 }
 
