@@ -188,7 +188,7 @@ void addRenderCommand(CLI::App& app) {
       ->type_name("[IN] OUT");
   addPluginOption(*command, options->plugin);
   command->add_option("--program", options->program, "Program to select, by index or name");
-  command->add_option("--set", options->settings, "Parameter NAME=VALUE (name or index, value 0..1); repeatable")
+  command->add_option("--set", options->settings, "Parameter NAME=VALUE (name or index, value 0..1), applied after --program; repeatable")
       ->allow_extra_args(false);
   command->add_option("--block", options->blockSize, "Block size in frames (1 to 65536)")
       ->check(CLI::Range(1, 65536))
