@@ -615,7 +615,15 @@ void TAbstractSuperDIB::DrawBlock(int x, int y, int width, int height, TAbstract
     w = std::min<std::int64_t>(w, target->FWidth - px);
     h = std::min<std::int64_t>(h, target->FHeight - py);
 
-    const std::uint8_t* s = ScanLine(static_cast<int>(sy)) + sx * 4;
+    // Onto itself (or its own pixels shared): the routines read and write separate memory, so
+    // the source is taken from a copy.
+    TMemoryDIB copy;
+    const TAbstractSuperDIB* source = this;
+    if (target->FBits == FBits) {
+        copy.CopyPixelsFrom(*this);
+        source = &copy;
+    }
+    const std::uint8_t* s = source->ScanLine(static_cast<int>(sy)) + sx * 4;
     std::uint8_t* d = target->ScanLine(static_cast<int>(py)) + px * 4;
     (owner->*routine)(s, d, static_cast<int>(h), static_cast<int>(w), FWidth, target->FWidth);
     target->Changed();

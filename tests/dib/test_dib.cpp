@@ -174,6 +174,17 @@ TEST(DIB, DrawClipsToClipRectSourceAndTarget)
         src.Draw(c[0], c[1], c[2], c[3], &untouched, c[4], c[5]);
         EXPECT_EQ(Bytes(untouched), blank) << c[0] << " " << c[1] << " " << c[2] << " " << c[3];
     }
+    // Onto itself, overlapping: the block moves as if copied out first.
+    TMemoryDIB self(12, 1);
+    for (int x = 0; x < 12; ++x)
+        Put(self, x, 0, 0x01010101u * std::uint32_t(x * 20));
+    self.SetOpacity(128);
+    self.Draw(1, 0, 11, 1, &self);
+    for (int x = 1; x < 12; ++x) {
+        const std::uint32_t c = (128 * (x - 1) * 20 + 127 * x * 20 + 255) >> 8;
+        EXPECT_EQ(Get(self, x, 0), 0x00010101u * c | std::uint32_t(x * 20) << 24) << x;
+    }
+
     // A negative source position shifts the block instead of reading before the pixels.
     src.Draw(0, 0, 4, 4, &untouched, -2, -1);
     EXPECT_EQ(Get(untouched, 1, 0), 0u);
@@ -396,28 +407,4 @@ TEST(DIB, AssignCopySettingsAndShare)
     TMemoryDIB owner(7, 7);
     src.CopySettingsTo(&owner);
     EXPECT_EQ(owner.Width(), 7);
-}
-
-TEST(DIB, AlphaAndColorRuns)
-{
-    TMemoryDIB dib(5, 2);
-    const std::uint32_t rows[2][5] = {{0x00000000, 0x80000000, 0x90000000, 0x10000000, 0xFF000000},
-                                      {0xFF00FF00, 0xFF00FF00, 0x00000001, 0x00000000, 0x00000000}};
-    for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 5; ++x)
-            Put(dib, x, y, rows[y][x]);
-    const auto alpha = dib.AlphaRuns(0x10);
-    ASSERT_EQ(alpha.size(), 3u);
-    EXPECT_EQ(alpha[0].Left, 1);
-    EXPECT_EQ(alpha[0].Right, 3);
-    EXPECT_EQ(alpha[1].Left, 4);
-    EXPECT_EQ(alpha[1].Right, 5);
-    EXPECT_EQ(alpha[2].Top, 1);
-    EXPECT_EQ(alpha[2].Bottom, 2);
-    EXPECT_EQ(alpha[2].Right, 2);
-    const auto colour = dib.ColorRuns(0);  // alpha ignored
-    ASSERT_EQ(colour.size(), 1u);
-    EXPECT_EQ(colour[0].Left, 0);
-    EXPECT_EQ(colour[0].Right, 3);
-    EXPECT_EQ(colour[0].Top, 1);
 }

@@ -6,7 +6,6 @@
 #include <random>
 #include <vector>
 
-#include "DIB/Source/cDIB.h"
 #include "DIB/Source/cDIBRows.h"
 
 namespace {
@@ -122,35 +121,4 @@ TEST(DIBRows, BlocksMatchModelAndStayInside)
                 }
         }
     }
-}
-
-TEST(DIBRows, SelectedByOpacityMaskAndKey)
-{
-    TMemoryDIB dib(1, 1);
-    struct Case {
-        int opacity;
-        bool masked, transparent;
-        TDIBDrawRoutine routine;
-    } cases[] = {
-        {255, true, false, &TAbstractSuperDIB::RowsBlendMask},
-        {255, false, true, &TAbstractSuperDIB::RowsCopyKeyed},
-        {255, false, false, &TAbstractSuperDIB::RowsCopy},
-        {254, true, false, &TAbstractSuperDIB::RowsBlendMaskOpacity},
-        {0, false, true, &TAbstractSuperDIB::RowsBlendKeyedOpacity},
-        {128, false, false, &TAbstractSuperDIB::RowsBlendOpacity},
-    };
-    for (const auto& c : cases) {
-        dib.SetOpacity(std::uint8_t(c.opacity));
-        dib.SetMasked(c.masked);
-        dib.SetTransparent(c.transparent);
-        EXPECT_FALSE(dib.Masked() && dib.Transparent());
-        EXPECT_TRUE(dib.DrawRoutine() == c.routine) << c.opacity << c.masked << c.transparent;
-        EXPECT_EQ(dib.DrawRoutineOwner(), &dib);
-    }
-    // Setting one of the two clears the other.
-    dib.SetMasked(true);
-    dib.SetTransparent(true);
-    EXPECT_FALSE(dib.Masked());
-    dib.SetMasked(true);
-    EXPECT_FALSE(dib.Transparent());
 }
