@@ -39,22 +39,39 @@ class Tdelay4p {
   std::int32_t WholeDelay = 0;  // floor of delay - 0.5
   std::int32_t Taps[4] = {};    // positions of the last Read, newest first
 
- private:
-  float interpolate(std::int32_t writePos, std::int32_t ringLength, float delay, std::int32_t* whole,
-                    double* fraction, std::int32_t* taps) const {
+  // Where a read at `delay` takes its samples (the arithmetic of Read without the loads), and
+  // one stored sample: lets two lines that share a delay share the tap arithmetic.
+  struct TTaps {
+    std::int32_t whole;
+    double fraction;
+    std::int32_t pos[4];
+  };
+  static TTaps locate(std::int32_t writePos, std::int32_t ringLength, float delay) {
     const float deepest = static_cast<float>(ringLength - 1);
     if (!(delay >= 0.0f)) delay = 0.0f;
     if (delay > deepest) delay = deepest;
-    *whole = fastFloor(delay - 0.5f);
-    *fraction = static_cast<double>(delay) - *whole;
-    const std::int32_t base = writePos - *whole;
+    TTaps t;
+    t.whole = fastFloor(delay - 0.5f);
+    t.fraction = static_cast<double>(delay) - t.whole;
+    const std::int32_t base = writePos - t.whole;
     for (int k = 0; k < 4; ++k) {
       std::int32_t p = base + 1 - k;
       if (p < 0) p += ringLength;
-      taps[k] = p;
+      t.pos[k] = p;
     }
-    return hermite4(static_cast<float>(*fraction), Buffer[taps[0]], Buffer[taps[1]], Buffer[taps[2]],
-                    Buffer[taps[3]]);
+    return t;
+  }
+  float at(std::int32_t position) const { return Buffer[position]; }
+
+ private:
+  float interpolate(std::int32_t writePos, std::int32_t ringLength, float delay, std::int32_t* whole,
+                    double* fraction, std::int32_t* taps) const {
+    const TTaps t = locate(writePos, ringLength, delay);
+    *whole = t.whole;
+    *fraction = t.fraction;
+    for (int k = 0; k < 4; ++k) taps[k] = t.pos[k];
+    return hermite4(static_cast<float>(t.fraction), Buffer[t.pos[0]], Buffer[t.pos[1]], Buffer[t.pos[2]],
+                    Buffer[t.pos[3]]);
   }
 
   std::int32_t Length;

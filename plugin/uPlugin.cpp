@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "plugin/uPair.h"
 #include "vst/DVstUtils.h"
 
 namespace {
@@ -129,8 +130,6 @@ void APlugin::processAudio(TArrayOfSingleArray& inputs, TArrayOfSingleArray& out
 
   const std::int32_t ringLength = sampleRateInt + 1;
   const float rateF = static_cast<float>(sampleRateInt);
-  const auto sane = [](float x) { return std::fabs(x) <= kMaxSample ? x : 0.0f; };
-  const auto lineSample = [&sane](double x) { return sane(static_cast<float>(x)); };
 
   // The internal values as this block sees them: read once, as if every change from another
   // thread landed just before or just after the block.
@@ -146,21 +145,30 @@ void APlugin::processAudio(TArrayOfSingleArray& inputs, TArrayOfSingleArray& out
   const double master = MasterGain.load(kRelaxed);
 
   // The state lives in locals for the block, where stores to the outputs and the delay lines
-  // cannot alias it and the compiler keeps it in registers.
+  // cannot alias it and the compiler keeps it in registers. Left and right run as lanes of pairs.
   TPara para = Para;
-  TLp1 dampL = DampL;
-  TLp1 dampR = DampR;
+  TPair prevIn = TPair::of(DampL.PrevIn, DampR.PrevIn);
+  TPair prevOut = TPair::of(DampL.PrevOut, DampR.PrevOut);
+  TPair damped = TPair::of(DampL.Output, DampR.Output);
   std::int32_t writePos = WritePos;
-  float mod1 = Mod1, mod2 = Mod2, delayTime = DelayTime, wetL = WetL, wetR = WetR;
-  float gainL = GainL, gainR = GainR, mixL = MixL, mixR = MixR;
+  float mod1 = Mod1, mod2 = Mod2, delayTime = DelayTime;
+  TPairF wet = TPairF::of(WetL, WetR), gain = TPairF::of(GainL, GainR), mix = TPairF::of(MixL, MixR);
+  double lastCoefL = DampL.Coefficient, lastCoefR = DampR.Coefficient;
 
   // Each chunk first computes what does not depend on the audio (oscillators, delays, gains,
-  // filter coefficients) in straight loops the compiler can vectorise, then runs the recursive
-  // part sample by sample. Same operations in the same order: the same samples.
+  // filter coefficients), two samples at a time, then runs the recursive part sample by sample.
+  // Same operations in the same order as one sample at a time: the same samples.
   constexpr VstInt32 kChunk = 64;
-  double out1[kChunk], out2[kChunk];
-  float delays[kChunk], gainsL[kChunk], gainsR[kChunk], coefL[kChunk], coefR[kChunk];
-  float mods1[kChunk], mods2[kChunk];
+  alignas(16) double out1[kChunk], out2[kChunk];
+  alignas(16) float mods1[kChunk], mods2[kChunk], delays[kChunk];
+  alignas(16) float gains[2 * kChunk], coefs[2 * kChunk];  // left and right interleaved
+  const TPair half = TPair::all(0.5), one = TPair::all(1.0), cutoffTop = TPair::all(12000.0);
+  const TPair depthD = TPair::all(delayDepth), depthL = TPair::all(leftDepth), depthR = TPair::all(rightDepth);
+  const TPair depthDamp = TPair::all(dampDepth), pi = TPair::all(3.1415926536);
+  const TPairF rateP = TPairF::all(rateF), oneF = TPairF::all(1.0f), zeroF = TPairF::all(0.0f);
+  const TPair masterP = TPair::all(master), feedbackP = TPair::all(feedback);
+  const TPair mergeGain = TPair::all(0.6), mixGain = TPair::all(0.7);
+  const TPair stateOffset = TPair::all(1e-24);  // TLp1's guard against denormal states
 
   for (VstInt32 start = 0; start < sampleFrames; start += kChunk) {
     const VstInt32 n = std::min(kChunk, sampleFrames - start);
@@ -170,22 +178,26 @@ void APlugin::processAudio(TArrayOfSingleArray& inputs, TArrayOfSingleArray& out
       out1[k] = para.Out1;
       out2[k] = para.Out2;
     }
-    for (VstInt32 k = 0; k < n; ++k) {
-      const float a = static_cast<float>(out1[k] * 0.5);
-      const float b = static_cast<float>(out2[k] * 0.5);
-      mods1[k] = a;
-      mods2[k] = b;
-      const double m1 = static_cast<double>(a) + 0.5;
-      const double m2 = static_cast<double>(b) + 0.5;
+    if ((n & 1) != 0) out1[n] = out2[n] = 0.0;  // the spare lane of the last pair
+    for (VstInt32 k = 0; k < n; k += 2) {
+      const TPairF a = (TPair::load(out1 + k) * half).toFloat();
+      const TPairF b = (TPair::load(out2 + k) * half).toFloat();
+      a.store(mods1 + k);
+      b.store(mods2 + k);
+      const TPair m1 = a.toDouble() + half;
+      const TPair m2 = b.toDouble() + half;
       // Limited to the ring: the depth may come from a derivation at an older, higher rate.
-      const float d = static_cast<float>(m1 * delayDepth);
-      delays[k] = d <= rateF ? d : rateF;
-      const float gl = static_cast<float>(1.0 - (ownSides ? m1 : m2) * leftDepth);
-      const float gr = static_cast<float>(1.0 - (ownSides ? m2 : m1) * rightDepth);
-      gainsL[k] = gl > 1.0f ? 1.0f : (gl < 0.0f ? 0.0f : gl);
-      gainsR[k] = gr > 1.0f ? 1.0f : (gr < 0.0f ? 0.0f : gr);
-      coefL[k] = TLp1::coefficientFor(static_cast<float>(12000.0 - m1 * dampDepth), rateF);
-      coefR[k] = TLp1::coefficientFor(static_cast<float>(12000.0 - m2 * dampDepth), rateF);
+      TPairF::lessOr((m1 * depthD).toFloat(), rateP).store(delays + k);
+      const TPairF gl = (one - (ownSides ? m1 : m2) * depthL).toFloat();
+      const TPairF gr = (one - (ownSides ? m2 : m1) * depthR).toFloat();
+      // g > 1 ? 1 : (g < 0 ? 0 : g)
+      TPairF::storeInterleaved(gains + 2 * k, TPairF::lessOr(oneF, TPairF::greaterOr(zeroF, gl)),
+                               TPairF::lessOr(oneF, TPairF::greaterOr(zeroF, gr)));
+      // TLp1::coefficientFor on both lanes.
+      const TPairF ratioL = (cutoffTop - m1 * depthDamp).toFloat() / rateP;
+      const TPairF ratioR = (cutoffTop - m2 * depthDamp).toFloat() / rateP;
+      TPairF::storeInterleaved(coefs + 2 * k, fastSinPair((ratioL.toDouble() * pi).toFloat()),
+                               fastSinPair((ratioR.toDouble() * pi).toFloat()));
     }
 
     const float* inL = inputs[0].data() + start;
@@ -193,50 +205,57 @@ void APlugin::processAudio(TArrayOfSingleArray& inputs, TArrayOfSingleArray& out
     float* outL = outputs[0].data() + start;
     float* outR = outputs[1].data() + start;
     for (VstInt32 k = 0; k < n; ++k) {
-      const double l = sane(inL[k]);
-      const double r = sane(inR[k]);
+      TPair in = TPairF::of(inL[k], inR[k]).within(kMaxSample).toDouble();
+      if (merge) in = (in + in.swapped()) * mergeGain;  // (l + r, r + l) x 0.6
       if (++writePos > sampleRateInt) writePos = 0;
-      if (merge) {
-        const double merged = (l + r) * 0.6;
-        DelayL.Write(writePos, lineSample(merged + wetL * feedback));
-        DelayR.Write(writePos, lineSample(merged + wetR * feedback));
-      } else {
-        DelayL.Write(writePos, lineSample(wetL * feedback + l));
-        DelayR.Write(writePos, lineSample(wetR * feedback + r));
-      }
-      wetL = DelayL.Tap(writePos, ringLength, delays[k]);
-      wetR = DelayR.Tap(writePos, ringLength, delays[k]);
-      gainL = gainsL[k];
-      gainR = gainsR[k];
-      const float ll = wetL * gainL;
-      const float lr = wetL * gainR;
-      const float rl = wetR * gainL;
-      const float rr = wetR * gainR;
-      mixL = static_cast<float>((static_cast<double>(ll) + rl) * 0.7);
-      mixR = static_cast<float>((static_cast<double>(lr) + rr) * 0.7);
-      dampL.ProcessWith(mixL, coefL[k]);
-      dampR.ProcessWith(mixR, coefR[k]);
-      outL[k] = static_cast<float>(dampL.Output * master);
-      outR[k] = static_cast<float>(dampR.Output * master);
+      const TPairF fed = (wet.toDouble() * feedbackP + in).toFloat().within(kMaxSample);
+      DelayL.Write(writePos, fed.a());
+      DelayR.Write(writePos, fed.b());
+      // Both lines read at the same delay: one tap computation, two lanes of interpolation.
+      const Tdelay4p::TTaps taps = Tdelay4p::locate(writePos, ringLength, delays[k]);
+      const auto tap = [&](int t) { return TPairF::of(DelayL.at(taps.pos[t]), DelayR.at(taps.pos[t])); };
+      wet = hermite4Pair(static_cast<float>(taps.fraction), tap(0), tap(1), tap(2), tap(3));
+      // (wetL gainL + wetR gainL, wetL gainR + wetR gainR) x 0.7, each product a float.
+      gain = TPairF::load(gains + 2 * k);
+      const TPairF fromL = wet.broadcastA() * gain;
+      const TPairF fromR = wet.broadcastB() * gain;
+      mix = ((fromL.toDouble() + fromR.toDouble()) * mixGain).toFloat();
+      // TLp1::ProcessWith on both lanes.
+      const TPair c = TPairF::load(coefs + 2 * k).toDouble();
+      const TPair x = mix.toDouble();
+      damped = (c * (x + prevIn) + (one - c) * prevOut) / (one + c);
+      prevOut = damped + stateOffset;
+      prevIn = x + stateOffset;
+      const TPairF out = (damped * masterP).toFloat();
+      outL[k] = out.a();
+      outR[k] = out.b();
     }
     mod1 = mods1[n - 1];
     mod2 = mods2[n - 1];
     delayTime = delays[n - 1];
+    lastCoefL = coefs[2 * n - 2];
+    lastCoefR = coefs[2 * n - 1];
   }
 
+  DampL.PrevIn = prevIn.a();
+  DampR.PrevIn = prevIn.b();
+  DampL.PrevOut = prevOut.a();
+  DampR.PrevOut = prevOut.b();
+  DampL.Output = damped.a();
+  DampR.Output = damped.b();
+  DampL.Coefficient = lastCoefL;
+  DampR.Coefficient = lastCoefR;
   Para = para;
-  DampL = dampL;
-  DampR = dampR;
   WritePos = writePos;
   Mod1 = mod1;
   Mod2 = mod2;
   DelayTime = delayTime;
-  WetL = wetL;
-  WetR = wetR;
-  GainL = gainL;
-  GainR = gainR;
-  MixL = mixL;
-  MixR = mixR;
+  WetL = wet.a();
+  WetR = wet.b();
+  GainL = gain.a();
+  GainR = gain.b();
+  MixL = mix.a();
+  MixR = mix.b();
   // Leaves the lines' last-read fields as a per-sample Read would have.
   DelayL.Read(writePos, ringLength, delayTime);
   DelayR.Read(writePos, ringLength, delayTime);

@@ -1,0 +1,125 @@
+// Two lanes of arithmetic for the left and right channels (or two neighbouring samples): every
+// operation is the plain IEEE operation on each lane, so a pair gives bit for bit what two scalar
+// computations give, in one instruction where SSE2 is there. Only what the processing needs.
+#pragma once
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define KESTRUNE_PAIR_SSE2 1
+#endif
+
+struct TPairF;
+
+// Two doubles.
+struct TPair {
+#ifdef KESTRUNE_PAIR_SSE2
+  __m128d v;
+  static TPair of(double a, double b) { return {_mm_set_pd(b, a)}; }
+  static TPair all(double a) { return {_mm_set1_pd(a)}; }
+  static TPair load(const double* p) { return {_mm_loadu_pd(p)}; }
+  double a() const { return _mm_cvtsd_f64(v); }
+  double b() const { return _mm_cvtsd_f64(_mm_unpackhi_pd(v, v)); }
+  friend TPair operator+(TPair x, TPair y) { return {_mm_add_pd(x.v, y.v)}; }
+  friend TPair operator-(TPair x, TPair y) { return {_mm_sub_pd(x.v, y.v)}; }
+  friend TPair operator*(TPair x, TPair y) { return {_mm_mul_pd(x.v, y.v)}; }
+  friend TPair operator/(TPair x, TPair y) { return {_mm_div_pd(x.v, y.v)}; }
+  TPair swapped() const { return {_mm_shuffle_pd(v, v, 1)}; }
+#else
+  double lo, hi;
+  static TPair of(double a, double b) { return {a, b}; }
+  static TPair all(double a) { return {a, a}; }
+  static TPair load(const double* p) { return {p[0], p[1]}; }
+  double a() const { return lo; }
+  double b() const { return hi; }
+  friend TPair operator+(TPair x, TPair y) { return {x.lo + y.lo, x.hi + y.hi}; }
+  friend TPair operator-(TPair x, TPair y) { return {x.lo - y.lo, x.hi - y.hi}; }
+  friend TPair operator*(TPair x, TPair y) { return {x.lo * y.lo, x.hi * y.hi}; }
+  friend TPair operator/(TPair x, TPair y) { return {x.lo / y.lo, x.hi / y.hi}; }
+  TPair swapped() const { return {hi, lo}; }
+#endif
+  inline TPairF toFloat() const;  // each lane rounded to float
+};
+
+// Two floats.
+struct TPairF {
+#ifdef KESTRUNE_PAIR_SSE2
+  __m128 v;  // lanes 0 and 1
+  static TPairF of(float a, float b) { return {_mm_unpacklo_ps(_mm_set_ss(a), _mm_set_ss(b))}; }
+  static TPairF all(float a) { return {_mm_set1_ps(a)}; }
+  float a() const { return _mm_cvtss_f32(v); }
+  float b() const { return _mm_cvtss_f32(_mm_shuffle_ps(v, v, 1)); }
+  void store(float* p) const { _mm_storel_pi(reinterpret_cast<__m64*>(p), v); }
+  TPair toDouble() const { return {_mm_cvtps_pd(v)}; }
+  friend TPairF operator+(TPairF x, TPairF y) { return {_mm_add_ps(x.v, y.v)}; }
+  friend TPairF operator*(TPairF x, TPairF y) { return {_mm_mul_ps(x.v, y.v)}; }
+  friend TPairF operator/(TPairF x, TPairF y) { return {_mm_div_ps(x.v, y.v)}; }
+  // x < y ? x : y and x > y ? x : y per lane, as the scalar expressions (NaN gives y).
+  static TPairF lessOr(TPairF x, TPairF y) { return {_mm_min_ps(x.v, y.v)}; }
+  static TPairF greaterOr(TPairF x, TPairF y) { return {_mm_max_ps(x.v, y.v)}; }
+  static TPairF load(const float* p) { return {_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(p)))}; }
+  // p[0..3] = x.a, y.a, x.b, y.b
+  static void storeInterleaved(float* p, TPairF x, TPairF y) { _mm_storeu_ps(p, _mm_unpacklo_ps(x.v, y.v)); }
+  TPairF broadcastA() const { return {_mm_shuffle_ps(v, v, 0x00)}; }
+  TPairF broadcastB() const { return {_mm_shuffle_ps(v, v, 0x55)}; }
+  // Each lane kept when its magnitude is at most limit, else 0 (NaN gives 0).
+  TPairF within(float limit) const {
+    const __m128 magnitude = _mm_and_ps(v, _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF)));
+    return {_mm_and_ps(v, _mm_cmple_ps(magnitude, _mm_set1_ps(limit)))};
+  }
+#else
+  float lo, hi;
+  static TPairF of(float a, float b) { return {a, b}; }
+  static TPairF all(float a) { return {a, a}; }
+  float a() const { return lo; }
+  float b() const { return hi; }
+  void store(float* p) const { p[0] = lo; p[1] = hi; }
+  TPair toDouble() const { return {static_cast<double>(lo), static_cast<double>(hi)}; }
+  friend TPairF operator+(TPairF x, TPairF y) { return {x.lo + y.lo, x.hi + y.hi}; }
+  friend TPairF operator*(TPairF x, TPairF y) { return {x.lo * y.lo, x.hi * y.hi}; }
+  friend TPairF operator/(TPairF x, TPairF y) { return {x.lo / y.lo, x.hi / y.hi}; }
+  static TPairF lessOr(TPairF x, TPairF y) { return {x.lo < y.lo ? x.lo : y.lo, x.hi < y.hi ? x.hi : y.hi}; }
+  static TPairF greaterOr(TPairF x, TPairF y) { return {x.lo > y.lo ? x.lo : y.lo, x.hi > y.hi ? x.hi : y.hi}; }
+  static TPairF load(const float* p) { return {p[0], p[1]}; }
+  static void storeInterleaved(float* p, TPairF x, TPairF y) {
+    p[0] = x.lo;
+    p[1] = y.lo;
+    p[2] = x.hi;
+    p[3] = y.hi;
+  }
+  TPairF broadcastA() const { return {lo, lo}; }
+  TPairF broadcastB() const { return {hi, hi}; }
+  TPairF within(float limit) const {
+    return {std::fabs(lo) <= limit ? lo : 0.0f, std::fabs(hi) <= limit ? hi : 0.0f};
+  }
+#endif
+};
+
+#ifdef KESTRUNE_PAIR_SSE2
+inline TPairF TPair::toFloat() const { return {_mm_cvtpd_ps(v)}; }
+#else
+inline TPairF TPair::toFloat() const { return {static_cast<float>(lo), static_cast<float>(hi)}; }
+#endif
+
+// hermite4 on two lanes sharing one fraction.
+inline TPairF hermite4Pair(float x, TPairF ym1, TPairF y0, TPairF y1, TPairF y2) {
+  const TPair dx = TPair::all(x);
+  const TPair m1 = ym1.toDouble(), z0 = y0.toDouble(), p1 = y1.toDouble(), p2 = y2.toDouble();
+  const TPair four = TPair::all(4.0), two = TPair::all(2.0), five = TPair::all(5.0), three = TPair::all(3.0);
+  return (z0 + (TPair::all(0.5) * dx) *
+                   ((p1 - m1) + dx * ((four * p1 + two * m1 - five * z0 - p2) + dx * (three * (z0 - p1) - m1 + p2))))
+      .toFloat();
+}
+
+// fastSin on two lanes.
+inline TPairF fastSinPair(TPairF x) {
+  const TPairF s = x * x;
+  TPairF t = TPairF::all(std::bit_cast<float>(0x3BF95D4Fu)) * s;
+  t = (t.toDouble() - TPair::all(0.16605)).toFloat();
+  t = t * s;
+  t = t + TPairF::all(1.0f);
+  return t * x;
+}
