@@ -297,13 +297,16 @@ public:
     void AllocBits() override;
     void FreeBits() override;
 
-    // The drawing context on the pixels; null while the image has none. Call Changed after
-    // drawing through it when listeners must hear about it.
+    // The platform drawing context on the pixels; null while the image has none of its own.
+    // Use it as the source of platform transfers.
     plat::DrawContext* Handle() const;
-    plat::DrawContext* Canvas() const { return Handle(); }
+    // The same context, but every drawing call through it (fills, frames, text, transfers onto
+    // it) raises Changed.
+    plat::DrawContext* Canvas() const;
 
 private:
     std::unique_ptr<plat::Surface> FSurface;
+    std::unique_ptr<plat::DrawContext> FCanvas;
 };
 
 class TWinDIB : public TCustomWinDIB {

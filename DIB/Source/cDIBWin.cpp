@@ -46,6 +46,69 @@ bool LoadPictureFile(const std::string& fileName, TMemoryDIB& into)
     return picture.hasAlpha;
 }
 
+// A drawing context that forwards to the image's own one and raises Changed on the image after
+// every call that draws.
+class TNotifyingCanvas final : public plat::DrawContext {
+public:
+    TNotifyingCanvas(plat::DrawContext& inner, TAbstractSuperDIB& image) : FInner(inner), FImage(image) {}
+
+    int Save() override { return FInner.Save(); }
+    plat::Status Restore(int depth) override { return FInner.Restore(depth); }
+    plat::Point Origin() const override { return FInner.Origin(); }
+    void SetOrigin(plat::Point origin) override { FInner.SetOrigin(origin); }
+    void IntersectClip(const plat::Rect& rect) override { FInner.IntersectClip(rect); }
+    void ExcludeClip(const plat::Rect& rect) override { FInner.ExcludeClip(rect); }
+    plat::Rect ClipBox() const override { return FInner.ClipBox(); }
+    bool RectVisible(const plat::Rect& rect) const override { return FInner.RectVisible(rect); }
+    plat::Status FillRect(const plat::Rect& rect, plat::Color color) override
+    {
+        return Drawn(FInner.FillRect(rect, color));
+    }
+    plat::Status FrameRect(const plat::Rect& rect, plat::Color color) override
+    {
+        return Drawn(FInner.FrameRect(rect, color));
+    }
+    plat::Status SetFont(const plat::FontSpec& font) override { return FInner.SetFont(font); }
+    const plat::FontSpec& Font() const override { return FInner.Font(); }
+    plat::Status GetFontMetrics(plat::FontMetrics* out) override { return FInner.GetFontMetrics(out); }
+    void SetTextColor(plat::Color color) override { FInner.SetTextColor(color); }
+    void SetBackgroundOpaque(bool opaque, plat::Color color) override { FInner.SetBackgroundOpaque(opaque, color); }
+    plat::Status DrawText(std::string_view text, plat::Rect* rect, std::uint32_t flags, std::int32_t* height) override
+    {
+        const plat::Status status = FInner.DrawText(text, rect, flags, height);
+        return (flags & plat::kTextCalcRect) ? status : Drawn(status);
+    }
+    plat::Status TextExtent(std::string_view text, plat::Size* out) override { return FInner.TextExtent(text, out); }
+    plat::Status Transfer(const plat::Rect& target, plat::DrawContext& source, plat::Point sourcePos) override
+    {
+        return Drawn(FInner.Transfer(target, Unwrap(source), sourcePos));
+    }
+    plat::Status StretchTransfer(const plat::Rect& target, plat::DrawContext& source,
+                                 const plat::Rect& sourceRect) override
+    {
+        return Drawn(FInner.StretchTransfer(target, Unwrap(source), sourceRect));
+    }
+    int BitsPerPixel() const override { return FInner.BitsPerPixel(); }
+
+    plat::DrawContext& Inner() { return FInner; }
+
+private:
+    static plat::DrawContext& Unwrap(plat::DrawContext& context)
+    {
+        auto* canvas = dynamic_cast<TNotifyingCanvas*>(&context);
+        return canvas ? canvas->Inner() : context;
+    }
+    plat::Status Drawn(plat::Status status)
+    {
+        if (status == plat::Status::Ok)
+            FImage.Changed();
+        return status;
+    }
+
+    plat::DrawContext& FInner;
+    TAbstractSuperDIB& FImage;
+};
+
 }  // namespace
 
 plat::Region TAbstractSuperDIB::AlphaRegion(std::uint8_t threshold) const
@@ -135,6 +198,7 @@ void TCustomWinDIB::AllocBits()
         throw std::runtime_error("Windows error (" + std::to_string(static_cast<int>(status)) + ") " +
                                  plat::StatusText(status));
     FSurface = std::move(surface);
+    FCanvas = std::make_unique<TNotifyingCanvas>(FSurface->Context(), *this);
     FBits = FSurface->Bits();
 }
 
@@ -142,6 +206,7 @@ void TCustomWinDIB::FreeBits()
 {
     if (FSurface)
         FSurface->Flush();
+    FCanvas.reset();
     FSurface.reset();
     FBits = nullptr;
 }
@@ -149,6 +214,11 @@ void TCustomWinDIB::FreeBits()
 plat::DrawContext* TCustomWinDIB::Handle() const
 {
     return FSurface && FOwnsBits ? &FSurface->Context() : nullptr;
+}
+
+plat::DrawContext* TCustomWinDIB::Canvas() const
+{
+    return FSurface && FOwnsBits ? FCanvas.get() : nullptr;
 }
 
 const TClassInfo& TCustomWinDIB::StaticClass()

@@ -34,9 +34,20 @@ TEST(DIBWin, PixelsAreTheContextsSurface)
     EXPECT_EQ(Get(dib, 3, 2), 0u);  // new pixels are zero
     // Platform drawing lands in the image's own pixels, same rows, alpha untouched.
     dib.SetAlpha(0x80);
+    int changes = 0;
+    dib.OnChange = [&](TAbstractSuperDIB*) { ++changes; };
     ASSERT_EQ(dib.Canvas()->FillRect(plat::Rect{1, 0, 2, 1}, 0x00332211), plat::Status::Ok);
     EXPECT_EQ(Get(dib, 1, 0), 0x80112233u);
     EXPECT_EQ(Get(dib, 1, 1), 0x80000000u);
+    EXPECT_EQ(changes, 1);  // drawing through the canvas is a change; measuring is not
+    plat::Rect measured{0, 0, 100, 100};
+    dib.Canvas()->DrawText("Ab", &measured, plat::kTextCalcRect);
+    EXPECT_EQ(changes, 1);
+    // A transfer between two window images, naming either the canvas or the context as source.
+    TWinDIB other(4, 3);
+    ASSERT_EQ(other.Canvas()->Transfer(plat::Rect{0, 0, 4, 3}, *dib.Canvas(), plat::Point{0, 0}), plat::Status::Ok);
+    EXPECT_EQ(Get(other, 1, 0), 0x80112233u);
+    dib.OnChange = nullptr;
     dib.SetSize(2, 2);
     EXPECT_EQ(Get(dib, 1, 1), 0u);
     // A sharing window image has no context of its own.
