@@ -162,6 +162,17 @@ inline int FirstDifferentByte(std::uint64_t x)
         return std::countl_zero(x) / 8;
 }
 
+// A word loaded from memory, rearranged so that comparing words compares their bytes in order.
+inline std::uint64_t ToBigEndian(std::uint64_t x)
+{
+    if constexpr (std::endian::native == std::endian::little)
+        return __builtin_bswap64(x);
+    else
+        return x;
+}
+
+constexpr int kKeyWords = (F - 1 + 7) / 8;  // words covering key bytes 1..59
+
 template <class Tables>
 std::unique_ptr<Tables> AllocateTables()
 {
@@ -173,6 +184,8 @@ std::unique_ptr<Tables> AllocateTables()
 }
 
 constexpr std::size_t kChunk = 65536;
+constexpr int kHashBits = 13;
+constexpr int kHashBuckets = 1 << kHashBits;
 
 // ---------------------------------------------------------------------------------------------
 // Encoder
@@ -183,6 +196,13 @@ struct TEncoderTables {
     std::uint16_t Left[N + 1];
     std::uint16_t Right[N + 257];       // Right[N + 1 + b] roots the tree of first byte b
     std::uint16_t Dad[N + 1];
+    // Every node of the trees by the hash of its key, to find a node with an identical key at once.
+    std::uint16_t TreeMax[256];  // largest and smallest node of each tree (NIL when empty)
+    std::uint16_t TreeMin[256];
+    std::uint16_t HashHead[kHashBuckets];
+    std::uint16_t HashNext[N];
+    std::uint16_t HashPrev[N];
+    std::uint32_t HashValue[N];
     std::uint8_t In[kChunk];
     std::uint8_t Out[kChunk];
 };
@@ -256,6 +276,11 @@ private:
 
     void InsertNode(int r);
     void DeleteNode(int p);
+    std::uint32_t KeyHash(const std::uint8_t* key) const;
+    void HashAdd(int node, std::uint32_t hash);
+    void HashRemove(int node);
+    int HashFind(const std::uint8_t* key, std::uint32_t hash) const;
+    void Replace(int p, int r);
 
     TEncoderTables& FT;
     std::uint32_t FLimit;
@@ -304,65 +329,58 @@ void TEncoder::EncodeChar(int symbol)
     h.Update(symbol);
 }
 
-void TEncoder::InsertNode(int r)
+std::uint32_t TEncoder::KeyHash(const std::uint8_t* key) const
 {
-    std::uint8_t* const ring = FT.Ring;
+    std::uint64_t h = 0;
+    for (int k = 0; k < 56; k += 8) {
+        std::uint64_t w;
+        std::memcpy(&w, key + k, 8);
+        h = (h ^ w) * 0x9E3779B97F4A7C15ull;
+    }
+    std::uint32_t tail;
+    std::memcpy(&tail, key + 56, 4);
+    h = (h ^ tail) * 0x9E3779B97F4A7C15ull;
+    return static_cast<std::uint32_t>(h >> 32);
+}
+
+void TEncoder::HashAdd(int node, std::uint32_t hash)
+{
+    const std::uint32_t bucket = hash >> (32 - kHashBits);
+    const std::uint16_t first = FT.HashHead[bucket];
+    FT.HashValue[node] = hash;
+    FT.HashNext[node] = first;
+    FT.HashPrev[node] = NIL;
+    if (first != NIL)
+        FT.HashPrev[first] = static_cast<std::uint16_t>(node);
+    FT.HashHead[bucket] = static_cast<std::uint16_t>(node);
+}
+
+void TEncoder::HashRemove(int node)
+{
+    const std::uint16_t next = FT.HashNext[node];
+    const std::uint16_t prev = FT.HashPrev[node];
+    if (prev == NIL)
+        FT.HashHead[FT.HashValue[node] >> (32 - kHashBits)] = next;
+    else
+        FT.HashNext[prev] = next;
+    if (next != NIL)
+        FT.HashPrev[next] = prev;
+}
+
+int TEncoder::HashFind(const std::uint8_t* key, std::uint32_t hash) const
+{
+    for (int n = FT.HashHead[hash >> (32 - kHashBits)]; n != NIL; n = FT.HashNext[n])
+        if (FT.HashValue[n] == hash && std::memcmp(&FT.Ring[n], key, F) == 0)
+            return n;
+    return NIL;
+}
+
+// r takes the place of p, whose key is identical, in its tree and in the hash.
+void TEncoder::Replace(int p, int r)
+{
     std::uint16_t* const lson = FT.Left;
     std::uint16_t* const rson = FT.Right;
     std::uint16_t* const dad = FT.Dad;
-    const std::uint8_t* key = &ring[r];
-    int p = N + 1 + key[0];
-    int cmp = 1;
-    rson[r] = lson[r] = NIL;
-    FMatchLength = 0;
-    for (;;) {
-        if (cmp >= 0) {
-            if (rson[p] != NIL) {
-                p = rson[p];
-            } else {
-                rson[p] = static_cast<std::uint16_t>(r);
-                dad[r] = static_cast<std::uint16_t>(p);
-                return;
-            }
-        } else {
-            if (lson[p] != NIL) {
-                p = lson[p];
-            } else {
-                lson[p] = static_cast<std::uint16_t>(r);
-                dad[r] = static_cast<std::uint16_t>(p);
-                return;
-            }
-        }
-        // First difference among bytes 1..59, eight at a time (the ring is padded for the over-read).
-        const std::uint8_t* node = &ring[p];
-        int i = F;
-        cmp = 0;
-        for (int k = 1; k < F; k += 8) {
-            std::uint64_t a, b;
-            std::memcpy(&a, key + k, 8);
-            std::memcpy(&b, node + k, 8);
-            if (const std::uint64_t x = a ^ b; x != 0) {
-                const int j = k + (FirstDifferentByte(x));
-                if (j < F) {
-                    i = j;
-                    cmp = int(key[i]) - int(node[i]);
-                }
-                break;
-            }
-        }
-        if (i > THRESHOLD) {
-            const int position = ((r - p) & (N - 1)) - 1;
-            if (i > FMatchLength) {
-                FMatchPosition = position;
-                FMatchLength = i;
-                if (i >= F)
-                    break;
-            } else if (i == FMatchLength && position < FMatchPosition) {
-                FMatchPosition = position;
-            }
-        }
-    }
-    // r matches p over the full length: r takes p's place in the tree.
     dad[r] = dad[p];
     lson[r] = lson[p];
     rson[r] = rson[p];
@@ -373,6 +391,124 @@ void TEncoder::InsertNode(int r)
     else
         lson[dad[p]] = static_cast<std::uint16_t>(r);
     dad[p] = NIL;
+    const std::uint32_t hash = FT.HashValue[p];
+    HashRemove(p);
+    HashAdd(r, hash);
+    const int first = FT.Ring[p];
+    if (FT.TreeMax[first] == p)
+        FT.TreeMax[first] = static_cast<std::uint16_t>(r);
+    if (FT.TreeMin[first] == p)
+        FT.TreeMin[first] = static_cast<std::uint16_t>(r);
+}
+
+// Keys are ordered by their bytes 1..59 (byte 0 picks the tree), and a key never changes while its
+// position is in a tree: new input lands only behind the oldest position. Three consequences let
+// most insertions skip the walk while reporting exactly the match the walk reports:
+// - A node whose key equals r's is unique, and the walk would end there with a full-length match
+//   whatever it met before; the hash finds it.
+// - A key above the tree's largest walks the whole right spine, below its smallest the whole left
+//   spine. Along a spine the common length with the key never decreases, so the walk's match is the
+//   common length at the spine's end, at the nearest of the spine's nodes that share that length,
+//   which lie next to each other at that end.
+// Any other key takes the walk as it always has.
+void TEncoder::InsertNode(int r)
+{
+    const std::uint8_t* const ring = FT.Ring;
+    std::uint16_t* const lson = FT.Left;
+    std::uint16_t* const rson = FT.Right;
+    std::uint16_t* const dad = FT.Dad;
+    const std::uint8_t* key = &ring[r];
+    const std::uint32_t hash = KeyHash(key);
+    if (const int same = HashFind(key, hash); same != NIL) {
+        FMatchLength = F;
+        FMatchPosition = ((r - same) & (N - 1)) - 1;
+        Replace(same, r);
+        return;
+    }
+    std::uint64_t keyWords[kKeyWords], keyOrder[kKeyWords];
+    for (int w = 0; w < kKeyWords; ++w) {
+        std::memcpy(&keyWords[w], key + 1 + 8 * w, 8);
+        keyOrder[w] = ToBigEndian(keyWords[w]);
+    }
+    // Common length of the key with node p (F when equal) and whether the key is the greater.
+    const auto compare = [&](int p, bool& greater) {
+        const std::uint8_t* node = &ring[p];
+        for (int w = 0; w < kKeyWords; ++w) {
+            std::uint64_t b;
+            std::memcpy(&b, node + 1 + 8 * w, 8);  // the ring is padded for the over-read
+            if (const std::uint64_t x = keyWords[w] ^ b; x != 0) {
+                const int j = 1 + 8 * w + FirstDifferentByte(x);
+                if (j >= F)
+                    break;
+                greater = keyOrder[w] > ToBigEndian(b);
+                return j;
+            }
+        }
+        greater = false;
+        return F;
+    };
+    const auto position = [r](int p) { return ((r - p) & (N - 1)) - 1; };
+    const auto attach = [&](std::uint16_t* link, int parent) {
+        *link = static_cast<std::uint16_t>(r);
+        dad[r] = static_cast<std::uint16_t>(parent);
+        HashAdd(r, hash);
+    };
+
+    const int first = key[0];
+    const int root = N + 1 + first;
+    rson[r] = lson[r] = NIL;
+    FMatchLength = 0;
+    if (rson[root] == NIL) {
+        attach(&rson[root], root);
+        FT.TreeMax[first] = FT.TreeMin[first] = static_cast<std::uint16_t>(r);
+        return;
+    }
+    for (const bool above : {true, false}) {
+        const int end = above ? FT.TreeMax[first] : FT.TreeMin[first];
+        bool greater = false;
+        const int i = compare(end, greater);
+        if (i >= F || greater != above)
+            continue;
+        if (i > THRESHOLD) {
+            FMatchLength = i;
+            FMatchPosition = position(end);
+            for (int n = end;;) {
+                const int parent = dad[n];
+                if (parent >= N || (above ? rson[parent] : lson[parent]) != n || compare(parent, greater) != i)
+                    break;
+                FMatchPosition = std::min(FMatchPosition, position(parent));
+                n = parent;
+            }
+        }
+        attach(above ? &rson[end] : &lson[end], end);
+        (above ? FT.TreeMax : FT.TreeMin)[first] = static_cast<std::uint16_t>(r);
+        return;
+    }
+
+    int p = root;
+    bool greater = true;
+    for (;;) {
+        std::uint16_t* const link = greater ? &rson[p] : &lson[p];
+        if (*link == NIL) {
+            attach(link, p);
+            return;
+        }
+        p = *link;
+        const int i = compare(p, greater);
+        if (i > THRESHOLD) {
+            const int at = position(p);
+            if (i > FMatchLength) {
+                FMatchPosition = at;
+                FMatchLength = i;
+                if (i >= F)
+                    break;
+            } else if (i == FMatchLength && at < FMatchPosition) {
+                FMatchPosition = at;
+            }
+        }
+    }
+    // Not reached while the hash holds every node; kept so that the walk stands on its own.
+    Replace(p, r);
 }
 
 void TEncoder::DeleteNode(int p)
@@ -382,6 +518,27 @@ void TEncoder::DeleteNode(int p)
     std::uint16_t* const dad = FT.Dad;
     if (dad[p] == NIL)
         return;
+    HashRemove(p);
+    // The largest node has no right child: its predecessor takes over, and likewise for the smallest.
+    const int first = FT.Ring[p];
+    if (FT.TreeMax[first] == p) {
+        int m = lson[p];
+        if (m != NIL)
+            while (rson[m] != NIL)
+                m = rson[m];
+        else
+            m = dad[p] < N ? dad[p] : NIL;
+        FT.TreeMax[first] = static_cast<std::uint16_t>(m);
+    }
+    if (FT.TreeMin[first] == p) {
+        int m = rson[p];
+        if (m != NIL)
+            while (lson[m] != NIL)
+                m = lson[m];
+        else
+            m = dad[p] < N ? dad[p] : NIL;
+        FT.TreeMin[first] = static_cast<std::uint16_t>(m);
+    }
     int q;
     if (rson[p] == NIL) {
         q = lson[p];
@@ -417,6 +574,9 @@ std::uint32_t TEncoder::Run()
         FT.Right[i] = NIL;
     for (int i = 0; i < N; ++i)
         FT.Dad[i] = NIL;
+    std::fill(std::begin(FT.HashHead), std::end(FT.HashHead), std::uint16_t{NIL});
+    std::fill(std::begin(FT.TreeMax), std::end(FT.TreeMax), std::uint16_t{NIL});
+    std::fill(std::begin(FT.TreeMin), std::end(FT.TreeMin), std::uint16_t{NIL});
     std::uint8_t* const ring = FT.Ring;
     std::memset(ring, ' ', PREFILL);
 

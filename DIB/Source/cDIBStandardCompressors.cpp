@@ -115,6 +115,8 @@ void TRLEDIBCompressor::Decompress(TAbstractSuperDIB*, const TDIBGUID&, bool& ha
                                    std::uint8_t* target, const std::uint8_t* source)
 {
     handled = false;
+    if (uncompressedLength == 0)
+        return;  // target may be no block at all
     // A short expansion leaves the rest zero; an overlong one is cut at the uncompressed length.
     std::vector<std::uint8_t> expanded(uncompressedLength);
     std::uint32_t o = 0;
@@ -169,6 +171,8 @@ void TLZHDIBCompressor::Decompress(TAbstractSuperDIB*, const TDIBGUID&, bool& ha
                                    std::uint8_t* target, const std::uint8_t* source)
 {
     handled = false;
+    if (uncompressedLength == 0)
+        return;  // target may be no block at all
     // Only the first uncompressedLength bytes are kept, so decoding stops there; a stream that
     // declares less leaves the rest zero.
     std::memset(target, 0, uncompressedLength);

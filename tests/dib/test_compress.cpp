@@ -210,6 +210,12 @@ TEST_F(Container, HostileContainers)
         huge.insert(huge.end(), {0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00});
         EXPECT_THROW(Load(huge), EDIBCompressError) << guid;
     }
+    // A declared length of 0 (found by fuzzing): an empty payload, and no codec touches a null block.
+    for (const std::string& guid : {kRLE, kLZH}) {
+        Bytes empty = Header(guid, 0);
+        empty.insert(empty.end(), {0x00, 0x58, 0x00, 0x00, 0xF9, 0x00, 0xFE});
+        EXPECT_EQ(Load(empty), Bytes{}) << guid;
+    }
     // Codec output shorter than declared: the rest is zero.
     Bytes rle = Header(kRLE, 12);
     rle.insert(rle.end(), {2, 0xAA, 3});  // two bytes of plane 0, then an odd trailing byte
