@@ -87,3 +87,10 @@ void TCustomForm::Changed(std::uint32_t cm) {
       OnHide(this);
   }
 }
+
+TCustomForm* GetParentForm(const TControl* control) {
+  if (!control) return nullptr;
+  const TControl* top = control;
+  while (top->Parent()) top = top->Parent();
+  return dynamic_cast<TCustomForm*>(const_cast<TControl*>(top));
+}

@@ -63,3 +63,6 @@ class TForm : public TCustomForm {
   static const TClassInfo& StaticClass();
   const TClassInfo& ClassInfo() const override { return StaticClass(); }
 };
+
+// The form a control sits in (the top of its parent chain), or null when that is not a form.
+TCustomForm* GetParentForm(const TControl* control);

@@ -1,6 +1,7 @@
 #include "ui/WinControl.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "ui/Application.h"
 #include "ui/TypeInfo.h"
@@ -21,6 +22,8 @@ struct SavedState {
 
 const TClassInfo& TWinControl::StaticClass() {
   static const TClassInfo info = TClassBuilder<TWinControl>("TWinControl", &TControl::StaticClass())
+                                     .Int("TabOrder", &TWinControl::TabOrder, &TWinControl::SetTabOrder)
+                                     .StoredIf([](const TWinControl& w) { return w.TabStop() && w.Parent(); })
                                      .Bool("TabStop", &TWinControl::TabStop, &TWinControl::SetTabStop, false)
                                      .Event("OnEnter", &TWinControl::OnEnter)
                                      .Event("OnExit", &TWinControl::OnExit)
@@ -144,6 +147,7 @@ void TWinControl::Invalidate() {
 
 void TWinControl::InsertControl(TControl* c) {
   controls_.push_back(c);
+  if (auto* w = dynamic_cast<TWinControl*>(c)) tabList_.push_back(w);
   c->parent_ = this;
   if (!IsWindowed(c)) c->Invalidate();
 }
@@ -153,6 +157,7 @@ void TWinControl::RemoveControl(TControl* c) {
   if (MouseControl() == c) SetMouseControl(nullptr);
   if (CaptureControl() == c) c->SetMouseCapture(false);
   controls_.erase(std::remove(controls_.begin(), controls_.end(), c), controls_.end());
+  tabList_.erase(std::remove(tabList_.begin(), tabList_.end(), c), tabList_.end());
   c->parent_ = nullptr;
 }
 
@@ -188,7 +193,15 @@ void TWinControl::WndProc(TMessage& m) {
     case plat::kMsgKeyDown:
     case plat::kMsgSysKeyDown: {
       auto key = static_cast<std::uint16_t>(m.wParam);
-      KeyDown(key, ShiftFromKeyboard());
+      TShiftState shift = ShiftFromKeyboard();
+      KeyDown(key, shift);
+      // Tab not wanted by the control moves the focus through the top control's Tab order.
+      if (key == plat::kVkTab && m.msg == plat::kMsgKeyDown &&
+          !(Perform(plat::kMsgGetDlgCode) & (plat::kDlgcWantTab | plat::kDlgcWantAllKeys))) {
+        TWinControl* top = this;
+        while (top->Parent()) top = top->Parent();
+        if (TWinControl* next = top->FindNextControl(this, !(shift & ssShift), true)) next->SetFocus();
+      }
       break;
     }
     case plat::kMsgKeyUp:
@@ -322,4 +335,50 @@ void TWinControl::Changed(std::uint32_t cm) {
   if (cm == kCmColorChanged)
     for (TControl* c : controls_) c->ParentColorChanged();
   TControl::Changed(cm);
+}
+
+int TWinControl::TabOrder() const {
+  if (!Parent()) return -1;
+  const auto& list = Parent()->tabList_;
+  auto it = std::find(list.begin(), list.end(), this);
+  return it == list.end() ? -1 : static_cast<int>(it - list.begin());
+}
+
+void TWinControl::SetTabOrder(int order) {
+  if (Loading()) {
+    pendingTabOrder_ = order;
+    return;
+  }
+  if (!Parent() || order < 0) return;
+  auto& list = Parent()->tabList_;
+  list.erase(std::remove(list.begin(), list.end(), this), list.end());
+  list.insert(list.begin() + std::min<std::size_t>(static_cast<std::size_t>(order), list.size()), this);
+}
+
+void TWinControl::Loaded() {
+  TControl::Loaded();
+  if (pendingTabOrder_ >= 0) SetTabOrder(std::exchange(pendingTabOrder_, -1));
+}
+
+void TWinControl::CollectTabOrder(std::vector<TWinControl*>& out) const {
+  for (TWinControl* w : tabList_) {
+    out.push_back(w);
+    w->CollectTabOrder(out);
+  }
+}
+
+TWinControl* TWinControl::FindNextControl(TWinControl* current, bool forward, bool tabStopsOnly) const {
+  std::vector<TWinControl*> order;
+  CollectTabOrder(order);
+  if (order.empty()) return nullptr;
+  const auto n = static_cast<std::ptrdiff_t>(order.size());
+  auto at = std::find(order.begin(), order.end(), current);
+  std::ptrdiff_t start = at == order.end() ? (forward ? n - 1 : 0) : at - order.begin();
+  for (std::ptrdiff_t step = 1; step <= n; ++step) {
+    std::ptrdiff_t i = ((start + (forward ? step : -step)) % n + n) % n;
+    TWinControl* w = order[static_cast<std::size_t>(i)];
+    if (w == current) continue;
+    if ((!tabStopsOnly || w->TabStop()) && w->Showing() && w->Enabled() && w->HandleAllocated()) return w;
+  }
+  return nullptr;
 }

@@ -48,6 +48,14 @@ class TWinControl : public TControl {
   void SetFocus();
   bool TabStop() const { return tabStop_; }
   void SetTabStop(bool v) { tabStop_ = v; }
+  // Position among the parent's windowed children in Tab order; -1 without a parent. Written
+  // while loading, it is applied in Loaded, when every sibling has been read.
+  int TabOrder() const;
+  void SetTabOrder(int order);
+  // The next (or previous) focusable windowed control inside this one after `current`, in Tab
+  // order across all levels, wrapping around; with `tabStopsOnly` only those with TabStop.
+  TWinControl* FindNextControl(TWinControl* current, bool forward, bool tabStopsOnly) const;
+  void Loaded() override;
 
   TNotifyEvent OnEnter, OnExit;
   TKeyEvent OnKeyDown, OnKeyUp;
@@ -89,10 +97,13 @@ class TWinControl : public TControl {
   void HandlePaint(TMessage& m);
   void Dispatch(plat::WindowHandle window, TMessage& m);
   void ForgetHandle();
+  void CollectTabOrder(std::vector<TWinControl*>& out) const;
 
   plat::WindowHandle handle_ = nullptr;
   plat::WindowHandle parentWindow_ = nullptr;
   bool creating_ = false;
   bool tabStop_ = false;
+  int pendingTabOrder_ = -1;
+  std::vector<TWinControl*> tabList_;  // windowed children in Tab order
   std::vector<TControl*> controls_;
 };

@@ -246,3 +246,43 @@ TEST_F(ControlsTest, MovingTheFormToAnotherHostWindowKeepsItAlive) {
   EXPECT_FALSE(form->HandleAllocated());
   EXPECT_FALSE(hl->IsWindow(h));
 }
+
+TEST_F(ControlsTest, TabMovesTheFocusThroughTheTabOrder) {
+  auto make = [&](const char* name, int left, bool tabStop) {
+    auto* p = new TPanel(form);
+    p->SetName(name);
+    p->SetBounds(left, 100, 30, 30);
+    p->SetTabStop(tabStop);
+    p->SetParent(form);
+    return p;
+  };
+  TPanel* p1 = make("P1", 10, true);
+  TPanel* p2 = make("P2", 50, true);
+  TPanel* p3 = make("P3", 90, false);  // not a tab stop
+  TPanel* p4 = make("P4", 130, true);
+  auto* inner = new TPanel(form);
+  inner->SetTabStop(true);
+  inner->SetParent(p2);  // nested: comes right after its parent
+  p4->SetEnabled(false);
+  EXPECT_EQ(p3->TabOrder(), 2);
+
+  auto tab = [&](bool shift) {
+    if (shift) hl->InjectKey(plat::kVkShift, true);
+    hl->InjectKey(plat::kVkTab, true);
+    hl->InjectKey(plat::kVkTab, false);
+    if (shift) hl->InjectKey(plat::kVkShift, false);
+    return hl->GetFocus();
+  };
+  p1->SetFocus();
+  EXPECT_EQ(tab(false), p2->WindowHandle());
+  EXPECT_EQ(tab(false), inner->WindowHandle());
+  EXPECT_EQ(tab(false), p1->WindowHandle());  // P3 is no stop, P4 disabled: wraps around
+  EXPECT_EQ(tab(true), inner->WindowHandle());
+
+  // A new order takes effect at once.
+  p1->SetTabOrder(3);
+  EXPECT_EQ(p1->TabOrder(), 3);
+  EXPECT_EQ(p2->TabOrder(), 0);
+  p2->SetFocus();
+  EXPECT_EQ(tab(true), p1->WindowHandle());
+}

@@ -146,3 +146,28 @@ TEST_F(FormDescription, AFailedReadLeavesTheFormEmpty) {
   EXPECT_EQ(form.ControlCount(), 0);
   EXPECT_EQ(form.creates, 0);
 }
+
+TEST_F(FormDescription, TabOrderReadBeforeItsSiblingsIsAppliedAfterLoading) {
+  const char* text = R"(object Sample: TSampleForm
+  object First: TPanel
+    TabOrder = 1
+    TabStop = True
+  end
+  object Second: TPanel
+    TabOrder = 0
+    TabStop = True
+  end
+end
+)";
+  TSampleForm form(nullptr);
+  form.Read(text);
+  auto* first = static_cast<TWinControl*>(form.FindComponent("First"));
+  auto* second = static_cast<TWinControl*>(form.FindComponent("Second"));
+  EXPECT_EQ(first->TabOrder(), 1);
+  EXPECT_EQ(second->TabOrder(), 0);
+  std::string written = WriteDescription(form);
+  EXPECT_NE(written.find("TabOrder = 1"), std::string::npos);
+  TSampleForm again(nullptr);
+  again.Read(written);
+  EXPECT_EQ(static_cast<TWinControl*>(again.FindComponent("First"))->TabOrder(), 1);
+}

@@ -248,7 +248,7 @@ TEST_F(EditorHosting, OpenAttachTickClickAndPicture) {
   EXPECT_GT(light, 20);
   EXPECT_EQ(Pixel(11, 48), plat::MakeColor(0xC0, 0, 0));
   const char* dir = std::getenv("KESTRUNE_TEST_OUT");
-  std::string png = std::string(dir ? dir : ".") + "/editor_hosting.png";
+  std::string png = (dir ? std::string(dir) + "/" : ::testing::TempDir()) + "editor_hosting.png";
   EXPECT_EQ(hl->SaveScreenPng(host, png), plat::Status::Ok);
 
   Dispatch(effEditClose);
