@@ -138,7 +138,11 @@ void TComponent::Loaded() { state_ &= ~static_cast<std::uint32_t>(csLoading); }
 TPersistent* TComponent::GetOwner() const { return owner_; }
 
 std::string TComponent::NamePath() const {
-  std::string n = name_.empty() ? "<" + std::string(ClassName()) + ">" : name_;
-  if (owner_ && !owner_->name_.empty()) return owner_->name_ + "." + n;
-  return n;
+  std::string path;
+  if (owner_ && !owner_->name_.empty()) path.append(owner_->name_).append(".");
+  if (name_.empty())
+    path.append("<").append(ClassName()).append(">");
+  else
+    path.append(name_);
+  return path;
 }
