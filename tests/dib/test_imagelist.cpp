@@ -80,6 +80,15 @@ TEST(DIBImageLink, NewLinkAndIndexChanges)
     ASSERT_TRUE(link.GetImage(image));
     EXPECT_EQ(image->Width(), 2);
 
+    // Images and links do not mix.
+    try {
+        image->CopySettingsTo(&link);
+        FAIL();
+    } catch (const EDIBError& e) {
+        EXPECT_STREQ(e.what(), "Cannot assign a TAbstractDIB to a TDIBImageLink");
+    }
+    EXPECT_ANY_THROW(link.Assign(*image));
+
     // Assignment copies the index first, then the list.
     TDIBImageLink copy(nullptr);
     copy.Assign(link);
