@@ -62,6 +62,7 @@ class Tdelay4p {
     return t;
   }
   float at(std::int32_t position) const { return Buffer[position]; }
+  const float* data() const { return Buffer.get(); }
 
  private:
   float interpolate(std::int32_t writePos, std::int32_t ringLength, float delay, std::int32_t* whole,

@@ -61,8 +61,10 @@ struct TPairF {
   static TPairF lessOr(TPairF x, TPairF y) { return {_mm_min_ps(x.v, y.v)}; }
   static TPairF greaterOr(TPairF x, TPairF y) { return {_mm_max_ps(x.v, y.v)}; }
   static TPairF load(const float* p) { return {_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(p)))}; }
+  static TPairF gather(const float* a, const float* b) { return {_mm_unpacklo_ps(_mm_load_ss(a), _mm_load_ss(b))}; }
   // p[0..3] = x.a, y.a, x.b, y.b
   static void storeInterleaved(float* p, TPairF x, TPairF y) { _mm_storeu_ps(p, _mm_unpacklo_ps(x.v, y.v)); }
+  TPairF abs() const { return {_mm_and_ps(v, _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF)))}; }
   TPairF broadcastA() const { return {_mm_shuffle_ps(v, v, 0x00)}; }
   TPairF broadcastB() const { return {_mm_shuffle_ps(v, v, 0x55)}; }
   // Each lane kept when its magnitude is at most limit, else 0 (NaN gives 0).
@@ -84,12 +86,14 @@ struct TPairF {
   static TPairF lessOr(TPairF x, TPairF y) { return {x.lo < y.lo ? x.lo : y.lo, x.hi < y.hi ? x.hi : y.hi}; }
   static TPairF greaterOr(TPairF x, TPairF y) { return {x.lo > y.lo ? x.lo : y.lo, x.hi > y.hi ? x.hi : y.hi}; }
   static TPairF load(const float* p) { return {p[0], p[1]}; }
+  static TPairF gather(const float* a, const float* b) { return {*a, *b}; }
   static void storeInterleaved(float* p, TPairF x, TPairF y) {
     p[0] = x.lo;
     p[1] = y.lo;
     p[2] = x.hi;
     p[3] = y.hi;
   }
+  TPairF abs() const { return {std::fabs(lo), std::fabs(hi)}; }
   TPairF broadcastA() const { return {lo, lo}; }
   TPairF broadcastB() const { return {hi, hi}; }
   TPairF within(float limit) const {
@@ -112,6 +116,14 @@ inline TPairF hermite4Pair(float x, TPairF ym1, TPairF y0, TPairF y1, TPairF y2)
   return (z0 + (TPair::all(0.5) * dx) *
                    ((p1 - m1) + dx * ((four * p1 + two * m1 - five * z0 - p2) + dx * (three * (z0 - p1) - m1 + p2))))
       .toFloat();
+}
+
+// TPara's output for a phase, on two lanes: 8 t s with t = 0.25 - |p| and s = 1 - 2 |t|, each
+// magnitude taken of the value rounded to float.
+inline TPair paraShapePair(TPair phase) {
+  const TPair t = TPair::all(0.25) - phase.toFloat().abs().toDouble();
+  const TPair s = TPair::all(1.0) - TPair::all(2.0) * t.toFloat().abs().toDouble();
+  return TPair::all(8.0) * t * s;
 }
 
 // fastSin on two lanes.

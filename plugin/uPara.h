@@ -13,6 +13,13 @@ class TPara {
   // A phase that is not a number restarts at -0.5, so one bad rate cannot stop the oscillators
   // for good.
   void Step(float rate, float sampleRate, float offset) {
+    Advance(rate, sampleRate, offset);
+    Shape();
+  }
+
+  // The two halves of Step: moving the phases, and the outputs of the phases. A caller may
+  // advance many samples and shape them elsewhere, then call Shape for the last one.
+  void Advance(float rate, float sampleRate, float offset) {
     if (sampleRate != InverseOf) {  // the same reciprocal as dividing each time, without the division
       InverseOf = sampleRate;
       Inverse = 1.0 / static_cast<double>(sampleRate);
@@ -25,6 +32,8 @@ class TPara {
       Phase2 = offset;
     }
     if (!(Phase2 <= 0.5)) Phase2 = -0.5;
+  }
+  void Shape() {
     Tri1 = 0.25 - fastAbs(static_cast<float>(Phase1));
     Shape1 = 1.0 - 2.0 * fastAbs(static_cast<float>(Tri1));
     Out1 = 8.0 * Tri1 * Shape1;

@@ -159,7 +159,7 @@ void APlugin::processAudio(TArrayOfSingleArray& inputs, TArrayOfSingleArray& out
   // filter coefficients), two samples at a time, then runs the recursive part sample by sample.
   // Same operations in the same order as one sample at a time: the same samples.
   constexpr VstInt32 kChunk = 64;
-  alignas(16) double out1[kChunk], out2[kChunk];
+  alignas(16) double phase1[kChunk], phase2[kChunk];
   alignas(16) float mods1[kChunk], mods2[kChunk], delays[kChunk];
   alignas(16) float gains[2 * kChunk], coefs[2 * kChunk];  // left and right interleaved
   const TPair half = TPair::all(0.5), one = TPair::all(1.0), cutoffTop = TPair::all(12000.0);
@@ -174,14 +174,14 @@ void APlugin::processAudio(TArrayOfSingleArray& inputs, TArrayOfSingleArray& out
     const VstInt32 n = std::min(kChunk, sampleFrames - start);
 
     for (VstInt32 k = 0; k < n; ++k) {
-      para.Step(rate, rateF, phaseOffset);
-      out1[k] = para.Out1;
-      out2[k] = para.Out2;
+      para.Advance(rate, rateF, phaseOffset);
+      phase1[k] = para.Phase1;
+      phase2[k] = para.Phase2;
     }
-    if ((n & 1) != 0) out1[n] = out2[n] = 0.0;  // the spare lane of the last pair
+    if ((n & 1) != 0) phase1[n] = phase2[n] = 0.0;  // the spare lane of the last pair
     for (VstInt32 k = 0; k < n; k += 2) {
-      const TPairF a = (TPair::load(out1 + k) * half).toFloat();
-      const TPairF b = (TPair::load(out2 + k) * half).toFloat();
+      const TPairF a = (paraShapePair(TPair::load(phase1 + k)) * half).toFloat();
+      const TPairF b = (paraShapePair(TPair::load(phase2 + k)) * half).toFloat();
       a.store(mods1 + k);
       b.store(mods2 + k);
       const TPair m1 = a.toDouble() + half;
@@ -200,12 +200,14 @@ void APlugin::processAudio(TArrayOfSingleArray& inputs, TArrayOfSingleArray& out
                                fastSinPair((ratioR.toDouble() * pi).toFloat()));
     }
 
+    const float* lineL = DelayL.data();
+    const float* lineR = DelayR.data();
     const float* inL = inputs[0].data() + start;
     const float* inR = inputs[1].data() + start;
     float* outL = outputs[0].data() + start;
     float* outR = outputs[1].data() + start;
     for (VstInt32 k = 0; k < n; ++k) {
-      TPair in = TPairF::of(inL[k], inR[k]).within(kMaxSample).toDouble();
+      TPair in = TPairF::gather(inL + k, inR + k).within(kMaxSample).toDouble();
       if (merge) in = (in + in.swapped()) * mergeGain;  // (l + r, r + l) x 0.6
       if (++writePos > sampleRateInt) writePos = 0;
       const TPairF fed = (wet.toDouble() * feedbackP + in).toFloat().within(kMaxSample);
@@ -213,7 +215,7 @@ void APlugin::processAudio(TArrayOfSingleArray& inputs, TArrayOfSingleArray& out
       DelayR.Write(writePos, fed.b());
       // Both lines read at the same delay: one tap computation, two lanes of interpolation.
       const Tdelay4p::TTaps taps = Tdelay4p::locate(writePos, ringLength, delays[k]);
-      const auto tap = [&](int t) { return TPairF::of(DelayL.at(taps.pos[t]), DelayR.at(taps.pos[t])); };
+      const auto tap = [&](int t) { return TPairF::gather(lineL + taps.pos[t], lineR + taps.pos[t]); };
       wet = hermite4Pair(static_cast<float>(taps.fraction), tap(0), tap(1), tap(2), tap(3));
       // (wetL gainL + wetR gainL, wetL gainR + wetR gainR) x 0.7, each product a float.
       gain = TPairF::load(gains + 2 * k);
@@ -245,6 +247,7 @@ void APlugin::processAudio(TArrayOfSingleArray& inputs, TArrayOfSingleArray& out
   DampR.Output = damped.b();
   DampL.Coefficient = lastCoefL;
   DampR.Coefficient = lastCoefR;
+  para.Shape();  // the oscillators' outputs of the last sample, as Step leaves them
   Para = para;
   WritePos = writePos;
   Mod1 = mod1;

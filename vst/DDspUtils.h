@@ -49,5 +49,5 @@ inline float fastSin(float x) {
 
 // x with the sign bit cleared (-0.0 gives +0.0, NaN stays NaN).
 inline float fastAbs(float x) {
-  return std::bit_cast<float>(std::bit_cast<std::uint32_t>(x) & 0x7FFFFFFFu);
+  return __builtin_fabsf(x);  // the IEEE abs: exactly the sign bit cleared, one instruction
 }
