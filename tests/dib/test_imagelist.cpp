@@ -222,8 +222,9 @@ TEST(DIBImageList, TemplatesAndPaths)
         seen = "?";
         replacement = c.folder;
         EXPECT_EQ(item->TranslatePath(c.path), c.want) << c.path;
-        if (*c.path)
+        if (*c.path) {
             EXPECT_EQ(seen, c.seenFolder) << c.path;
+        }
     }
 }
 
