@@ -122,7 +122,9 @@ void TControl::HandleMouse(TMessage& m) {
     case plat::kMsgRButtonDblClk:
     case plat::kMsgMButtonDown:
     case plat::kMsgMButtonDblClk: {
-      bool dbl = m.msg == plat::kMsgLButtonDblClk || m.msg == plat::kMsgRButtonDblClk || m.msg == plat::kMsgMButtonDblClk;
+      bool dbl = (m.msg == plat::kMsgLButtonDblClk || m.msg == plat::kMsgRButtonDblClk ||
+                  m.msg == plat::kMsgMButtonDblClk) &&
+                 (style_ & csDoubleClicks);
       if (button == mbLeft) {
         if (style_ & csCaptureMouse) SetMouseCapture(true);
         if ((style_ & csClickEvents) && !dbl) clicked_ = true;

@@ -27,7 +27,8 @@ using TControlStyle = std::uint32_t;
 inline constexpr TControlStyle csAcceptsControls = 1,  // may parent other controls
     csCaptureMouse = 2,                                // takes the mouse capture while a button is down
     csClickEvents = 4,                                 // a press and release inside it make a click
-    csOpaque = 8;                                      // paints its whole area
+    csOpaque = 8,                                      // paints its whole area
+    csDoubleClicks = 16;  // a quick second press is a double click (without: another single press)
 
 using TCursor = std::int32_t;
 inline constexpr TCursor crDefault = 0;

@@ -34,7 +34,7 @@ const TClassInfo& TWinControl::StaticClass() {
   return info;
 }
 
-TWinControl::TWinControl(TComponent* owner) : TControl(owner) { style_ |= csAcceptsControls; }
+TWinControl::TWinControl(TComponent* owner) : TControl(owner) { style_ |= csAcceptsControls | csDoubleClicks; }
 
 TWinControl::~TWinControl() {
   MarkDestroying();

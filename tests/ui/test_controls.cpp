@@ -170,6 +170,17 @@ TEST_F(ControlsTest, CaptureKeepsMouseMessagesWithThePressedControl) {
   hl->InjectClick(At(120, 30));
   EXPECT_EQ(Take(), (Log{"B:move@20,20", "B:down@20,20", "B:click", "B:up@20,20"}));
 
+  // A quick second click is another click for a control that takes no double clicks; a form
+  // that takes them sees one.
+  hl->InjectClick(At(120, 30));
+  EXPECT_EQ(std::count(log.begin(), log.end(), "B:click"), 1);
+  int formDouble = 0;
+  form->OnDblClick = TNotifyEvent([&](TPersistent*) { ++formDouble; });
+  hl->InjectClick(At(250, 150));
+  hl->InjectClick(At(250, 150));
+  EXPECT_EQ(formDouble, 1);
+  Take();
+
   // Freeing the control that holds the capture drops it.
   hl->InjectMouseButton(At(120, 30), 0, true);
   TComponent::Free(b);
