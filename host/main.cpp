@@ -7,6 +7,7 @@
 #include "host/HostError.h"
 #include "host/InfoCommand.h"
 #include "host/RenderCommand.h"
+#include "tools/imagetool/ImageCommands.h"
 
 int main(int argc, char** argv) {
   CLI::App app{"kestrune: loads a VST 2 plug-in, prints what it reports and renders audio through it", "kestrune"};
@@ -16,6 +17,7 @@ int main(int argc, char** argv) {
 
   kestrune::addInfoCommand(app);
   kestrune::addRenderCommand(app);
+  addImageCommands(app);
 
   kestrune::installInterruptCleanup();
   try {
