@@ -41,7 +41,7 @@ inline std::uint32_t Colour(const std::uint8_t* p)
 // Four pixels at a time in 16-bit lanes (GCC/Clang vector extensions: SSE2 on x86, NEON elsewhere,
 // plain code where neither exists). Lanes 3, 7, 11 and 15 are the alpha bytes. These helpers are
 // always inlined, so the wide vectors never cross a call (which is what -Wpsabi warns about).
-#if defined(__GNUC__) && !defined(__clang__)
+#if defined(__GNUC__)
 #pragma GCC diagnostic ignored "-Wpsabi"
 #endif
 using U8x16 = std::uint8_t __attribute__((vector_size(16)));
@@ -60,19 +60,19 @@ DIB_INLINE U8x16 Load(const std::uint8_t* p)
 DIB_INLINE void Store(std::uint8_t* p, U8x16 v) { std::memcpy(p, &v, 16); }
 
 DIB_INLINE U16x16 Widen(U8x16 v) { return __builtin_convertvector(v, U16x16); }
-DIB_INLINE U8x16 Narrow(U16x16 v) { return __builtin_convertvector(v, U8x16); }
+DIB_INLINE U8x16 Narrow(const U16x16& v) { return __builtin_convertvector(v, U8x16); }
 
 constexpr U16x16 kAlphaLane = {0, 0, 0, 0xFFFF, 0, 0, 0, 0xFFFF, 0, 0, 0, 0xFFFF, 0, 0, 0, 0xFFFF};
 
 // a*s + (255-a)*d + 255 rewritten as 255*d + a*(s-d) + 255: one multiply. The true sum lies in
 // [0, 65 280], so computing it modulo 2^16 (where s - d may wrap) gives it exactly.
-DIB_INLINE U16x16 MixLanes(U16x16 s, U16x16 d, U16x16 a)
+DIB_INLINE U16x16 MixLanes(const U16x16& s, const U16x16& d, const U16x16& a)
 {
     return ((d << 8) - d + a * (s - d) + 255) >> 8;
 }
 
 // Colour lanes blended with weight a (per lane), alpha lanes max(d, s).
-DIB_INLINE U16x16 BlendLanes(U16x16 s, U16x16 d, U16x16 a)
+DIB_INLINE U16x16 BlendLanes(const U16x16& s, const U16x16& d, const U16x16& a)
 {
     const U16x16 highest = s > d ? s : d;
     return (MixLanes(s, d, a) & ~kAlphaLane) | (highest & kAlphaLane);
@@ -93,7 +93,8 @@ DIB_INLINE U8x16 AlphaOfEachPixel(U8x16 s)
 
 // Runs quad over the row four pixels at a time, then single for the last one to three pixels.
 template <typename Quad, typename Single>
-DIB_INLINE void Quads(const std::uint8_t* __restrict s, std::uint8_t* __restrict d, int n, Quad quad, Single single)
+DIB_INLINE void Quads(const std::uint8_t* __restrict s, std::uint8_t* __restrict d, int n, const Quad& quad,
+                      const Single& single)
 {
     int i = 0;
     for (; i + 16 <= n * 4; i += 16)
