@@ -94,3 +94,12 @@ TCustomForm* GetParentForm(const TControl* control) {
   while (top->Parent()) top = top->Parent();
   return dynamic_cast<TCustomForm*>(const_cast<TControl*>(top));
 }
+
+bool TCustomForm::PreviewKey(std::uint32_t msg, std::uint16_t& key, TShiftState shift) {
+  if (!keyPreview_) return false;
+  if (msg == plat::kMsgKeyDown || msg == plat::kMsgSysKeyDown)
+    OnKeyDown(this, key, shift);
+  else if (msg == plat::kMsgKeyUp || msg == plat::kMsgSysKeyUp)
+    OnKeyUp(this, key, shift);
+  return key == 0;
+}

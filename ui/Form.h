@@ -24,7 +24,7 @@ class TCustomForm : public TWinControl {
   void SetPixelsPerInch(int v) { pixelsPerInch_ = v; }
   bool Scaled() const { return scaled_; }
   void SetScaled(bool v) { scaled_ = v; }
-  // Stored for descriptions; keys go to the focused control either way.
+  // With key preview the form's OnKeyDown / OnKeyUp see the keys of its controls first.
   bool KeyPreview() const { return keyPreview_; }
   void SetKeyPreview(bool v) { keyPreview_ = v; }
   bool OldCreateOrder() const { return oldCreateOrder_; }
@@ -32,6 +32,10 @@ class TCustomForm : public TWinControl {
   // The size the description was designed with (0 when never set).
   int DesignWidth() const { return designWidth_; }
   int DesignHeight() const { return designHeight_; }
+
+  // Offers a key of one of its controls to the form first (kMsgKeyDown or kMsgKeyUp); true when the
+  // form's handler took it (set the key to 0). False without KeyPreview.
+  bool PreviewKey(std::uint32_t msg, std::uint16_t& key, TShiftState shift);
 
   // The drawing context of the paint in progress (for OnPaint handlers); null outside a paint.
   plat::DrawContext* PaintContext() const { return paintContext_; }

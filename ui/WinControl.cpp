@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "ui/Application.h"
+#include "ui/Form.h"
 #include "ui/TypeInfo.h"
 
 namespace {
@@ -194,6 +195,7 @@ void TWinControl::WndProc(TMessage& m) {
     case plat::kMsgSysKeyDown: {
       auto key = static_cast<std::uint16_t>(m.wParam);
       TShiftState shift = ShiftFromKeyboard();
+      if (TCustomForm* form = GetParentForm(this); form && form != this && form->PreviewKey(m.msg, key, shift)) break;
       KeyDown(key, shift);
       // Tab not wanted by the control moves the focus through the top control's Tab order.
       if (key == plat::kVkTab && m.msg == plat::kMsgKeyDown &&
@@ -207,7 +209,9 @@ void TWinControl::WndProc(TMessage& m) {
     case plat::kMsgKeyUp:
     case plat::kMsgSysKeyUp: {
       auto key = static_cast<std::uint16_t>(m.wParam);
-      KeyUp(key, ShiftFromKeyboard());
+      TShiftState shift = ShiftFromKeyboard();
+      if (TCustomForm* form = GetParentForm(this); form && form != this && form->PreviewKey(m.msg, key, shift)) break;
+      KeyUp(key, shift);
       break;
     }
     case plat::kMsgChar: {

@@ -290,6 +290,20 @@ TEST_F(ControlsTest, TabMovesTheFocusThroughTheTabOrder) {
   EXPECT_EQ(tab(false), p1->WindowHandle());  // P3 is no stop, P4 disabled: wraps around
   EXPECT_EQ(tab(true), inner->WindowHandle());
 
+  // With key preview the form sees its controls' keys first and may take them.
+  Log seen;
+  p2->OnKeyDown = TKeyEvent([&](TPersistent*, std::uint16_t& k, TShiftState) { seen.push_back("p2 " + std::to_string(k)); });
+  form->OnKeyDown = TKeyEvent([&](TPersistent*, std::uint16_t& k, TShiftState) {
+    seen.push_back("form " + std::to_string(k));
+    if (k == 'Z') k = 0;
+  });
+  p2->SetFocus();
+  hl->InjectKey('Y', true);
+  form->SetKeyPreview(true);
+  hl->InjectKey('Y', true);
+  hl->InjectKey('Z', true);
+  EXPECT_EQ(seen, (Log{"p2 89", "form 89", "p2 89", "form 90"}));
+
   // A new order takes effect at once.
   p1->SetTabOrder(3);
   EXPECT_EQ(p1->TabOrder(), 3);
