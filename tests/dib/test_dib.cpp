@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "DIB/Source/cDIB.h"
+#include "platform/Platform.h"
 
 namespace {
 
@@ -131,6 +132,8 @@ TEST(DIB, TransparentColorReportsAndStores)
     dib.SetTransparentMode(tmFixed);
     EXPECT_EQ(dib.TransparentColor(), 0x00FF0000u);
     EXPECT_EQ(DIBColorToPixel(0x00332211), 0x00112233u);
+    // A system-colour reference is resolved by the platform first.
+    EXPECT_EQ(DIBColorToPixel(0x80000005), DIBColorToPixel(plat::Platform().SystemColor(5)));
     EXPECT_EQ(DIBPixelToColor(0xFF112233), 0x00332211u);
 }
 
