@@ -228,7 +228,8 @@ class Reader {
     if (!IsKeyword("object")) Fail(where, "expected 'object' but found " + Describe());
     Advance(where);
     int line = tok_.line;
-    std::string name = ExpectIdent(where, "a component name");
+    // A component without a name is written as "object : TClass".
+    std::string name = tok_.kind == Tok::Symbol && tok_.text == ":" ? std::string() : ExpectIdent(where, "a component name");
     Expect(":", where);
     std::string className = ExpectIdent(where, "a class name");
     where = (parent && !root_->Name().empty()) ? root_->Name() + "." + name : name;

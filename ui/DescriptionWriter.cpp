@@ -63,7 +63,7 @@ class Writer {
   }
 
   void WriteObject(const TComponent& c, int indent) {
-    Line(indent, "object " + c.Name() + ": " + std::string(c.ClassName()));
+    Line(indent, (c.Name().empty() ? "object : " : "object " + c.Name() + ": ") + std::string(c.ClassName()));
     WriteAllProps(c, "", indent + 2);
     for (const TComponent* child : root_.Components())
       if (child != &c && Holder(child) == &c) WriteObject(*child, indent + 2);

@@ -125,6 +125,18 @@ TEST(Description, WriteReadWriteGivesTheSameText) {
   EXPECT_NE(first.find("end>"), std::string::npos);
 }
 
+TEST(Description, ComponentsWithoutNamesRoundTrip) {
+  Fresh f;
+  TRoot root(nullptr);
+  new TThing(&root);
+  std::string text = WriteDescription(root);
+  EXPECT_EQ(text.substr(0, 15), "object : TRoot\n");
+  TRoot again(nullptr);
+  ReadDescription(again, text);
+  EXPECT_EQ(again.ComponentCount(), 1);
+  EXPECT_EQ(WriteDescription(again), text);
+}
+
 TEST(Description, ReadDescriptionRootCreatesTheRootByClass) {
   Fresh f;
   TComponent owner(nullptr);
