@@ -236,8 +236,13 @@ void TWinControl::WndProc(TMessage& m) {
 void TWinControl::RouteMouse(TMessage& m) {
   plat::Point p = plat::UnpackPoint(m.lParam);
   if (m.msg == plat::kMsgMouseMove) {
-    TControl* under = ControlAtPos(p);
-    TrackMouseControl(under ? under : this);
+    // Under a capture the moves keep coming from outside the window: then nothing is under it.
+    TControl* under = nullptr;
+    if (plat::Rect{0, 0, Width(), Height()}.Contains(p)) {
+      under = ControlAtPos(p);
+      if (!under) under = this;
+    }
+    TrackMouseControl(under);
     if (handle_) plat::Platform().TrackMouseLeave(handle_);
   }
   TControl* target = nullptr;

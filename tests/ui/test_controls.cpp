@@ -158,6 +158,13 @@ TEST_F(ControlsTest, CaptureKeepsMouseMessagesWithThePressedControl) {
   hl->InjectMouseMove(At(5, 3));
   EXPECT_EQ(Take(), (Log{"B:leave", "F:enter", "A:move@-5,-7"}));
 
+  // And outside the form altogether: nothing is under the mouse, A still gets the moves.
+  hl->InjectMouseMove(At(350, 250));
+  EXPECT_EQ(Take(), (Log{"F:leave", "A:move@340,240"}));
+  EXPECT_EQ(TControl::MouseControl(), nullptr);
+  hl->InjectMouseMove(At(110, 20));
+  EXPECT_EQ(Take(), (Log{"B:enter", "A:move@100,10"}));
+
   // Releasing outside A: no click.
   hl->InjectMouseButton(At(110, 20), 0, false);
   Log up = Take();
