@@ -34,6 +34,8 @@ class TProbe : public TControl {
     TControl::WndProc(m);
   }
   void Paint(plat::DrawContext& ctx) override { ctx.FillRect({0, 0, Width(), Height()}, paint); }
+  bool HitTest(plat::Point p) override { return !(holeLeftHalf && p.x < Width() / 2) && TControl::HitTest(p); }
+  bool holeLeftHalf = false;
   void Log(const char* what) { log_->push_back(Name() + ":" + what); }
   void Log(const char* what, int x, int y) {
     log_->push_back(Name() + ":" + what + "@" + std::to_string(x) + "," + std::to_string(y));
@@ -137,6 +139,17 @@ TEST_F(ControlsTest, MouseEnterAndLeaveFollowTheControlUnderTheMouse) {
   hl->InjectMouseMove(At(400, 250));  // off the form, into the host window
   EXPECT_EQ(Take(), (Log{"F:leave"}));
   EXPECT_EQ(TControl::MouseControl(), nullptr);
+
+  // A control that declines the hit lets the mouse through to what lies below.
+  b->SetBounds(20, 10, 60, 50);  // over the right part of A, on top of it
+  b->holeLeftHalf = true;
+  hl->InjectMouseMove(At(45, 20));  // B's left half: A below
+  EXPECT_EQ(Take(), (Log{"A:enter", "A:move@35,10"}));
+  hl->InjectMouseMove(At(55, 20));  // B's right half
+  EXPECT_EQ(Take(), (Log{"A:leave", "B:enter", "B:move@35,10"}));
+  hl->InjectMouseMove(At(400, 250));
+  EXPECT_EQ(Take(), (Log{"B:leave"}));
+  b->SetBounds(100, 10, 50, 50);
 
   // Disabled and hidden controls are not under the mouse; the form is.
   b->SetEnabled(false);
