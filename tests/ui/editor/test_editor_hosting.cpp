@@ -275,11 +275,19 @@ TEST_F(EditorHosting, OpenCountsAndCloses) {
   EXPECT_EQ(Editor()->getOpenCount(), 0);
   EXPECT_EQ(trace.forms, 0);
 
+  // Idle reaches the effect's handler with the form, and only while a form exists.
+  std::vector<TForm*> idled;
+  effect->OnEditorIdle = TVstEvent<TForm*>{[](void* r, TForm* f) { static_cast<std::vector<TForm*>*>(r)->push_back(f); },
+                                           &idled};
+  Dispatch(effEditIdle);
+  EXPECT_TRUE(idled.empty());
   // Key opcodes while open: not taken.
   ASSERT_EQ(Dispatch(effEditOpen, host), 1);
   EXPECT_EQ(ae->dispatcher(ae, effEditKeyDown, 'a', 0, nullptr, 0), -1);
   Dispatch(effEditIdle);
+  EXPECT_EQ(idled, (std::vector<TForm*>{Editor()->getForm()}));
   Dispatch(effEditClose);
+  effect->OnEditorIdle = {};
 }
 
 TEST_F(EditorHosting, OpenInAnotherWindowMovesTheForm) {
