@@ -23,7 +23,8 @@
 // the whole text is read), handler names of the root's class for events, hex byte blocks in braces,
 // collections in angle brackets. Dotted names reach nested property objects ("DIB.Width").
 // Components nest under the component that is their parent (a control under its parent control);
-// every component read is owned by the root.
+// every component read is owned by the root. A component without a name is "object : TClass".
+// Names of properties, classes, values and handlers are matched without regard to case.
 #pragma once
 
 #include <cstddef>
