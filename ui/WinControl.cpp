@@ -1,6 +1,7 @@
 #include "ui/WinControl.h"
 
 #include <algorithm>
+#include <unordered_map>
 #include <utility>
 
 #include "ui/Application.h"
@@ -8,6 +9,12 @@
 #include "ui/TypeInfo.h"
 
 namespace {
+// Windows of ours and their controls (user-interface thread only).
+std::unordered_map<plat::WindowHandle, TWinControl*>& WindowControls() {
+  static std::unordered_map<plat::WindowHandle, TWinControl*> map;
+  return map;
+}
+
 bool IsWindowed(const TControl* c) { return dynamic_cast<const TWinControl*>(c) != nullptr; }
 
 bool IsMouseMessage(std::uint32_t msg) { return msg >= plat::kMsgMouseMove && msg <= plat::kMsgMButtonDblClk; }
@@ -67,6 +74,7 @@ void TWinControl::CreateHandle() {
   creating_ = false;
   if (st != plat::Status::Ok) return;  // stays windowless; Handle() answers null
   handle_ = h;
+  WindowControls()[h] = this;
   for (TControl* c : controls_)
     if (auto* w = dynamic_cast<TWinControl*>(c)) w->CreateHandle();
 }
@@ -79,6 +87,7 @@ void TWinControl::DestroyHandle() {
   if (CaptureControl() && CaptureControl()->WindowHolder() == this) CaptureControl()->SetMouseCapture(false);
   plat::WindowHandle h = handle_;
   handle_ = nullptr;  // from here on the window's messages no longer reach this control
+  WindowControls().erase(h);
   plat::Platform().DestroyWindow(h);
 }
 
@@ -103,7 +112,14 @@ void TWinControl::ForgetHandle() {
   if (!handle_) return;
   if (MouseControl() && MouseControl()->WindowHolder() == this) SetMouseControl(nullptr);
   if (CaptureControl() && CaptureControl()->WindowHolder() == this) CaptureControl()->SetMouseCapture(false);
+  WindowControls().erase(handle_);
   handle_ = nullptr;
+}
+
+TWinControl* FindControl(plat::WindowHandle window) {
+  if (!window) return nullptr;
+  auto it = WindowControls().find(window);
+  return it == WindowControls().end() ? nullptr : it->second;
 }
 
 void TWinControl::SetParentWindow(plat::WindowHandle parent) {

@@ -12,6 +12,11 @@
 #include "platform/Platform.h"
 #include "ui/Control.h"
 
+class TWinControl;
+
+// The windowed control that owns `window`, or null for a window that is not one of ours.
+TWinControl* FindControl(plat::WindowHandle window);
+
 class TWinControl : public TControl {
  public:
   explicit TWinControl(TComponent* owner);

@@ -272,10 +272,14 @@ TEST_F(ControlsTest, MovingTheFormToAnotherHostWindowKeepsItAlive) {
   plat::WindowHandle parent = nullptr;
   hl->GetParent(h, &parent);
   EXPECT_EQ(parent, other);
+  EXPECT_EQ(FindControl(h), form);
+  EXPECT_EQ(FindControl(hl->WindowFromPoint({100 + 20, 50 + 20})), nullptr);  // the host's, not ours
+  EXPECT_EQ(FindControl(hl->WindowFromPoint({600 + 20, 50 + 20})), form);
   // Detaching destroys the window; the form stays usable.
   form->SetParentWindow(nullptr);
   EXPECT_FALSE(form->HandleAllocated());
   EXPECT_FALSE(hl->IsWindow(h));
+  EXPECT_EQ(FindControl(h), nullptr);
 }
 
 TEST_F(ControlsTest, TabMovesTheFocusThroughTheTabOrder) {
