@@ -161,7 +161,7 @@ void APlugin::processAudio(TArrayOfSingleArray& inputs, TArrayOfSingleArray& out
   constexpr VstInt32 kChunk = 64;
   alignas(16) double phase1[kChunk], phase2[kChunk];
   alignas(16) float mods1[kChunk], mods2[kChunk], delays[kChunk];
-  alignas(16) float gains[2 * kChunk], coefs[2 * kChunk];  // left and right interleaved
+  alignas(16) float gains[2 * kChunk], coefs[2 * kChunk], wets[2 * kChunk];  // left, right interleaved
   const TPair half = TPair::all(0.5), one = TPair::all(1.0), cutoffTop = TPair::all(12000.0);
   const TPair depthD = TPair::all(delayDepth), depthL = TPair::all(leftDepth), depthR = TPair::all(rightDepth);
   const TPair depthDamp = TPair::all(dampDepth), pi = TPair::all(3.1415926536);
@@ -217,6 +217,12 @@ void APlugin::processAudio(TArrayOfSingleArray& inputs, TArrayOfSingleArray& out
       const Tdelay4p::TTaps taps = Tdelay4p::locate(writePos, ringLength, delays[k]);
       const auto tap = [&](int t) { return TPairF::gather(lineL + taps.pos[t], lineR + taps.pos[t]); };
       wet = hermite4Pair(static_cast<float>(taps.fraction), tap(0), tap(1), tap(2), tap(3));
+      wet.store(wets + 2 * k);
+    }
+    // The filters do not feed back into the lines: a loop of their own keeps the long chain of
+    // one sample (taps, interpolation, mix, filter) from serialising the next.
+    for (VstInt32 k = 0; k < n; ++k) {
+      wet = TPairF::load(wets + 2 * k);
       // (wetL gainL + wetR gainL, wetL gainR + wetR gainR) x 0.7, each product a float.
       gain = TPairF::load(gains + 2 * k);
       const TPairF fromL = wet.broadcastA() * gain;
