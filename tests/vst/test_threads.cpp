@@ -18,7 +18,9 @@ TEST(Threads, ParametersProgramsAndChangedFlagAcrossThreads) {
   std::thread audio([&] {
     std::vector<float> l(256, 1.0f), r(256, 1.0f);
     float* io[2] = {l.data(), r.data()};
-    for (int block = 0; block < 2000; ++block) {
+    // Keep the audio thread busy until the editor thread has seen changes: on a fast machine
+    // 2000 blocks can be over before the other threads have started.
+    for (int block = 0; block < 2000 || seenChanges.load() < 3; ++block) {
       e->processReplacing(e, io, io, block % 2 == 0 ? 256 : 64);
       const float v = e->getParameter(e, 0);
       ASSERT_TRUE(v >= 0.0f && v <= 1.0f);
