@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "plugin/uPair.h"
 #include "vst/DDspUtils.h"
 
 class Tdelay4p {
@@ -60,6 +61,27 @@ class Tdelay4p {
       t.pos[k] = p;
     }
     return t;
+  }
+  // locate for four reads at once: for each i, the fraction as Read passes it to hermite4, and
+  // the oldest tap, writePos[i] - WholeDelay - 2, plus ringLength when all four taps lie below 0.
+  // The taps are then the consecutive positions start[i]..start[i] + 3, oldest first. A start of
+  // -3..-1 means the taps straddle position 0: only those need wrapping one by one (locate).
+  // Requires 0 <= writePos[i] < ringLength <= 2^23; delays are limited as by Read.
+  static void locateRuns(const std::int32_t* writePos, std::int32_t ringLength, const float* delay,
+                         std::int32_t* start, float* fraction) {
+    const TQuadF d = TQuadF::lessOr(TQuadF::greaterOr(TQuadF::load(delay), TQuadF::all(0.0f)),
+                                    TQuadF::all(static_cast<float>(ringLength - 1)));
+    // fastFloor(d - 0.5) for -0.5 <= d - 0.5 < 2^23.
+    const TQuadF x = d - TQuadF::all(0.5f);
+    const TQuadI t = x.truncated();
+    const TQuadF tf = TQuadF::of(t);
+    const TQuadI zero = TQuadI::all(0);
+    const TQuadI oddAbove2048 = TQuadI::less(TQuadI::all(2048), t) & (zero - (t & TQuadI::all(1)));
+    const TQuadI whole = t + TQuadF::less(x, tf) + (TQuadF::equal(x, tf) & oddAbove2048);
+    // d - whole is the double difference rounded once, as Read rounds it.
+    (d - TQuadF::of(whole)).store(fraction);
+    const TQuadI oldest = TQuadI::load(writePos) - whole - TQuadI::all(2);
+    (oldest + (TQuadI::less(oldest, TQuadI::all(-3)) & TQuadI::all(ringLength))).store(start);
   }
   float at(std::int32_t position) const { return Buffer[position]; }
   const float* data() const { return Buffer.get(); }

@@ -108,6 +108,87 @@ inline TPairF TPair::toFloat() const { return {_mm_cvtpd_ps(v)}; }
 inline TPairF TPair::toFloat() const { return {static_cast<float>(lo), static_cast<float>(hi)}; }
 #endif
 
+// Four floats and four 32-bit integers, for work computed ahead over four samples at once.
+#ifdef KESTRUNE_PAIR_SSE2
+struct TQuadI {
+  __m128i v;
+  static TQuadI all(std::int32_t a) { return {_mm_set1_epi32(a)}; }
+  static TQuadI load(const std::int32_t* p) { return {_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))}; }
+  void store(std::int32_t* p) const { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+  friend TQuadI operator+(TQuadI x, TQuadI y) { return {_mm_add_epi32(x.v, y.v)}; }
+  friend TQuadI operator-(TQuadI x, TQuadI y) { return {_mm_sub_epi32(x.v, y.v)}; }
+  friend TQuadI operator&(TQuadI x, TQuadI y) { return {_mm_and_si128(x.v, y.v)}; }
+  // All ones where x < y, else 0.
+  static TQuadI less(TQuadI x, TQuadI y) { return {_mm_cmplt_epi32(x.v, y.v)}; }
+};
+
+struct TQuadF {
+  __m128 v;
+  static TQuadF all(float a) { return {_mm_set1_ps(a)}; }
+  static TQuadF load(const float* p) { return {_mm_loadu_ps(p)}; }
+  void store(float* p) const { _mm_storeu_ps(p, v); }
+  friend TQuadF operator-(TQuadF x, TQuadF y) { return {_mm_sub_ps(x.v, y.v)}; }
+  static TQuadF lessOr(TQuadF x, TQuadF y) { return {_mm_min_ps(x.v, y.v)}; }
+  static TQuadF greaterOr(TQuadF x, TQuadF y) { return {_mm_max_ps(x.v, y.v)}; }
+  // Rounded toward zero (lanes within the int32 range); integers converted exactly below 2^24.
+  TQuadI truncated() const { return {_mm_cvttps_epi32(v)}; }
+  static TQuadF of(TQuadI x) { return {_mm_cvtepi32_ps(x.v)}; }
+  // All ones where x < y (or x == y), else 0, as integer lanes.
+  static TQuadI less(TQuadF x, TQuadF y) { return {_mm_castps_si128(_mm_cmplt_ps(x.v, y.v))}; }
+  static TQuadI equal(TQuadF x, TQuadF y) { return {_mm_castps_si128(_mm_cmpeq_ps(x.v, y.v))}; }
+};
+
+// The four consecutive samples p[0..3] of two lines, as left/right pairs.
+inline void loadRun(const float* l, const float* r, TPairF& at0, TPairF& at1, TPairF& at2, TPairF& at3) {
+  const __m128 a = _mm_loadu_ps(l), b = _mm_loadu_ps(r);
+  const __m128 lo = _mm_unpacklo_ps(a, b), hi = _mm_unpackhi_ps(a, b);
+  at0 = {lo};
+  at1 = {_mm_movehl_ps(lo, lo)};
+  at2 = {hi};
+  at3 = {_mm_movehl_ps(hi, hi)};
+}
+#else
+struct TQuadI {
+  std::int32_t v[4];
+  static TQuadI all(std::int32_t a) { return {{a, a, a, a}}; }
+  static TQuadI load(const std::int32_t* p) { return {{p[0], p[1], p[2], p[3]}}; }
+  void store(std::int32_t* p) const { for (int i = 0; i < 4; ++i) p[i] = v[i]; }
+  template <class F>
+  static TQuadI map(F f) { TQuadI r; for (int i = 0; i < 4; ++i) r.v[i] = f(i); return r; }
+  friend TQuadI operator+(TQuadI x, TQuadI y) {
+    return map([&](int i) { return static_cast<std::int32_t>(static_cast<std::uint32_t>(x.v[i]) + static_cast<std::uint32_t>(y.v[i])); });
+  }
+  friend TQuadI operator-(TQuadI x, TQuadI y) {
+    return map([&](int i) { return static_cast<std::int32_t>(static_cast<std::uint32_t>(x.v[i]) - static_cast<std::uint32_t>(y.v[i])); });
+  }
+  friend TQuadI operator&(TQuadI x, TQuadI y) { return map([&](int i) { return x.v[i] & y.v[i]; }); }
+  static TQuadI less(TQuadI x, TQuadI y) { return map([&](int i) { return x.v[i] < y.v[i] ? -1 : 0; }); }
+};
+
+struct TQuadF {
+  float v[4];
+  static TQuadF all(float a) { return {{a, a, a, a}}; }
+  static TQuadF load(const float* p) { return {{p[0], p[1], p[2], p[3]}}; }
+  void store(float* p) const { for (int i = 0; i < 4; ++i) p[i] = v[i]; }
+  template <class F>
+  static TQuadF map(F f) { TQuadF r; for (int i = 0; i < 4; ++i) r.v[i] = f(i); return r; }
+  friend TQuadF operator-(TQuadF x, TQuadF y) { return map([&](int i) { return x.v[i] - y.v[i]; }); }
+  static TQuadF lessOr(TQuadF x, TQuadF y) { return map([&](int i) { return x.v[i] < y.v[i] ? x.v[i] : y.v[i]; }); }
+  static TQuadF greaterOr(TQuadF x, TQuadF y) { return map([&](int i) { return x.v[i] > y.v[i] ? x.v[i] : y.v[i]; }); }
+  TQuadI truncated() const { return TQuadI::map([&](int i) { return static_cast<std::int32_t>(v[i]); }); }
+  static TQuadF of(TQuadI x) { return map([&](int i) { return static_cast<float>(x.v[i]); }); }
+  static TQuadI less(TQuadF x, TQuadF y) { return TQuadI::map([&](int i) { return x.v[i] < y.v[i] ? -1 : 0; }); }
+  static TQuadI equal(TQuadF x, TQuadF y) { return TQuadI::map([&](int i) { return x.v[i] == y.v[i] ? -1 : 0; }); }
+};
+
+inline void loadRun(const float* l, const float* r, TPairF& at0, TPairF& at1, TPairF& at2, TPairF& at3) {
+  at0 = TPairF::of(l[0], r[0]);
+  at1 = TPairF::of(l[1], r[1]);
+  at2 = TPairF::of(l[2], r[2]);
+  at3 = TPairF::of(l[3], r[3]);
+}
+#endif
+
 // hermite4 on two lanes sharing one fraction.
 inline TPairF hermite4Pair(float x, TPairF ym1, TPairF y0, TPairF y1, TPairF y2) {
   const TPair dx = TPair::all(x);

@@ -161,6 +161,9 @@ void APlugin::processAudio(TArrayOfSingleArray& inputs, TArrayOfSingleArray& out
   constexpr VstInt32 kChunk = 64;
   alignas(16) double phase1[kChunk], phase2[kChunk];
   alignas(16) float mods1[kChunk], mods2[kChunk], delays[kChunk];
+  alignas(16) std::int32_t positions[kChunk], oldest[kChunk];  // write position, first tap
+  alignas(16) float fractions[kChunk];
+  std::int32_t aheadPos = WritePos;
   alignas(16) float gains[2 * kChunk], coefs[2 * kChunk], wets[2 * kChunk];  // left, right interleaved
   const TPair half = TPair::all(0.5), one = TPair::all(1.0), cutoffTop = TPair::all(12000.0);
   const TPair depthD = TPair::all(delayDepth), depthL = TPair::all(leftDepth), depthR = TPair::all(rightDepth);
@@ -177,6 +180,8 @@ void APlugin::processAudio(TArrayOfSingleArray& inputs, TArrayOfSingleArray& out
       para.Advance(rate, rateF, phaseOffset);
       phase1[k] = para.Phase1;
       phase2[k] = para.Phase2;
+      if (++aheadPos > sampleRateInt) aheadPos = 0;
+      positions[k] = aheadPos;
     }
     if ((n & 1) != 0) phase1[n] = phase2[n] = 0.0;  // the spare lane of the last pair
     for (VstInt32 k = 0; k < n; k += 2) {
@@ -200,6 +205,14 @@ void APlugin::processAudio(TArrayOfSingleArray& inputs, TArrayOfSingleArray& out
                                fastSinPair((ratioR.toDouble() * pi).toFloat()));
     }
 
+    // Spare lanes of the last four: any in-range values, never read back.
+    for (VstInt32 k = n; k < ((n + 3) & ~3); ++k) {
+      delays[k] = 0.0f;
+      positions[k] = 0;
+    }
+    for (VstInt32 k = 0; k < n; k += 4)
+      Tdelay4p::locateRuns(positions + k, ringLength, delays + k, oldest + k, fractions + k);
+
     const float* lineL = DelayL.data();
     const float* lineR = DelayR.data();
     const float* inL = inputs[0].data() + start;
@@ -209,14 +222,26 @@ void APlugin::processAudio(TArrayOfSingleArray& inputs, TArrayOfSingleArray& out
     for (VstInt32 k = 0; k < n; ++k) {
       TPair in = TPairF::gather(inL + k, inR + k).within(kMaxSample).toDouble();
       if (merge) in = (in + in.swapped()) * mergeGain;  // (l + r, r + l) x 0.6
-      if (++writePos > sampleRateInt) writePos = 0;
+      writePos = positions[k];
       const TPairF fed = (wet.toDouble() * feedbackP + in).toFloat().within(kMaxSample);
       DelayL.Write(writePos, fed.a());
       DelayR.Write(writePos, fed.b());
       // Both lines read at the same delay: one tap computation, two lanes of interpolation.
-      const Tdelay4p::TTaps taps = Tdelay4p::locate(writePos, ringLength, delays[k]);
-      const auto tap = [&](int t) { return TPairF::gather(lineL + taps.pos[t], lineR + taps.pos[t]); };
-      wet = hermite4Pair(static_cast<float>(taps.fraction), tap(0), tap(1), tap(2), tap(3));
+      TPairF y2, y1, y0, ym1;
+      const std::int32_t first = oldest[k];
+      if (first >= 0) {
+        loadRun(lineL + first, lineR + first, y2, y1, y0, ym1);
+      } else {  // the taps straddle position 0
+        const auto tap = [&](std::int32_t p) {
+          if (p < 0) p += ringLength;
+          return TPairF::gather(lineL + p, lineR + p);
+        };
+        y2 = tap(first);
+        y1 = tap(first + 1);
+        y0 = tap(first + 2);
+        ym1 = tap(first + 3);
+      }
+      wet = hermite4Pair(fractions[k], ym1, y0, y1, y2);
       wet.store(wets + 2 * k);
     }
     // The filters do not feed back into the lines: a loop of their own keeps the long chain of

@@ -96,6 +96,37 @@ TEST(Delay4p, ReadsWrapsOnceAndStaysInsideTheLine) {
     }
 }
 
+// The four-at-once tap arithmetic agrees with locate: same fraction, same taps as a run that is
+// contiguous, or marked as straddling position 0 exactly when locate wraps only some taps.
+TEST(Delay4p, RunsOfFourAgreeWithLocate) {
+  const std::int32_t ring = 44101;
+  const float delays[] = {0.0f,    0.25f,   0.5f,    0.75f,   1.0f,    1.5f,     2.0f,     2.5f,
+                          3.0f,    7.3f,    2049.0f, 2049.5f, 2050.5f, 4095.5f,  44099.9f, 44100.0f,
+                          -2.0f,   1e30f,   kInf,    std::nanf(""), 4410.0f, 1234.567f, 0.4999f, 3001.5f};
+  const std::int32_t positions[] = {0, 1, 2, 3, 4, 5, 2048, 2049, 2050, 4410, 44098, 44100};
+  for (std::int32_t wp : positions) {
+    for (std::size_t i = 0; i < std::size(delays); i += 4) {
+      const std::int32_t wps[4] = {wp, wp, wp, wp};
+      std::int32_t start[4];
+      float fraction[4];
+      Tdelay4p::locateRuns(wps, ring, delays + i, start, fraction);
+      for (int j = 0; j < 4; ++j) {
+        const Tdelay4p::TTaps t = Tdelay4p::locate(wp, ring, delays[i + j]);
+        SCOPED_TRACE(testing::Message() << "writePos " << wp << " delay " << delays[i + j]);
+        EXPECT_EQ(bits(fraction[j]), bits(static_cast<float>(t.fraction)));
+        const bool straddles = t.pos[3] > t.pos[0];
+        EXPECT_EQ(start[j] < 0, straddles);
+        if (straddles) {
+          EXPECT_GE(start[j], -3);
+          EXPECT_EQ(start[j], wp - t.whole - 2);
+        } else {
+          for (int k = 0; k < 4; ++k) EXPECT_EQ(start[j] + k, t.pos[3 - k]);
+        }
+      }
+    }
+  }
+}
+
 TEST(Lp1, CoefficientStateAndStability) {
   TLp1 f;
   f.Process(1.0f, 11025.0f, 44100.0f);  // a quarter of the rate: fastSin(pi/4), not the sine
