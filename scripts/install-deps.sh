@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libsndfile1-dev libcli11-dev libpng-dev libfreetype-dev fonts-dejavu-core fonts-dejavu-extra
   clang libclang-rt-14-dev
+  g++-mingw-w64-i686-posix
   dpf-plugins-vst
 )
 missing=()
