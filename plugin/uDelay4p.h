@@ -12,11 +12,15 @@ class Tdelay4p {
  public:
   // A zero-filled line of `length` samples (at least 4).
   explicit Tdelay4p(std::int32_t length);
+  // A line of `length` samples (at least 4) kept by the caller: sample p is samples[p * stride].
+  // The storage must be zero-filled, hold (length - 1) * stride + 1 values and outlive the line.
+  // Lets two lines share one store with their samples side by side.
+  Tdelay4p(double* samples, std::int32_t length, std::int32_t stride);
 
   std::int32_t length() const { return Length; }
 
   // Requires 0 <= position < length().
-  void Write(std::int32_t position, float value) { Buffer[position] = value; }
+  void Write(std::int32_t position, float value) { Samples[position * Stride] = value; }
 
   // Stores in Output the sample `delay` samples before the one at writePos. The taps are
   // writePos - WholeDelay + 1 down to writePos - WholeDelay - 2, each wrapped once by ringLength
@@ -83,8 +87,7 @@ class Tdelay4p {
     const TQuadI oldest = TQuadI::load(writePos) - whole - TQuadI::all(2);
     (oldest + (TQuadI::less(oldest, TQuadI::all(-3)) & TQuadI::all(ringLength))).store(start);
   }
-  float at(std::int32_t position) const { return Buffer[position]; }
-  const float* data() const { return Buffer.get(); }
+  float at(std::int32_t position) const { return static_cast<float>(Samples[position * Stride]); }
 
  private:
   float interpolate(std::int32_t writePos, std::int32_t ringLength, float delay, std::int32_t* whole,
@@ -93,11 +96,11 @@ class Tdelay4p {
     *whole = t.whole;
     *fraction = t.fraction;
     for (int k = 0; k < 4; ++k) taps[k] = t.pos[k];
-    return hermite4(static_cast<float>(t.fraction), Buffer[t.pos[0]], Buffer[t.pos[1]], Buffer[t.pos[2]],
-                    Buffer[t.pos[3]]);
+    return hermite4(static_cast<float>(t.fraction), at(t.pos[0]), at(t.pos[1]), at(t.pos[2]), at(t.pos[3]));
   }
 
   std::int32_t Length;
-  // Every value written is a float, so float storage holds exactly what a wider line would.
-  std::unique_ptr<float[]> Buffer;
+  std::int32_t Stride = 1;
+  std::unique_ptr<double[]> Owned;  // empty when the caller keeps the samples
+  double* Samples;                  // every value written is a float, held exactly
 };

@@ -21,6 +21,7 @@ struct TPair {
   static TPair of(double a, double b) { return {_mm_set_pd(b, a)}; }
   static TPair all(double a) { return {_mm_set1_pd(a)}; }
   static TPair load(const double* p) { return {_mm_loadu_pd(p)}; }
+  void store(double* p) const { _mm_storeu_pd(p, v); }
   double a() const { return _mm_cvtsd_f64(v); }
   double b() const { return _mm_cvtsd_f64(_mm_unpackhi_pd(v, v)); }
   friend TPair operator+(TPair x, TPair y) { return {_mm_add_pd(x.v, y.v)}; }
@@ -33,6 +34,7 @@ struct TPair {
   static TPair of(double a, double b) { return {a, b}; }
   static TPair all(double a) { return {a, a}; }
   static TPair load(const double* p) { return {p[0], p[1]}; }
+  void store(double* p) const { p[0] = lo; p[1] = hi; }
   double a() const { return lo; }
   double b() const { return hi; }
   friend TPair operator+(TPair x, TPair y) { return {x.lo + y.lo, x.hi + y.hi}; }
@@ -138,15 +140,6 @@ struct TQuadF {
   static TQuadI equal(TQuadF x, TQuadF y) { return {_mm_castps_si128(_mm_cmpeq_ps(x.v, y.v))}; }
 };
 
-// The four consecutive samples p[0..3] of two lines, as left/right pairs.
-inline void loadRun(const float* l, const float* r, TPairF& at0, TPairF& at1, TPairF& at2, TPairF& at3) {
-  const __m128 a = _mm_loadu_ps(l), b = _mm_loadu_ps(r);
-  const __m128 lo = _mm_unpacklo_ps(a, b), hi = _mm_unpackhi_ps(a, b);
-  at0 = {lo};
-  at1 = {_mm_movehl_ps(lo, lo)};
-  at2 = {hi};
-  at3 = {_mm_movehl_ps(hi, hi)};
-}
 #else
 struct TQuadI {
   std::int32_t v[4];
@@ -181,18 +174,11 @@ struct TQuadF {
   static TQuadI equal(TQuadF x, TQuadF y) { return TQuadI::map([&](int i) { return x.v[i] == y.v[i] ? -1 : 0; }); }
 };
 
-inline void loadRun(const float* l, const float* r, TPairF& at0, TPairF& at1, TPairF& at2, TPairF& at3) {
-  at0 = TPairF::of(l[0], r[0]);
-  at1 = TPairF::of(l[1], r[1]);
-  at2 = TPairF::of(l[2], r[2]);
-  at3 = TPairF::of(l[3], r[3]);
-}
 #endif
 
-// hermite4 on two lanes sharing one fraction.
-inline TPairF hermite4Pair(float x, TPairF ym1, TPairF y0, TPairF y1, TPairF y2) {
+// hermite4 on two lanes sharing one fraction, the samples floats widened.
+inline TPairF hermite4Pair(float x, TPair m1, TPair z0, TPair p1, TPair p2) {
   const TPair dx = TPair::all(x);
-  const TPair m1 = ym1.toDouble(), z0 = y0.toDouble(), p1 = y1.toDouble(), p2 = y2.toDouble();
   const TPair four = TPair::all(4.0), two = TPair::all(2.0), five = TPair::all(5.0), three = TPair::all(3.0);
   return (z0 + (TPair::all(0.5) * dx) *
                    ((p1 - m1) + dx * ((four * p1 + two * m1 - five * z0 - p2) + dx * (three * (z0 - p1) - m1 + p2))))

@@ -213,8 +213,7 @@ void APlugin::processAudio(TArrayOfSingleArray& inputs, TArrayOfSingleArray& out
     for (VstInt32 k = 0; k < n; k += 4)
       Tdelay4p::locateRuns(positions + k, ringLength, delays + k, oldest + k, fractions + k);
 
-    const float* lineL = DelayL.data();
-    const float* lineR = DelayR.data();
+    double* const lines = Lines.get();
     const float* inL = inputs[0].data() + start;
     const float* inR = inputs[1].data() + start;
     float* outL = outputs[0].data() + start;
@@ -224,17 +223,20 @@ void APlugin::processAudio(TArrayOfSingleArray& inputs, TArrayOfSingleArray& out
       if (merge) in = (in + in.swapped()) * mergeGain;  // (l + r, r + l) x 0.6
       writePos = positions[k];
       const TPairF fed = (wet.toDouble() * feedbackP + in).toFloat().within(kMaxSample);
-      DelayL.Write(writePos, fed.a());
-      DelayR.Write(writePos, fed.b());
+      fed.toDouble().store(lines + 2 * writePos);  // DelayL.Write and DelayR.Write
       // Both lines read at the same delay: one tap computation, two lanes of interpolation.
-      TPairF y2, y1, y0, ym1;
+      TPair y2, y1, y0, ym1;
       const std::int32_t first = oldest[k];
       if (first >= 0) {
-        loadRun(lineL + first, lineR + first, y2, y1, y0, ym1);
+        const double* run = lines + 2 * first;
+        y2 = TPair::load(run);
+        y1 = TPair::load(run + 2);
+        y0 = TPair::load(run + 4);
+        ym1 = TPair::load(run + 6);
       } else {  // the taps straddle position 0
         const auto tap = [&](std::int32_t p) {
           if (p < 0) p += ringLength;
-          return TPairF::gather(lineL + p, lineR + p);
+          return TPair::load(lines + 2 * p);
         };
         y2 = tap(first);
         y1 = tap(first + 1);

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
 #include "plugin/uDelay4p.h"
 #include "plugin/uLp1.h"
@@ -68,8 +69,11 @@ class APlugin : public TVstTemplate {
   float MixL = 0.0f, MixR = 0.0f;
 
   TPara Para;
-  Tdelay4p DelayL{kDelayLineLength};
-  Tdelay4p DelayR{kDelayLineLength};
+  // Both lines in one store, the left and right samples of a position side by side: the taps
+  // of both channels at one position are one load.
+  std::unique_ptr<double[]> Lines{std::make_unique<double[]>(2 * static_cast<std::size_t>(kDelayLineLength))};
+  Tdelay4p DelayL{Lines.get(), kDelayLineLength, 2};
+  Tdelay4p DelayR{Lines.get() + 1, kDelayLineLength, 2};
   TLp1 DampL;
   TLp1 DampR;
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "plugin/uDelay4p.h"
 #include "plugin/uLp1.h"
@@ -124,6 +125,29 @@ TEST(Delay4p, RunsOfFourAgreeWithLocate) {
         }
       }
     }
+  }
+}
+
+// Two lines sharing one store side by side read as two lines of their own would.
+TEST(Delay4p, LinesSharingAStoreKeepTheirOwnSamples) {
+  const std::int32_t length = 64, ring = 60;
+  std::vector<double> store(2 * length);
+  Tdelay4p left(store.data(), length, 2), right(store.data() + 1, length, 2);
+  Tdelay4p aloneL(length), aloneR(length);
+  for (std::int32_t i = 0; i < 3 * ring; ++i) {
+    const std::int32_t wp = i % ring;
+    const float l = std::sin(0.3f * i), r = -0.5f * i;
+    left.Write(wp, l);
+    right.Write(wp, r);
+    aloneL.Write(wp, l);
+    aloneR.Write(wp, r);
+    const float delay = 0.37f * static_cast<float>(i % 97);
+    left.Read(wp, ring, delay);
+    right.Read(wp, ring, delay);
+    aloneL.Read(wp, ring, delay);
+    aloneR.Read(wp, ring, delay);
+    ASSERT_EQ(left.Output, aloneL.Output) << i;
+    ASSERT_EQ(right.Output, aloneR.Output) << i;
   }
 }
 
