@@ -228,6 +228,12 @@ VstIntPtr VSTCALLBACK AudioEffect::dispatcherEntry(AEffect* e, VstInt32 opcode, 
       effect->dispatcher(opcode, index, value, ptr, opt);
     } catch (...) {
     }
+    // The editor and its window go first, while the whole effect still exists: a derived effect's
+    // destructor has already run by the time the base would free them.
+    try {
+      effect->setEditor(nullptr);
+    } catch (...) {
+    }
     try {
       delete effect;
     } catch (...) {

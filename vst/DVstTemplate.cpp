@@ -268,7 +268,10 @@ float TVstTemplate::readHostTempo() {
   float bpm = answer > 0 ? static_cast<float>(answer / 10000.0) : 0.0f;
   if (bpm == 0.0f) {
     const VstTimeInfo* info = getTimeInfo(kVstTempoValid);
-    if (info != nullptr && (info->flags & kVstTempoValid) != 0) bpm = static_cast<float>(info->tempo);
+    // Range-check the double before narrowing it: a float conversion of 1e300 is undefined.
+    if (info != nullptr && (info->flags & kVstTempoValid) != 0 && std::isfinite(info->tempo) &&
+        info->tempo > 0.0 && info->tempo < 1.0e6)
+      bpm = static_cast<float>(info->tempo);
   }
   return std::isfinite(bpm) && bpm > 0.0f ? bpm : 0.0f;
 }

@@ -354,3 +354,20 @@ TEST(AudioEffect, CloseDestroysTheEffectAndItsEditor) {
   EXPECT_EQ(counts.destroyed, 1);
   EXPECT_EQ(editorDestroyed, 1);
 }
+
+TEST(AudioEffect, CloseDestroysTheEditorWhileTheWholeEffectStillExists) {
+  // An editor window may read the effect while it is torn down; the derived effect must still be whole.
+  struct WatchingEditor : AEffEditor {
+    WatchingEditor(AudioEffect* e, const Counts& c, int* seen) : AEffEditor(e), counts(c), effectsGoneAtDestruction(seen) {}
+    ~WatchingEditor() override { *effectsGoneAtDestruction = counts.destroyed; }
+    const Counts& counts;
+    int* effectsGoneAtDestruction;
+  };
+  Counts counts;
+  auto* fx = new TCountingEffect(nullptr, counts);
+  int seen = -1;
+  fx->setEditor(new WatchingEditor(fx, counts, &seen));
+  EXPECT_EQ(dispatch(fx->getAeffect(), effClose), 1);
+  EXPECT_EQ(seen, 0);
+  EXPECT_EQ(counts.destroyed, 1);
+}
