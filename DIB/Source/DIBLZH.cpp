@@ -153,15 +153,6 @@ struct THuffman {
     }
 };
 
-// Index of the lowest-addressed differing byte of two words loaded from memory (x = a ^ b != 0).
-inline int FirstDifferentByte(std::uint64_t x)
-{
-    if constexpr (std::endian::native == std::endian::little)
-        return std::countr_zero(x) / 8;
-    else
-        return std::countl_zero(x) / 8;
-}
-
 // A word loaded from memory, rearranged so that comparing words compares their bytes in order.
 inline std::uint64_t ToBigEndian(std::uint64_t x)
 {
@@ -171,7 +162,15 @@ inline std::uint64_t ToBigEndian(std::uint64_t x)
         return x;
 }
 
-constexpr int kKeyWords = (F - 1 + 7) / 8;  // words covering key bytes 1..59
+// Index of the lowest-addressed differing byte of two words loaded from memory (x = a ^ b != 0).
+inline int FirstDifferentByte(std::uint64_t x)
+{
+    if constexpr (std::endian::native == std::endian::little)
+        return std::countr_zero(x) / 8;
+    else
+        return std::countl_zero(x) / 8;
+}
+
 
 template <class Tables>
 std::unique_ptr<Tables> AllocateTables()
@@ -186,6 +185,8 @@ std::unique_ptr<Tables> AllocateTables()
 constexpr std::size_t kChunk = 65536;
 constexpr int kHashBits = 13;
 constexpr int kHashBuckets = 1 << kHashBits;
+constexpr int kPathDepth = 256;
+constexpr std::uint16_t kOffPath = 0xFFFF;
 
 // ---------------------------------------------------------------------------------------------
 // Encoder
@@ -203,6 +204,16 @@ struct TEncoderTables {
     std::uint16_t HashNext[N];
     std::uint16_t HashPrev[N];
     std::uint32_t HashValue[N];
+    // Per tree, the top of the path of its last walk: Path[b][d] is the node at depth d below the
+    // root. A node on such a path has PathDepth set and Low/High give the depths of the nearest of
+    // its ancestors below and above its subtree's keys (kOffPath when unbounded); depths, not
+    // nodes, so that a node taking another's place on the path is found through them. Inserting leaves keeps a path true;
+    // deleting a node on it cuts the path there.
+    std::uint16_t Path[256][kPathDepth];
+    std::uint16_t PathLength[256];
+    std::uint16_t PathDepth[N];
+    std::uint16_t Low[N + 1];
+    std::uint16_t High[N + 1];
     std::uint8_t In[kChunk];
     std::uint8_t Out[kChunk];
 };
@@ -281,6 +292,7 @@ private:
     void HashRemove(int node);
     int HashFind(const std::uint8_t* key, std::uint32_t hash) const;
     void Replace(int p, int r);
+    void CutPath(int tree, int depth);
 
     TEncoderTables& FT;
     std::uint32_t FLimit;
@@ -329,17 +341,21 @@ void TEncoder::EncodeChar(int symbol)
     h.Update(symbol);
 }
 
+// The eight words are mixed side by side rather than in a chain: the hash is on every insertion.
 std::uint32_t TEncoder::KeyHash(const std::uint8_t* key) const
 {
-    std::uint64_t h = 0;
-    for (int k = 0; k < 56; k += 8) {
-        std::uint64_t w;
-        std::memcpy(&w, key + k, 8);
-        h = (h ^ w) * 0x9E3779B97F4A7C15ull;
-    }
+    constexpr std::uint64_t kMix[8] = {0x9E3779B97F4A7C15ull, 0xC2B2AE3D27D4EB4Full, 0x165667B19E3779F9ull,
+                                       0xD6E8FEB86659FD93ull, 0xFF51AFD7ED558CCDull, 0xC4CEB9FE1A85EC53ull,
+                                       0x94D049BB133111EBull, 0xBF58476D1CE4E5B9ull};
+    std::uint64_t w[8];
+    std::memcpy(w, key, 56);
     std::uint32_t tail;
     std::memcpy(&tail, key + 56, 4);
-    h = (h ^ tail) * 0x9E3779B97F4A7C15ull;
+    w[7] = tail;
+    std::uint64_t h = 0;
+    for (int k = 0; k < 8; ++k)
+        h += (w[k] ^ (w[k] >> 29)) * kMix[k];
+    h ^= h >> 31;
     return static_cast<std::uint32_t>(h >> 32);
 }
 
@@ -395,6 +411,13 @@ void TEncoder::Replace(int p, int r)
     HashRemove(p);
     HashAdd(r, hash);
     const int first = FT.Ring[p];
+    if (const int depth = FT.PathDepth[p]; depth != kOffPath) {
+        FT.Path[first][depth] = static_cast<std::uint16_t>(r);
+        FT.PathDepth[r] = static_cast<std::uint16_t>(depth);
+        FT.PathDepth[p] = kOffPath;
+        FT.Low[r] = FT.Low[p];
+        FT.High[r] = FT.High[p];
+    }
     if (FT.TreeMax[first] == p)
         FT.TreeMax[first] = static_cast<std::uint16_t>(r);
     if (FT.TreeMin[first] == p)
@@ -425,22 +448,19 @@ void TEncoder::InsertNode(int r)
         Replace(same, r);
         return;
     }
-    std::uint64_t keyWords[kKeyWords], keyOrder[kKeyWords];
-    for (int w = 0; w < kKeyWords; ++w) {
-        std::memcpy(&keyWords[w], key + 1 + 8 * w, 8);
-        keyOrder[w] = ToBigEndian(keyWords[w]);
-    }
-    // Common length of the key with node p (F when equal) and whether the key is the greater.
-    const auto compare = [&](int p, bool& greater) {
+    // Common length of the key with node p (F when equal) and whether the key is the greater,
+    // comparing from byte from on (the bytes before it are known to be equal).
+    const auto compare = [&](int p, int from, bool& greater) {
         const std::uint8_t* node = &ring[p];
-        for (int w = 0; w < kKeyWords; ++w) {
-            std::uint64_t b;
-            std::memcpy(&b, node + 1 + 8 * w, 8);  // the ring is padded for the over-read
-            if (const std::uint64_t x = keyWords[w] ^ b; x != 0) {
-                const int j = 1 + 8 * w + FirstDifferentByte(x);
+        for (int j = from; j < F; j += 8) {
+            std::uint64_t a, b;
+            std::memcpy(&a, key + j, 8);  // the ring is padded for the over-read
+            std::memcpy(&b, node + j, 8);
+            if (const std::uint64_t x = a ^ b; x != 0) {
+                j += FirstDifferentByte(x);
                 if (j >= F)
                     break;
-                greater = keyOrder[w] > ToBigEndian(b);
+                greater = key[j] > node[j];
                 return j;
             }
         }
@@ -466,7 +486,7 @@ void TEncoder::InsertNode(int r)
     for (const bool above : {true, false}) {
         const int end = above ? FT.TreeMax[first] : FT.TreeMin[first];
         bool greater = false;
-        const int i = compare(end, greater);
+        const int i = compare(end, 1, greater);
         if (i >= F || greater != above)
             continue;
         if (i > THRESHOLD) {
@@ -474,7 +494,7 @@ void TEncoder::InsertNode(int r)
             FMatchPosition = position(end);
             for (int n = end;;) {
                 const int parent = dad[n];
-                if (parent >= N || (above ? rson[parent] : lson[parent]) != n || compare(parent, greater) != i)
+                if (parent >= N || (above ? rson[parent] : lson[parent]) != n || compare(parent, 1, greater) != i)
                     break;
                 FMatchPosition = std::min(FMatchPosition, position(parent));
                 n = parent;
@@ -485,30 +505,118 @@ void TEncoder::InsertNode(int r)
         return;
     }
 
-    int p = root;
-    bool greater = true;
-    for (;;) {
-        std::uint16_t* const link = greater ? &rson[p] : &lson[p];
-        if (*link == NIL) {
-            attach(link, p);
+    // Common length of the key with node p and whether the key is the greater. Keys rarely share
+    // more than their first word, so that word is tried alone first.
+    std::uint64_t head;
+    std::memcpy(&head, key + 1, 8);
+    const std::uint64_t headOrder = ToBigEndian(head);
+    const auto order = [&](int p, bool& greater) {
+        std::uint64_t word;
+        std::memcpy(&word, &ring[p + 1], 8);
+        if (const std::uint64_t x = head ^ word; x != 0) [[likely]] {
+            greater = headOrder > ToBigEndian(word);
+            return 1 + FirstDifferentByte(x);
+        }
+        return compare(p, 9, greater);
+    };
+
+    // The walk from the root passes every node whose subtree's key range holds the key. The last
+    // walk's path in this tree is still true where no deletion cut it, and the ranges along it
+    // nest: a binary search finds the deepest of its nodes the new walk passes, and the walk goes
+    // on from there.
+    std::uint16_t* const path = FT.Path[first];
+    std::uint16_t* const low = FT.Low;
+    std::uint16_t* const high = FT.High;
+    int depth = 0;
+    bool greater = false;
+    if (FT.PathLength[first] > 1) {
+        int lo = 0, hi = FT.PathLength[first] - 1;
+        bool equal = false;
+        while (lo < hi) {
+            const int mid = (lo + hi + 1) / 2;
+            const int x = path[mid];
+            bool inside = true;
+            if (low[x] != kOffPath) {
+                equal |= order(path[low[x]], greater) >= F;
+                inside = greater;
+            }
+            if (inside && high[x] != kOffPath) {
+                equal |= order(path[high[x]], greater) >= F;
+                inside = !greater;
+            }
+            if (inside)
+                lo = mid;
+            else
+                hi = mid - 1;
+        }
+        depth = equal ? 0 : lo;  // an equal key (never met while the hash holds every node) walks from the top
+    }
+    CutPath(first, depth);
+
+    // The walk itself. The best node so far is kept as one number, common length above and
+    // 4095 - position below, so that the longer match and then the nearer one is the larger.
+    int best = 0;
+    const auto score = [&](int p, int i) {
+        if (i > THRESHOLD)
+            best = std::max(best, (i << 12) | (N - 1 - position(p)));
+    };
+    int p = depth == 0 ? rson[root] : path[depth];
+    int below = depth == 0 ? kOffPath : low[p], above = depth == 0 ? kOffPath : high[p];
+    const int start = p;
+    for (int d = depth;; ++d) {
+        if (d < kPathDepth) {
+            path[d] = static_cast<std::uint16_t>(p);
+            FT.PathDepth[p] = static_cast<std::uint16_t>(d);
+            low[p] = static_cast<std::uint16_t>(below);
+            high[p] = static_cast<std::uint16_t>(above);
+            FT.PathLength[first] = static_cast<std::uint16_t>(d + 1);
+        }
+        const int i = order(p, greater);
+        if (i >= F) {
+            // Not reached while the hash holds every node; kept so that the walk stands on its own.
+            FMatchLength = F;
+            FMatchPosition = position(p);
+            Replace(p, r);
             return;
         }
+        score(p, i);
+        std::uint16_t* const link = greater ? &rson[p] : &lson[p];
+        (greater ? below : above) = d;
+        if (*link == NIL) {
+            attach(link, p);
+            break;
+        }
         p = *link;
-        const int i = compare(p, greater);
-        if (i > THRESHOLD) {
-            const int at = position(p);
-            if (i > FMatchLength) {
-                FMatchPosition = at;
-                FMatchLength = i;
-                if (i >= F)
-                    break;
-            } else if (i == FMatchLength && at < FMatchPosition) {
-                FMatchPosition = at;
-            }
+    }
+    // The nodes above the start: on either side of the key their common length falls as they rise,
+    // so each side is climbed only while it may still give the best length.
+    if (depth != 0) {
+        for (int at = low[start]; at != kOffPath; at = low[path[at]]) {
+            const int x = path[at];
+            const int i = order(x, greater);
+            if (i < std::max(THRESHOLD + 1, best >> 12))
+                break;
+            score(x, i);
+        }
+        for (int at = high[start]; at != kOffPath; at = high[path[at]]) {
+            const int x = path[at];
+            const int i = order(x, greater);
+            if (i < std::max(THRESHOLD + 1, best >> 12))
+                break;
+            score(x, i);
         }
     }
-    // Not reached while the hash holds every node; kept so that the walk stands on its own.
-    Replace(p, r);
+    if (best != 0) {
+        FMatchLength = best >> 12;
+        FMatchPosition = N - 1 - (best & (N - 1));
+    }
+}
+
+void TEncoder::CutPath(int tree, int depth)
+{
+    for (int d = depth; d < FT.PathLength[tree]; ++d)
+        FT.PathDepth[FT.Path[tree][d]] = kOffPath;
+    FT.PathLength[tree] = static_cast<std::uint16_t>(depth);
 }
 
 void TEncoder::DeleteNode(int p)
@@ -519,6 +627,8 @@ void TEncoder::DeleteNode(int p)
     if (dad[p] == NIL)
         return;
     HashRemove(p);
+    if (const int depth = FT.PathDepth[p]; depth != kOffPath)
+        CutPath(FT.Ring[p], depth);
     // The largest node has no right child: its predecessor takes over, and likewise for the smallest.
     const int first = FT.Ring[p];
     if (FT.TreeMax[first] == p) {
@@ -577,6 +687,8 @@ std::uint32_t TEncoder::Run()
     std::fill(std::begin(FT.HashHead), std::end(FT.HashHead), std::uint16_t{NIL});
     std::fill(std::begin(FT.TreeMax), std::end(FT.TreeMax), std::uint16_t{NIL});
     std::fill(std::begin(FT.TreeMin), std::end(FT.TreeMin), std::uint16_t{NIL});
+    std::fill(std::begin(FT.PathLength), std::end(FT.PathLength), std::uint16_t{0});
+    std::fill(std::begin(FT.PathDepth), std::end(FT.PathDepth), kOffPath);
     std::uint8_t* const ring = FT.Ring;
     std::memset(ring, ' ', PREFILL);
 
