@@ -153,20 +153,20 @@ void APlugin::processAudio(TArrayOfSingleArray& inputs, TArrayOfSingleArray& out
   std::int32_t writePos = WritePos;
   float mod1 = Mod1, mod2 = Mod2, delayTime = DelayTime;
   TPairF wet = TPairF::of(WetL, WetR), gain = TPairF::of(GainL, GainR), mix = TPairF::of(MixL, MixR);
-  double lastCoefL = DampL.Coefficient, lastCoefR = DampR.Coefficient;
+  TPairF coef = TPairF::of(static_cast<float>(DampL.Coefficient), static_cast<float>(DampR.Coefficient));
 
-  // Each chunk first computes what does not depend on the audio (oscillators, delays, gains,
-  // filter coefficients), two samples at a time, then runs the recursive part sample by sample.
-  // Same operations in the same order as one sample at a time: the same samples.
+  // Each chunk first computes what does not depend on the audio (oscillators, delays, tap
+  // positions), several samples at a time, then runs the delay lines and the filters sample by
+  // sample. Same operations in the same order as one sample at a time: the same samples.
   constexpr VstInt32 kChunk = 64;
   alignas(16) double phase1[kChunk], phase2[kChunk];
   alignas(16) float mods1[kChunk], mods2[kChunk], delays[kChunk];
   alignas(16) std::int32_t positions[kChunk], oldest[kChunk];  // write position, first tap
   alignas(16) float fractions[kChunk];
   std::int32_t aheadPos = WritePos;
-  alignas(16) float gains[2 * kChunk], coefs[2 * kChunk], wets[2 * kChunk];  // left, right interleaved
+  alignas(16) float wets[2 * kChunk];  // left, right interleaved
   const TPair half = TPair::all(0.5), one = TPair::all(1.0), cutoffTop = TPair::all(12000.0);
-  const TPair depthD = TPair::all(delayDepth), depthL = TPair::all(leftDepth), depthR = TPair::all(rightDepth);
+  const TPair depthD = TPair::all(delayDepth), sideDepth = TPair::of(leftDepth, rightDepth);
   const TPair depthDamp = TPair::all(dampDepth), pi = TPair::all(3.1415926536);
   const TPairF rateP = TPairF::all(rateF), oneF = TPairF::all(1.0f), zeroF = TPairF::all(0.0f);
   const TPair masterP = TPair::all(master), feedbackP = TPair::all(feedback);
@@ -190,19 +190,8 @@ void APlugin::processAudio(TArrayOfSingleArray& inputs, TArrayOfSingleArray& out
       a.store(mods1 + k);
       b.store(mods2 + k);
       const TPair m1 = a.toDouble() + half;
-      const TPair m2 = b.toDouble() + half;
       // Limited to the ring: the depth may come from a derivation at an older, higher rate.
       TPairF::lessOr((m1 * depthD).toFloat(), rateP).store(delays + k);
-      const TPairF gl = (one - (ownSides ? m1 : m2) * depthL).toFloat();
-      const TPairF gr = (one - (ownSides ? m2 : m1) * depthR).toFloat();
-      // g > 1 ? 1 : (g < 0 ? 0 : g)
-      TPairF::storeInterleaved(gains + 2 * k, TPairF::lessOr(oneF, TPairF::greaterOr(zeroF, gl)),
-                               TPairF::lessOr(oneF, TPairF::greaterOr(zeroF, gr)));
-      // TLp1::coefficientFor on both lanes.
-      const TPairF ratioL = (cutoffTop - m1 * depthDamp).toFloat() / rateP;
-      const TPairF ratioR = (cutoffTop - m2 * depthDamp).toFloat() / rateP;
-      TPairF::storeInterleaved(coefs + 2 * k, fastSinPair((ratioL.toDouble() * pi).toFloat()),
-                               fastSinPair((ratioR.toDouble() * pi).toFloat()));
     }
 
     // Spare lanes of the last four: any in-range values, never read back.
@@ -248,15 +237,22 @@ void APlugin::processAudio(TArrayOfSingleArray& inputs, TArrayOfSingleArray& out
     }
     // The filters do not feed back into the lines: a loop of their own keeps the long chain of
     // one sample (taps, interpolation, mix, filter) from serialising the next.
+    // The gains and the filter coefficients are computed here too: this loop waits on the filter
+    // recursion, and they fill the time it would otherwise sit idle.
     for (VstInt32 k = 0; k < n; ++k) {
+      const TPair m = TPairF::gather(mods1 + k, mods2 + k).toDouble() + half;  // (Mod1, Mod2) + 0.5
+      // g > 1 ? 1 : (g < 0 ? 0 : g)
+      gain = TPairF::lessOr(oneF, TPairF::greaterOr(zeroF, (one - (ownSides ? m : m.swapped()) * sideDepth).toFloat()));
+      // TLp1::coefficientFor on both lanes.
+      const TPairF ratio = (cutoffTop - m * depthDamp).toFloat() / rateP;
+      coef = fastSinPair((ratio.toDouble() * pi).toFloat());
       wet = TPairF::load(wets + 2 * k);
       // (wetL gainL + wetR gainL, wetL gainR + wetR gainR) x 0.7, each product a float.
-      gain = TPairF::load(gains + 2 * k);
       const TPairF fromL = wet.broadcastA() * gain;
       const TPairF fromR = wet.broadcastB() * gain;
       mix = ((fromL.toDouble() + fromR.toDouble()) * mixGain).toFloat();
       // TLp1::ProcessWith on both lanes.
-      const TPair c = TPairF::load(coefs + 2 * k).toDouble();
+      const TPair c = coef.toDouble();
       const TPair x = mix.toDouble();
       damped = (c * (x + prevIn) + (one - c) * prevOut) / (one + c);
       prevOut = damped + stateOffset;
@@ -268,8 +264,6 @@ void APlugin::processAudio(TArrayOfSingleArray& inputs, TArrayOfSingleArray& out
     mod1 = mods1[n - 1];
     mod2 = mods2[n - 1];
     delayTime = delays[n - 1];
-    lastCoefL = coefs[2 * n - 2];
-    lastCoefR = coefs[2 * n - 1];
   }
 
   DampL.PrevIn = prevIn.a();
@@ -278,8 +272,8 @@ void APlugin::processAudio(TArrayOfSingleArray& inputs, TArrayOfSingleArray& out
   DampR.PrevOut = prevOut.b();
   DampL.Output = damped.a();
   DampR.Output = damped.b();
-  DampL.Coefficient = lastCoefL;
-  DampR.Coefficient = lastCoefR;
+  DampL.Coefficient = coef.a();
+  DampR.Coefficient = coef.b();
   para.Shape();  // the oscillators' outputs of the last sample, as Step leaves them
   Para = para;
   WritePos = writePos;
