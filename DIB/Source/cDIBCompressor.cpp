@@ -209,6 +209,12 @@ void DecompressStream(TAbstractSuperDIB* image, TDIBStream& source, TDIBStream& 
         length > packed.Length * kMaxExpansion + kExpansionSlack)
         throw EDIBCompressError("Compressed image data is damaged: it declares " + std::to_string(length) +
                                 " bytes from " + std::to_string(packed.Length) + ".");
+    // The largest payload any image can have (size field and pixels): a larger declaration would only
+    // make us allocate and zero-fill memory for data that cannot be used.
+    constexpr std::uint64_t kMaxPayload = 4 + 4 * std::uint64_t(DIBMaxPixels);
+    if (length > kMaxPayload)
+        throw EDIBCompressError("Compressed image data is damaged: it declares " + std::to_string(length) +
+                                " bytes, more than any image holds.");
     std::vector<std::uint8_t> payload(length);
     codec->Decompress(image, guid, handled, length, static_cast<std::uint32_t>(packed.Length), payload.data(),
                       packed.Data);

@@ -210,6 +210,16 @@ TEST_F(Container, HostileContainers)
         huge.insert(huge.end(), {0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00});
         EXPECT_THROW(Load(huge), EDIBCompressError) << guid;
     }
+    // Two gigabytes declared over enough packed bytes to pass the expansion check: still more than
+    // any image holds, so nothing is allocated for it.
+    Bytes large = Header(kRLE, 0x7FFFFF00u);
+    large.resize(large.size() + (0x7FFFFF00u / 128 + 2), 0xFF);
+    try {
+        Load(large);
+        ADD_FAILURE();
+    } catch (const EDIBCompressError& e) {
+        EXPECT_NE(std::string(e.what()).find("more than any image holds"), std::string::npos) << e.what();
+    }
     // A declared length of 0 (found by fuzzing): an empty payload, and no codec touches a null block.
     for (const std::string& guid : {kRLE, kLZH}) {
         Bytes empty = Header(guid, 0);
