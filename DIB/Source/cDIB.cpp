@@ -151,8 +151,21 @@ void TAbstractSuperDIB::SetOpacity(std::uint8_t value)
     }
 }
 
+namespace {
+
+// A scale comes from descriptions and callers; NaN, infinities and magnitudes no drawing can use
+// would only turn into undefined conversions later.
+void CheckScale(long double value)
+{
+    if (!std::isfinite(value) || std::fabs(value) > 1.0e6L)
+        throw EDIBError("Invalid image scale " + std::to_string(static_cast<double>(value)));
+}
+
+}  // namespace
+
 void TAbstractSuperDIB::SetScale(long double value)
 {
+    CheckScale(value);
     if (value != FScaleX || value != FScaleY) {
         FScaleX = value;
         FScaleY = value;
@@ -162,6 +175,7 @@ void TAbstractSuperDIB::SetScale(long double value)
 
 void TAbstractSuperDIB::SetScaleX(long double value)
 {
+    CheckScale(value);
     if (value != FScaleX) {
         FScaleX = value;
         Changed();
@@ -170,6 +184,7 @@ void TAbstractSuperDIB::SetScaleX(long double value)
 
 void TAbstractSuperDIB::SetScaleY(long double value)
 {
+    CheckScale(value);
     if (value != FScaleY) {
         FScaleY = value;
         Changed();

@@ -10,7 +10,11 @@
 TDIBImagesItem::TDIBImagesItem(TCollection* collection)
     : TCollectionItem(collection), FDIB(std::make_unique<TMemoryDIB>(1, 1))
 {
-    FDIB->OnChange = [this](TAbstractSuperDIB*) { Changed(); };
+    FDIB->OnChange = [this](TAbstractSuperDIB*) {
+        if (TCustomDIBImageList* list = List())
+            list->PictureChanged(FDIB.get());
+        Changed();
+    };
 }
 
 TDIBImagesItem::~TDIBImagesItem()
@@ -218,6 +222,17 @@ bool TCustomDIBImageList::GetImage(int index, TAbstractSuperDIB*& image)
     FHandOutSource = picture;
     image = &FHandOut;
     return true;
+}
+
+void TCustomDIBImageList::PictureChanged(TAbstractSuperDIB* picture)
+{
+    // A resize gives the picture new pixels; the hand-out must not keep the freed ones.
+    if (picture && picture == FHandOutSource) {
+        if (picture->HasBits())
+            FHandOut.ShareBitsOf(*picture);
+        else
+            PictureFreed(picture);
+    }
 }
 
 void TCustomDIBImageList::PictureFreed(const TAbstractSuperDIB* picture)

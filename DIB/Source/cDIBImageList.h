@@ -116,6 +116,8 @@ private:
     friend class TDIBImagesItem;
     // The picture is about to be freed: the hand-out must stop pointing at its pixels.
     void PictureFreed(const TAbstractSuperDIB* picture);
+    // The picture changed, perhaps with new pixels: a hand-out of it follows them.
+    void PictureChanged(TAbstractSuperDIB* picture);
 
     std::unique_ptr<TDIBImages> FDIBImages;
     std::vector<TDIBImageLink*> FLinks;

@@ -75,7 +75,8 @@ TEST(DIB, HostileSizesAreRefusedAndLeaveTheImageAlone)
     // A transformed draw whose scaled size would be absurd fails the same way.
     TMemoryDIB target(4, 4);
     dib.SetAutoSize(true);
-    dib.SetScale(1e30L);
+    EXPECT_THROW(dib.SetScale(1e30L), EDIBError);  // refused by the setter already
+    dib.SetScale(1e6L);                              // the largest accepted: 40000 x 40000 pixels
     EXPECT_THROW(dib.Draw(0, 0, 4, 4, &target), EDIBError);
 }
 
@@ -96,6 +97,13 @@ TEST(DIB, SettingsNormaliseAndNotifyOnce)
     }
     EXPECT_THROW(dib.SetAngle(std::numeric_limits<long double>::infinity()), EDIBError);
     EXPECT_THROW(dib.SetAngle(std::numeric_limits<long double>::quiet_NaN()), EDIBError);
+    for (long double bad : {std::numeric_limits<long double>::quiet_NaN(), std::numeric_limits<long double>::infinity(),
+                            1e300L, -1e7L}) {
+        EXPECT_THROW(dib.SetScale(bad), EDIBError);
+        EXPECT_THROW(dib.SetScaleX(bad), EDIBError);
+        EXPECT_THROW(dib.SetScaleY(bad), EDIBError);
+    }
+    EXPECT_EQ(dib.ScaleX(), 100);  // a refused scale leaves the image as it was
 
     changes = 0;
     dib.SetOpacity(dib.Opacity());

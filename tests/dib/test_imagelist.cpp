@@ -176,8 +176,14 @@ TEST(DIBImageList, HandOutImageIsSharedAndReused)
     EXPECT_FALSE(list.GetImage(2, a));
     EXPECT_FALSE(list.GetImage(-1, a));
 
-    // Once its picture is gone the hand-out no longer points at freed pixels.
+    // A resize gives the picture new pixels; the hand-out follows them instead of the freed ones.
     TMemoryDIB target(4, 1);
+    second->SetDIB(TMemoryDIB(4, 1));
+    EXPECT_EQ(b->Bits(), second->DIB()->Bits());
+    EXPECT_EQ(b->Width(), 4);
+    b->Draw(0, 0, 4, 1, &target);
+
+    // Once its picture is gone the hand-out no longer points at freed pixels.
     delete second;
     b->Draw(0, 0, 4, 1, &target);
     EXPECT_EQ(b->Width(), 1);
