@@ -90,6 +90,15 @@ void Plugin::open() {
   checkCounts("after opening");
 }
 
+void Plugin::resume() {
+  if (effect_ == nullptr || closed_) return;
+  dispatch(effMainsChanged, 0, 1);
+  if (effect_->numInputs != numInputs_ || effect_->numOutputs != numOutputs_)
+    throw HostError("'" + path() + "' changed its channels when resumed (from " + std::to_string(numInputs_) +
+                    " in, " + std::to_string(numOutputs_) + " out to " + std::to_string(effect_->numInputs) +
+                    " in, " + std::to_string(effect_->numOutputs) + " out)");
+}
+
 void Plugin::close() {
   if (effect_ == nullptr || closed_) return;
   closed_ = true;

@@ -64,7 +64,7 @@ class Plugin {
   void close();   // effClose; the record is gone afterwards
   void setSampleRate(float rate);
   void setBlockSize(int frames);
-  void resume() { dispatch(effMainsChanged, 0, 1); }
+  void resume();  // effMainsChanged 1; refuses (HostError) a plug-in whose channel counts changed
   void suspend() { dispatch(effMainsChanged, 0, 0); }
 
   float getParameter(int index);  // 0 when the plug-in has no getParameter entry

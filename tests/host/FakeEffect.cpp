@@ -8,6 +8,7 @@
 //   huge-params       numParams is 2^30
 //   negative-inputs   numInputs is -1
 //   outputs-on-open   effOpen raises numOutputs to 100000
+//   outputs-on-resume resuming raises numOutputs to 16
 //   long-texts        names without terminator (256 bytes), an effect name of 400 bytes, a vendor
 //                     with control characters
 //   accumulate-only   no processReplacing and no replacing flag; process adds input x (2 x Gain)
@@ -72,6 +73,7 @@ VstIntPtr dispatcher(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr valu
       return 0;
     case effMainsChanged:
       log("mains " + std::to_string(value));
+      if (f->mode == "outputs-on-resume" && value != 0) e->numOutputs = 16;
       return 0;
     case effSetProgram:
       if (value >= 0 && value < 2) f->program = static_cast<int>(value);

@@ -32,11 +32,12 @@ class FakeLibrary {
   void* handle_;
 };
 
-std::string loadError(const std::string& path, bool open = false) {
+std::string loadError(const std::string& path, bool open = false, bool resume = false) {
   HostState host;
   try {
     auto plugin = Plugin::load(path, host);
     if (open) plugin->open();
+    if (resume) plugin->resume();
   } catch (const HostError& e) {
     return e.what();
   }
@@ -84,6 +85,12 @@ TEST(PluginLoader, RefusesBrokenRecordsWithOneClearLine) {
     const std::string error = loadError(KESTRUNE_FAKE_BOTH, c.open);
     EXPECT_NE(error.find(c.expected), std::string::npos) << c.mode << ": " << error;
     EXPECT_EQ(error.find('\n'), std::string::npos) << c.mode;
+  }
+  // Channels that change on resume would make the plug-in use buffers sized for the old counts.
+  {
+    FakeMode mode("outputs-on-resume");
+    const std::string error = loadError(KESTRUNE_FAKE_BOTH, true, true);
+    EXPECT_NE(error.find("changed its channels when resumed"), std::string::npos) << error;
   }
   // A record refused for its counts is still closed, so the plug-in can free itself.
   FakeLibrary fake(KESTRUNE_FAKE_BOTH);
