@@ -162,6 +162,22 @@ inline std::uint64_t ToBigEndian(std::uint64_t x)
         return x;
 }
 
+// Whether two keys are equal in all their F bytes.
+inline bool SameKey(const std::uint8_t* a, const std::uint8_t* b)
+{
+    std::uint64_t x = 0;
+    for (int k = 0; k < 56; k += 8) {
+        std::uint64_t u, v;
+        std::memcpy(&u, a + k, 8);
+        std::memcpy(&v, b + k, 8);
+        x |= u ^ v;
+    }
+    std::uint32_t u, v;
+    std::memcpy(&u, a + 56, 4);
+    std::memcpy(&v, b + 56, 4);
+    return (x | (u ^ v)) == 0;
+}
+
 // Index of the lowest-addressed differing byte of two words loaded from memory (x = a ^ b != 0).
 inline int FirstDifferentByte(std::uint64_t x)
 {
@@ -306,6 +322,7 @@ private:
     int FBitCount = 0;
     int FMatchLength = 0;
     int FMatchPosition = 0;
+    int FLastSame = NIL;  // the node the last insertion found with an identical key
 };
 
 void TEncoder::EncodeChar(int symbol)
@@ -386,7 +403,7 @@ void TEncoder::HashRemove(int node)
 int TEncoder::HashFind(const std::uint8_t* key, std::uint32_t hash) const
 {
     for (int n = FT.HashHead[hash >> (32 - kHashBits)]; n != NIL; n = FT.HashNext[n])
-        if (FT.HashValue[n] == hash && std::memcmp(&FT.Ring[n], key, F) == 0)
+        if (FT.HashValue[n] == hash && SameKey(&FT.Ring[n], key))
             return n;
     return NIL;
 }
@@ -407,9 +424,18 @@ void TEncoder::Replace(int p, int r)
     else
         lson[dad[p]] = static_cast<std::uint16_t>(r);
     dad[p] = NIL;
-    const std::uint32_t hash = FT.HashValue[p];
-    HashRemove(p);
-    HashAdd(r, hash);
+    // The same key hashes alike: r takes p's place in its bucket too.
+    const std::uint16_t next = FT.HashNext[p];
+    const std::uint16_t prev = FT.HashPrev[p];
+    FT.HashValue[r] = FT.HashValue[p];
+    FT.HashNext[r] = next;
+    FT.HashPrev[r] = prev;
+    if (prev == NIL)
+        FT.HashHead[FT.HashValue[p] >> (32 - kHashBits)] = static_cast<std::uint16_t>(r);
+    else
+        FT.HashNext[prev] = static_cast<std::uint16_t>(r);
+    if (next != NIL)
+        FT.HashPrev[next] = static_cast<std::uint16_t>(r);
     const int first = FT.Ring[p];
     if (const int depth = FT.PathDepth[p]; depth != kOffPath) {
         FT.Path[first][depth] = static_cast<std::uint16_t>(r);
@@ -441,8 +467,18 @@ void TEncoder::InsertNode(int r)
     std::uint16_t* const rson = FT.Right;
     std::uint16_t* const dad = FT.Dad;
     const std::uint8_t* key = &ring[r];
+    // Runs repeat: the key after the last identical one is most often identical again, and a node
+    // still in a tree with an identical key is the one the hash would find.
+    if (const int next = (FLastSame + 1) & (N - 1); FLastSame != NIL && dad[next] != NIL && SameKey(&ring[next], key)) {
+        FLastSame = next;
+        FMatchLength = F;
+        FMatchPosition = ((r - next) & (N - 1)) - 1;
+        Replace(next, r);
+        return;
+    }
     const std::uint32_t hash = KeyHash(key);
-    if (const int same = HashFind(key, hash); same != NIL) {
+    FLastSame = HashFind(key, hash);
+    if (const int same = FLastSame; same != NIL) {
         FMatchLength = F;
         FMatchPosition = ((r - same) & (N - 1)) - 1;
         Replace(same, r);
