@@ -599,16 +599,17 @@ void TEncoder::InsertNode(int r)
     int p = depth == 0 ? rson[root] : path[depth];
     int below = depth == 0 ? kOffPath : low[p], above = depth == 0 ? kOffPath : high[p];
     const int start = p;
-    for (int d = depth;; ++d) {
+    int d = depth;
+    for (;; ++d) {
         if (d < kPathDepth) {
             path[d] = static_cast<std::uint16_t>(p);
             FT.PathDepth[p] = static_cast<std::uint16_t>(d);
             low[p] = static_cast<std::uint16_t>(below);
             high[p] = static_cast<std::uint16_t>(above);
-            FT.PathLength[first] = static_cast<std::uint16_t>(d + 1);
         }
         const int i = order(p, greater);
         if (i >= F) {
+            FT.PathLength[first] = static_cast<std::uint16_t>(std::min(d + 1, kPathDepth));
             // Not reached while the hash holds every node; kept so that the walk stands on its own.
             FMatchLength = F;
             FMatchPosition = position(p);
@@ -624,6 +625,7 @@ void TEncoder::InsertNode(int r)
         }
         p = *link;
     }
+    FT.PathLength[first] = static_cast<std::uint16_t>(std::min(d + 1, kPathDepth));
     // The nodes above the start: on either side of the key their common length falls as they rise,
     // so each side is climbed only while it may still give the best length.
     if (depth != 0) {
