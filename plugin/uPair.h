@@ -135,7 +135,7 @@ struct TQuadF {
   // Rounded toward zero (lanes within the int32 range); integers converted exactly below 2^24.
   TQuadI truncated() const { return {_mm_cvttps_epi32(v)}; }
   static TQuadF of(TQuadI x) { return {_mm_cvtepi32_ps(x.v)}; }
-  // All ones where x < y (or x == y), else 0, as integer lanes.
+  // As integer lanes: all ones where x < y (where x == y), else 0.
   static TQuadI less(TQuadF x, TQuadF y) { return {_mm_castps_si128(_mm_cmplt_ps(x.v, y.v))}; }
   static TQuadI equal(TQuadF x, TQuadF y) { return {_mm_castps_si128(_mm_cmpeq_ps(x.v, y.v))}; }
 };
