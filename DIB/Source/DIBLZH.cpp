@@ -566,11 +566,9 @@ void TEncoder::InsertNode(int r)
     int depth = 0;
     bool greater = false;
     if (FT.PathLength[first] > 1) {
-        int lo = 0, hi = FT.PathLength[first] - 1;
         bool equal = false;
-        while (lo < hi) {
-            const int mid = (lo + hi + 1) / 2;
-            const int x = path[mid];
+        const auto holds = [&](int at) {
+            const int x = path[at];
             bool inside = true;
             if (low[x] != kOffPath) {
                 equal |= order(path[low[x]], greater) >= F;
@@ -580,7 +578,21 @@ void TEncoder::InsertNode(int r)
                 equal |= order(path[high[x]], greater) >= F;
                 inside = !greater;
             }
-            if (inside)
+            return inside;
+        };
+        // Successive keys of a tree mostly part late: the search gallops up from the bottom first.
+        int lo = 0, hi = FT.PathLength[first] - 1;
+        for (int step = 1; lo < hi; step *= 2) {
+            const int probe = std::max(lo + 1, hi - step + 1);
+            if (holds(probe)) {
+                lo = probe;
+                break;
+            }
+            hi = probe - 1;
+        }
+        while (lo < hi) {
+            const int mid = (lo + hi + 1) / 2;
+            if (holds(mid))
                 lo = mid;
             else
                 hi = mid - 1;
