@@ -199,8 +199,6 @@ std::unique_ptr<Tables> AllocateTables()
 }
 
 constexpr std::size_t kChunk = 65536;
-constexpr int kHashBits = 13;
-constexpr int kHashBuckets = 1 << kHashBits;
 constexpr int kPathDepth = 256;
 constexpr std::uint16_t kOffPath = 0xFFFF;
 
@@ -213,13 +211,8 @@ struct TEncoderTables {
     std::uint16_t Left[N + 1];
     std::uint16_t Right[N + 257];       // Right[N + 1 + b] roots the tree of first byte b
     std::uint16_t Dad[N + 1];
-    // Every node of the trees by the hash of its key, to find a node with an identical key at once.
     std::uint16_t TreeMax[256];  // largest and smallest node of each tree (NIL when empty)
     std::uint16_t TreeMin[256];
-    std::uint16_t HashHead[kHashBuckets];
-    std::uint16_t HashNext[N];
-    std::uint16_t HashPrev[N];
-    std::uint32_t HashValue[N];
     // Per tree, the top of the path of its last walk: Path[b][d] is the node at depth d below the
     // root. A node on such a path has PathDepth set and Low/High give the depths of the nearest of
     // its ancestors below and above its subtree's keys (kOffPath when unbounded); depths, not
@@ -303,10 +296,6 @@ private:
 
     void InsertNode(int r);
     void DeleteNode(int p);
-    std::uint32_t KeyHash(const std::uint8_t* key) const;
-    void HashAdd(int node, std::uint32_t hash);
-    void HashRemove(int node);
-    int HashFind(const std::uint8_t* key, std::uint32_t hash) const;
     void Replace(int p, int r);
     void CutPath(int tree, int depth);
 
@@ -358,57 +347,7 @@ void TEncoder::EncodeChar(int symbol)
     h.Update(symbol);
 }
 
-// The eight words are mixed side by side rather than in a chain: the hash is on every insertion.
-std::uint32_t TEncoder::KeyHash(const std::uint8_t* key) const
-{
-    constexpr std::uint64_t kMix[8] = {0x9E3779B97F4A7C15ull, 0xC2B2AE3D27D4EB4Full, 0x165667B19E3779F9ull,
-                                       0xD6E8FEB86659FD93ull, 0xFF51AFD7ED558CCDull, 0xC4CEB9FE1A85EC53ull,
-                                       0x94D049BB133111EBull, 0xBF58476D1CE4E5B9ull};
-    std::uint64_t w[8];
-    std::memcpy(w, key, 56);
-    std::uint32_t tail;
-    std::memcpy(&tail, key + 56, 4);
-    w[7] = tail;
-    std::uint64_t h = 0;
-    for (int k = 0; k < 8; ++k)
-        h += (w[k] ^ (w[k] >> 29)) * kMix[k];
-    h ^= h >> 31;
-    return static_cast<std::uint32_t>(h >> 32);
-}
-
-void TEncoder::HashAdd(int node, std::uint32_t hash)
-{
-    const std::uint32_t bucket = hash >> (32 - kHashBits);
-    const std::uint16_t first = FT.HashHead[bucket];
-    FT.HashValue[node] = hash;
-    FT.HashNext[node] = first;
-    FT.HashPrev[node] = NIL;
-    if (first != NIL)
-        FT.HashPrev[first] = static_cast<std::uint16_t>(node);
-    FT.HashHead[bucket] = static_cast<std::uint16_t>(node);
-}
-
-void TEncoder::HashRemove(int node)
-{
-    const std::uint16_t next = FT.HashNext[node];
-    const std::uint16_t prev = FT.HashPrev[node];
-    if (prev == NIL)
-        FT.HashHead[FT.HashValue[node] >> (32 - kHashBits)] = next;
-    else
-        FT.HashNext[prev] = next;
-    if (next != NIL)
-        FT.HashPrev[next] = prev;
-}
-
-int TEncoder::HashFind(const std::uint8_t* key, std::uint32_t hash) const
-{
-    for (int n = FT.HashHead[hash >> (32 - kHashBits)]; n != NIL; n = FT.HashNext[n])
-        if (FT.HashValue[n] == hash && SameKey(&FT.Ring[n], key))
-            return n;
-    return NIL;
-}
-
-// r takes the place of p, whose key is identical, in its tree and in the hash.
+// r takes the place of p, whose key is identical, in its tree and on its path.
 void TEncoder::Replace(int p, int r)
 {
     std::uint16_t* const lson = FT.Left;
@@ -424,18 +363,6 @@ void TEncoder::Replace(int p, int r)
     else
         lson[dad[p]] = static_cast<std::uint16_t>(r);
     dad[p] = NIL;
-    // The same key hashes alike: r takes p's place in its bucket too.
-    const std::uint16_t next = FT.HashNext[p];
-    const std::uint16_t prev = FT.HashPrev[p];
-    FT.HashValue[r] = FT.HashValue[p];
-    FT.HashNext[r] = next;
-    FT.HashPrev[r] = prev;
-    if (prev == NIL)
-        FT.HashHead[FT.HashValue[p] >> (32 - kHashBits)] = static_cast<std::uint16_t>(r);
-    else
-        FT.HashNext[prev] = static_cast<std::uint16_t>(r);
-    if (next != NIL)
-        FT.HashPrev[next] = static_cast<std::uint16_t>(r);
     const int first = FT.Ring[p];
     if (const int depth = FT.PathDepth[p]; depth != kOffPath) {
         FT.Path[first][depth] = static_cast<std::uint16_t>(r);
@@ -454,7 +381,8 @@ void TEncoder::Replace(int p, int r)
 // position is in a tree: new input lands only behind the oldest position. Three consequences let
 // most insertions skip the walk while reporting exactly the match the walk reports:
 // - A node whose key equals r's is unique, and the walk would end there with a full-length match
-//   whatever it met before; the hash finds it.
+//   whatever it met before. Where the last insertion met an identical key, the next position's key
+//   is tried against the key after it.
 // - A key above the tree's largest walks the whole right spine, below its smallest the whole left
 //   spine. Along a spine the common length with the key never decreases, so the walk's match is the
 //   common length at the spine's end, at the nearest of the spine's nodes that share that length,
@@ -468,7 +396,7 @@ void TEncoder::InsertNode(int r)
     std::uint16_t* const dad = FT.Dad;
     const std::uint8_t* key = &ring[r];
     // Runs repeat: the key after the last identical one is most often identical again, and a node
-    // still in a tree with an identical key is the one the hash would find.
+    // still in a tree with an identical key is unique: the walk would end there.
     if (const int next = (FLastSame + 1) & (N - 1); FLastSame != NIL && dad[next] != NIL && SameKey(&ring[next], key)) {
         FLastSame = next;
         FMatchLength = F;
@@ -476,14 +404,7 @@ void TEncoder::InsertNode(int r)
         Replace(next, r);
         return;
     }
-    const std::uint32_t hash = KeyHash(key);
-    FLastSame = HashFind(key, hash);
-    if (const int same = FLastSame; same != NIL) {
-        FMatchLength = F;
-        FMatchPosition = ((r - same) & (N - 1)) - 1;
-        Replace(same, r);
-        return;
-    }
+    FLastSame = NIL;
     // Common length of the key with node p (F when equal) and whether the key is the greater,
     // comparing from byte from on (the bytes before it are known to be equal).
     const auto compare = [&](int p, int from, bool& greater) {
@@ -507,7 +428,6 @@ void TEncoder::InsertNode(int r)
     const auto attach = [&](std::uint16_t* link, int parent) {
         *link = static_cast<std::uint16_t>(r);
         dad[r] = static_cast<std::uint16_t>(parent);
-        HashAdd(r, hash);
     };
 
     const int first = key[0];
@@ -597,7 +517,7 @@ void TEncoder::InsertNode(int r)
             else
                 hi = mid - 1;
         }
-        depth = equal ? 0 : lo;  // an equal key (never met while the hash holds every node) walks from the top
+        depth = equal ? 0 : lo;  // a key equal to a node's walks from the top, to that node
     }
     CutPath(first, depth);
 
@@ -622,9 +542,10 @@ void TEncoder::InsertNode(int r)
         const int i = order(p, greater);
         if (i >= F) {
             FT.PathLength[first] = static_cast<std::uint16_t>(std::min(d + 1, kPathDepth));
-            // Not reached while the hash holds every node; kept so that the walk stands on its own.
+            // An identical key takes that node's place.
             FMatchLength = F;
             FMatchPosition = position(p);
+            FLastSame = p;
             Replace(p, r);
             return;
         }
@@ -676,7 +597,6 @@ void TEncoder::DeleteNode(int p)
     std::uint16_t* const dad = FT.Dad;
     if (dad[p] == NIL)
         return;
-    HashRemove(p);
     if (const int depth = FT.PathDepth[p]; depth != kOffPath)
         CutPath(FT.Ring[p], depth);
     // The largest node has no right child: its predecessor takes over, and likewise for the smallest.
@@ -734,7 +654,6 @@ std::uint32_t TEncoder::Run()
         FT.Right[i] = NIL;
     for (int i = 0; i < N; ++i)
         FT.Dad[i] = NIL;
-    std::fill(std::begin(FT.HashHead), std::end(FT.HashHead), std::uint16_t{NIL});
     std::fill(std::begin(FT.TreeMax), std::end(FT.TreeMax), std::uint16_t{NIL});
     std::fill(std::begin(FT.TreeMin), std::end(FT.TreeMin), std::uint16_t{NIL});
     std::fill(std::begin(FT.PathLength), std::end(FT.PathLength), std::uint16_t{0});
