@@ -378,7 +378,7 @@ void TEncoder::Replace(int p, int r)
 }
 
 // Keys are ordered by their bytes 1..59 (byte 0 picks the tree), and a key never changes while its
-// position is in a tree: new input lands only behind the oldest position. Three consequences let
+// position is in a tree: new input lands only behind the oldest position. Two consequences let
 // most insertions skip the walk while reporting exactly the match the walk reports:
 // - A node whose key equals r's is unique, and the walk would end there with a full-length match
 //   whatever it met before. Where the last insertion met an identical key, the next position's key
@@ -387,7 +387,7 @@ void TEncoder::Replace(int p, int r)
 //   spine. Along a spine the common length with the key never decreases, so the walk's match is the
 //   common length at the spine's end, at the nearest of the spine's nodes that share that length,
 //   which lie next to each other at that end.
-// Any other key takes the walk as it always has.
+// Any other key takes the walk, resumed part way down where the tree's last walk shows the way.
 void TEncoder::InsertNode(int r)
 {
     const std::uint8_t* const ring = FT.Ring;
