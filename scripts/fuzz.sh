@@ -12,6 +12,14 @@ cmake --preset fuzz -B "$build" -DKESTRUNE_SANITIZE=address,undefined,fuzzer-no-
 cmake --build "$build" --target fuzz_dib_data -j "${KESTRUNE_FUZZ_JOBS:-$(nproc)}"
 work="$build/fuzz-corpus"  # new inputs go here; the committed seeds stay untouched
 mkdir -p "$work" "$build/fuzz-artifacts"
-ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+log="$build/fuzz.log"  # the fuzzer's progress lines stay in the log unless it finds something
+if ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   "$build/bin/fuzz_dib_data" -max_total_time="$seconds" -max_len=16384 -rss_limit_mb=2048 -timeout=20 \
-  -print_final_stats=1 -artifact_prefix="$build/fuzz-artifacts/" "$work" tests/fuzz/corpus
+  -print_final_stats=1 -artifact_prefix="$build/fuzz-artifacts/" "$work" tests/fuzz/corpus >"$log" 2>&1; then
+  grep -E '^stat::(number_of_executed_units|new_units_added|peak_rss_mb)' "$log" || true
+  echo "fuzz: nothing found"
+else
+  cat "$log"
+  echo "fuzz: FAILED (input saved under $build/fuzz-artifacts/)"
+  exit 1
+fi

@@ -16,5 +16,5 @@ echo "=== 32-bit record layout"
 echo '#include "vst/DAEffect.h"' | i686-w64-mingw32-g++-posix -std=c++20 -fsyntax-only -Wall -Wextra -Werror -I. -x c++ -
 run asan
 run tsan -L threads
-run release
 if [ -x scripts/fuzz.sh ]; then scripts/fuzz.sh; fi
+run release

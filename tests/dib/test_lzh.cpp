@@ -1,6 +1,7 @@
 // LZH codec: exact streams for small inputs, refusals, and round trips over varied data.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <string>
@@ -108,6 +109,11 @@ TEST(LZHStream, RoundTripsVariedData)
     for (std::size_t i = 0; i < ramps.size(); ++i)
         ramps[i] = static_cast<std::uint8_t>((i % 415) * 255 / 414 + ((i / 1660) & 1));
     inputs.push_back(ramps);
+    // Several megabytes: a few pictures' worth of skin-like data, far past any table's first fill.
+    Bytes large = Mixed(3u << 20, 7);
+    for (std::size_t i = 0; i < large.size(); i += 8192)
+        std::fill_n(large.begin() + static_cast<std::ptrdiff_t>(i), 2048, static_cast<std::uint8_t>(i >> 13));
+    inputs.push_back(large);
     for (const Bytes& input : inputs) {
         Bytes stream;
         try {
