@@ -59,7 +59,7 @@ bool TFont::operator==(const TFont& o) const {
   return name_ == o.name_ && height_ == o.height_ && color_ == o.color_ && style_ == o.style_ && charset_ == o.charset_;
 }
 
-plat::FontSpec TFont::Spec() const {
+plat::FontSpec TFont::PlatformFont() const {
   plat::FontSpec s;
   s.name = name_;
   s.height = height_ < 0 ? -height_ : height_;

@@ -32,7 +32,7 @@ class TFont : public TPersistent {
 
   void Assign(const TPersistent& source) override;
   bool operator==(const TFont& o) const;
-  plat::FontSpec Spec() const;
+  plat::FontSpec PlatformFont() const;
 
   TNotifyEvent OnChange;  // raised after any change
 

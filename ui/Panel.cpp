@@ -78,7 +78,7 @@ void TCustomPanel::Paint(plat::DrawContext& ctx) {
   r = {r.left + borderWidth_, r.top + borderWidth_, r.right - borderWidth_, r.bottom - borderWidth_};
   Bevel(ctx, r, bevelInner_, bevelWidth_);
   if (!Caption().empty() && !r.IsEmpty()) {
-    ctx.SetFont(Font().Spec());
+    ctx.SetFont(Font().PlatformFont());
     ctx.SetTextColor(ColorToRGB(Font().Color()));
     ctx.DrawText(Caption(), &r, plat::kTextCenter | plat::kTextVCenter | plat::kTextSingleLine);
   }

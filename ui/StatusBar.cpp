@@ -72,7 +72,7 @@ plat::Status TStatusBar::CreateWindowHandle(const plat::WindowDesc& desc, plat::
   plat::Status st = b.CreateStatusBar(desc.parent, desc.bounds, out);
   if (st != plat::Status::Ok) return st;
   b.SetStatusColor(*out, ColorToRGB(Color()));
-  b.SetStatusFont(*out, Font().Spec());
+  b.SetStatusFont(*out, Font().PlatformFont());
   b.Show(*out, desc.visible);
   return st;
 }
@@ -87,7 +87,7 @@ void TStatusBar::Changed(std::uint32_t cm) {
   if (!WindowHandle()) return;
   plat::Backend& b = plat::Platform();
   if (cm == kCmColorChanged) b.SetStatusColor(WindowHandle(), ColorToRGB(Color()));
-  if (cm == kCmFontChanged) b.SetStatusFont(WindowHandle(), Font().Spec());
+  if (cm == kCmFontChanged) b.SetStatusFont(WindowHandle(), Font().PlatformFont());
 }
 
 void TStatusBar::UpdatePanels() {

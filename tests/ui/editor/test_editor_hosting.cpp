@@ -32,7 +32,7 @@ class TTestPad : public TControl {
   void Paint(plat::DrawContext& ctx) override {
     ctx.FillRect({0, 0, Width(), Height()}, ColorToRGB(Color()));
     plat::Rect r{0, 0, Width(), Height()};
-    ctx.SetFont(Font().Spec());
+    ctx.SetFont(Font().PlatformFont());
     ctx.SetTextColor(ColorToRGB(Font().Color()));
     ctx.DrawText(Caption(), &r, plat::kTextCenter | plat::kTextVCenter | plat::kTextSingleLine);
   }
