@@ -140,9 +140,9 @@ std::string TRLEDIBCompressor::GetDescription() const
            "in order to create higher repitition,\r\nand then performs a simple RLE compression";
 }
 
-std::string TRLEDIBCompressor::GetAuthor() const { return kAuthor; }
-std::string TRLEDIBCompressor::GetEmail() const { return kEmail; }
-std::string TRLEDIBCompressor::GetURL() const { return kURL; }
+std::string TStandardDIBCompressor::GetAuthor() const { return kAuthor; }
+std::string TStandardDIBCompressor::GetEmail() const { return kEmail; }
+std::string TStandardDIBCompressor::GetURL() const { return kURL; }
 
 // {BC0C10FC-E045-41E7-A37C-B86AF21320B8}
 const TDIBGUID TLZHDIBCompressor::GUID{0xBC0C10FC, 0xE045, 0x41E7, {0xA3, 0x7C, 0xB8, 0x6A, 0xF2, 0x13, 0x20, 0xB8}};
@@ -191,9 +191,6 @@ std::string TLZHDIBCompressor::GetDescription() const
            "but the savings in size are very large.";
 }
 
-std::string TLZHDIBCompressor::GetAuthor() const { return kAuthor; }
-std::string TLZHDIBCompressor::GetEmail() const { return kEmail; }
-std::string TLZHDIBCompressor::GetURL() const { return kURL; }
 
 void RegisterStandardCompressors()
 {

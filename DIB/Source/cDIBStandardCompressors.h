@@ -11,7 +11,15 @@ void DIBShuffle4(const std::uint8_t* source, std::uint8_t* target, std::uint32_t
 void DIBUnshuffle4(const std::uint8_t* source, std::uint8_t* target, std::uint32_t length);
 
 // Pairs (count 1..255, value) over the shuffled payload.
-class TRLEDIBCompressor : public TAbstractDIBCompressor {
+// What the standard codecs share: who wrote them and where to find them.
+class TStandardDIBCompressor : public TAbstractDIBCompressor {
+public:
+    std::string GetAuthor() const override;
+    std::string GetEmail() const override;
+    std::string GetURL() const override;
+};
+
+class TRLEDIBCompressor : public TStandardDIBCompressor {
 public:
     static const TDIBGUID GUID;  // {CABA9056-7349-43A4-B010-3764FBFAC230}
 
@@ -24,12 +32,9 @@ public:
                     const std::uint8_t* source) override;
     std::string GetName() const override;
     std::string GetDescription() const override;
-    std::string GetAuthor() const override;
-    std::string GetEmail() const override;
-    std::string GetURL() const override;
 };
 
-class TLZHDIBCompressor : public TAbstractDIBCompressor {
+class TLZHDIBCompressor : public TStandardDIBCompressor {
 public:
     static const TDIBGUID GUID;  // {BC0C10FC-E045-41E7-A37C-B86AF21320B8}
 
@@ -42,9 +47,6 @@ public:
                     const std::uint8_t* source) override;
     std::string GetName() const override;
     std::string GetDescription() const override;
-    std::string GetAuthor() const override;
-    std::string GetEmail() const override;
-    std::string GetURL() const override;
 };
 
 // Appends one instance of each standard codec to the registry (run-length first, then LZH).
