@@ -66,6 +66,12 @@ struct TPairF {
   static TPairF gather(const float* a, const float* b) { return {_mm_unpacklo_ps(_mm_load_ss(a), _mm_load_ss(b))}; }
   // p[0..3] = x.a, y.a, x.b, y.b
   static void storeInterleaved(float* p, TPairF x, TPairF y) { _mm_storeu_ps(p, _mm_unpacklo_ps(x.v, y.v)); }
+  // first = (x.a, y.a) and second = (x.b, y.b), widened to doubles.
+  static void widenInterleaved(TPairF x, TPairF y, TPair& first, TPair& second) {
+    const __m128 xy = _mm_unpacklo_ps(x.v, y.v);
+    first = {_mm_cvtps_pd(xy)};
+    second = {_mm_cvtps_pd(_mm_movehl_ps(xy, xy))};
+  }
   TPairF abs() const { return {_mm_and_ps(v, _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF)))}; }
   TPairF broadcastA() const { return {_mm_shuffle_ps(v, v, 0x00)}; }
   TPairF broadcastB() const { return {_mm_shuffle_ps(v, v, 0x55)}; }
@@ -94,6 +100,10 @@ struct TPairF {
     p[1] = y.lo;
     p[2] = x.hi;
     p[3] = y.hi;
+  }
+  static void widenInterleaved(TPairF x, TPairF y, TPair& first, TPair& second) {
+    first = {static_cast<double>(x.lo), static_cast<double>(y.lo)};
+    second = {static_cast<double>(x.hi), static_cast<double>(y.hi)};
   }
   TPairF abs() const { return {std::fabs(lo), std::fabs(hi)}; }
   TPairF broadcastA() const { return {lo, lo}; }

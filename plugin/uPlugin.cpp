@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "plugin/uPair.h"
+#include "plugin/uPrepare.h"
 #include "vst/DVstUtils.h"
 
 namespace {
@@ -54,7 +55,7 @@ TVstTemplateIdentity APlugin::identity() {
 }
 
 APlugin::APlugin(audioMasterCallback audioMaster, TFormClass editorClass)
-    : TVstTemplate(audioMaster, kNumPrograms, kNumParams, editorClass, identity()) {
+    : TVstTemplate(audioMaster, kNumPrograms, kNumParams, editorClass, identity()), UseWideVectors(wideVectorsAvailable()) {
   initialize();
   OnParameterChange = TVstEvent<VstInt32>::bind<&APlugin::parameterChanged>(this);
   OnEditorIdle = TVstEvent<TForm*>{[](void*, TForm*) {}, this};
@@ -128,6 +129,29 @@ void APlugin::processAudio(TArrayOfSingleArray& inputs, TArrayOfSingleArray& out
     parameterChanged(-1);
   if (SyncSwitch.load(kRelaxed) > 0.5f) Rate.store(SyncedRate.load(kRelaxed), kRelaxed);
 
+  if (UseWideVectors)
+    processFramesWide(inputs, outputs, sampleFrames, sampleRateInt);
+  else
+    processFramesPlain(inputs, outputs, sampleFrames, sampleRateInt);
+}
+
+void APlugin::processFramesPlain(TArrayOfSingleArray& inputs, TArrayOfSingleArray& outputs, VstInt32 sampleFrames,
+                                 std::int32_t sampleRateInt) {
+  processFrames<false>(inputs, outputs, sampleFrames, sampleRateInt);
+}
+
+KESTRUNE_TARGET_WIDE void APlugin::processFramesWide(TArrayOfSingleArray& inputs, TArrayOfSingleArray& outputs,
+                                                     VstInt32 sampleFrames, std::int32_t sampleRateInt) {
+#ifdef KESTRUNE_WIDE
+  processFrames<true>(inputs, outputs, sampleFrames, sampleRateInt);
+#else
+  processFrames<false>(inputs, outputs, sampleFrames, sampleRateInt);
+#endif
+}
+
+template <bool Wide>
+void APlugin::processFrames(TArrayOfSingleArray& inputs, TArrayOfSingleArray& outputs,
+                                                   VstInt32 sampleFrames, std::int32_t sampleRateInt) {
   const std::int32_t ringLength = sampleRateInt + 1;
   const float rateF = static_cast<float>(sampleRateInt);
 
@@ -156,19 +180,18 @@ void APlugin::processAudio(TArrayOfSingleArray& inputs, TArrayOfSingleArray& out
   TPairF coef = TPairF::of(static_cast<float>(DampL.Coefficient), static_cast<float>(DampR.Coefficient));
 
   // Each chunk first computes what does not depend on the audio (oscillators, delays, tap
-  // positions), several samples at a time, then runs the delay lines and the filters sample by
-  // sample. Same operations in the same order as one sample at a time: the same samples.
+  // positions, side gains, filter coefficients), two or four samples at a time, then runs the
+  // delay lines and the filters sample by sample. Same operations in the same order as one
+  // sample at a time: the same samples.
   constexpr VstInt32 kChunk = 64;
   alignas(16) double phase1[kChunk], phase2[kChunk];
   alignas(16) float mods1[kChunk], mods2[kChunk], delays[kChunk];
   alignas(16) std::int32_t positions[kChunk], oldest[kChunk];  // write position, first tap
   alignas(16) float fractions[kChunk];
+  alignas(16) float gains[2 * kChunk];  // left, right interleaved
+  // Per sample, left and right: the filter coefficient c, 1 - c and 1 + c.
+  alignas(16) double coefs[2 * kChunk], keeps[2 * kChunk], divisors[2 * kChunk];
   std::int32_t aheadPos = WritePos;
-  alignas(16) float wets[2 * kChunk];  // left, right interleaved
-  const TPair half = TPair::all(0.5), one = TPair::all(1.0), cutoffTop = TPair::all(12000.0);
-  const TPair depthD = TPair::all(delayDepth), sideDepth = TPair::of(leftDepth, rightDepth);
-  const TPair depthDamp = TPair::all(dampDepth), pi = TPair::all(3.1415926536);
-  const TPairF rateP = TPairF::all(rateF), oneF = TPairF::all(1.0f), zeroF = TPairF::all(0.0f);
   const TPair masterP = TPair::all(master), feedbackP = TPair::all(feedback);
   const TPair mergeGain = TPair::all(0.6), mixGain = TPair::all(0.7);
   const TPair stateOffset = TPair::all(1e-24);  // TLp1's guard against denormal states
@@ -183,16 +206,13 @@ void APlugin::processAudio(TArrayOfSingleArray& inputs, TArrayOfSingleArray& out
       if (++aheadPos > sampleRateInt) aheadPos = 0;
       positions[k] = aheadPos;
     }
-    if ((n & 1) != 0) phase1[n] = phase2[n] = 0.0;  // the spare lane of the last pair
-    for (VstInt32 k = 0; k < n; k += 2) {
-      const TPairF a = (paraShapePair(TPair::load(phase1 + k)) * half).toFloat();
-      const TPairF b = (paraShapePair(TPair::load(phase2 + k)) * half).toFloat();
-      a.store(mods1 + k);
-      b.store(mods2 + k);
-      const TPair m1 = a.toDouble() + half;
-      // Limited to the ring: the depth may come from a derivation at an older, higher rate.
-      TPairF::lessOr((m1 * depthD).toFloat(), rateP).store(delays + k);
-    }
+    for (VstInt32 k = n; k < ((n + 3) & ~3); ++k) phase1[k] = phase2[k] = 0.0;  // spare lanes of the last four
+    const TPrepare prepare{phase1, phase2, ownSides, delayDepth, leftDepth, rightDepth, dampDepth, rateF};
+    TChunk chunk{mods1, mods2, delays, gains, coefs, keeps, divisors};
+    if constexpr (Wide)
+      prepareWide(prepare, n, chunk);
+    else
+      preparePlain(prepare, n, chunk);
 
     // Spare lanes of the last four: any in-range values, never read back.
     for (VstInt32 k = n; k < ((n + 3) & ~3); ++k) {
@@ -202,6 +222,8 @@ void APlugin::processAudio(TArrayOfSingleArray& inputs, TArrayOfSingleArray& out
     for (VstInt32 k = 0; k < n; k += 4)
       Tdelay4p::locateRuns(positions + k, ringLength, delays + k, oldest + k, fractions + k);
 
+    // Left and right as the two lanes of pairs. Only the filter's own previous output chains one
+    // sample to the next here; the rest of the next samples' work runs while it waits.
     double* const lines = Lines.get();
     const float* inL = inputs[0].data() + start;
     const float* inR = inputs[1].data() + start;
@@ -233,34 +255,21 @@ void APlugin::processAudio(TArrayOfSingleArray& inputs, TArrayOfSingleArray& out
         ym1 = tap(first + 3);
       }
       wet = hermite4Pair(fractions[k], ym1, y0, y1, y2);
-      wet.store(wets + 2 * k);
-    }
-    // The filters do not feed back into the lines: a loop of their own keeps the long chain of
-    // one sample (taps, interpolation, mix, filter) from serialising the next.
-    // The gains and the filter coefficients are computed here too: this loop waits on the filter
-    // recursion, and they fill the time it would otherwise sit idle.
-    for (VstInt32 k = 0; k < n; ++k) {
-      const TPair m = TPairF::gather(mods1 + k, mods2 + k).toDouble() + half;  // (Mod1, Mod2) + 0.5
-      // g > 1 ? 1 : (g < 0 ? 0 : g)
-      gain = TPairF::lessOr(oneF, TPairF::greaterOr(zeroF, (one - (ownSides ? m : m.swapped()) * sideDepth).toFloat()));
-      // TLp1::coefficientFor on both lanes.
-      const TPairF ratio = (cutoffTop - m * depthDamp).toFloat() / rateP;
-      coef = fastSinPair((ratio.toDouble() * pi).toFloat());
-      wet = TPairF::load(wets + 2 * k);
       // (wetL gainL + wetR gainL, wetL gainR + wetR gainR) x 0.7, each product a float.
+      gain = TPairF::load(gains + 2 * k);
       const TPairF fromL = wet.broadcastA() * gain;
       const TPairF fromR = wet.broadcastB() * gain;
       mix = ((fromL.toDouble() + fromR.toDouble()) * mixGain).toFloat();
       // TLp1::ProcessWith on both lanes.
-      const TPair c = coef.toDouble();
       const TPair x = mix.toDouble();
-      damped = (c * (x + prevIn) + (one - c) * prevOut) / (one + c);
+      damped = (TPair::load(coefs + 2 * k) * (x + prevIn) + TPair::load(keeps + 2 * k) * prevOut) / TPair::load(divisors + 2 * k);
       prevOut = damped + stateOffset;
       prevIn = x + stateOffset;
       const TPairF out = (damped * masterP).toFloat();
       outL[k] = out.a();
       outR[k] = out.b();
     }
+    coef = TPair::load(coefs + 2 * (n - 1)).toFloat();
     mod1 = mods1[n - 1];
     mod2 = mods2[n - 1];
     delayTime = delays[n - 1];

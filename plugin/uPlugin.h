@@ -11,6 +11,7 @@
 #include "plugin/uDelay4p.h"
 #include "plugin/uLp1.h"
 #include "plugin/uPara.h"
+#include "plugin/uWide.h"
 #include "ui/FormClass.h"
 #include "vst/DVstTemplate.h"
 
@@ -77,10 +78,20 @@ class APlugin : public TVstTemplate {
   TLp1 DampL;
   TLp1 DampR;
 
+  // Whether processing runs the wide-vector build of its kernel; set where the processor has it.
+  // Both builds give the same samples: tests switch it off to check the other.
+  bool UseWideVectors;
+
  private:
   static TVstTemplateIdentity identity();
   void parameterChanged(VstInt32 index);
   float currentTempo() const;
+
+  // The processing after the block start, in the plain and in the wide-vector build.
+  template <bool Wide>
+  KESTRUNE_ALWAYS_INLINE void processFrames(TArrayOfSingleArray& inputs, TArrayOfSingleArray& outputs, VstInt32 sampleFrames, std::int32_t sampleRateInt);
+  void processFramesPlain(TArrayOfSingleArray& inputs, TArrayOfSingleArray& outputs, VstInt32 sampleFrames, std::int32_t sampleRateInt);
+  void processFramesWide(TArrayOfSingleArray& inputs, TArrayOfSingleArray& outputs, VstInt32 sampleFrames, std::int32_t sampleRateInt);
 
   // The sample rate and tempo the internal values were last derived from.
   std::atomic<std::int32_t> derivedSampleRate{-1};

@@ -66,6 +66,7 @@ void fillSignal(Rig& rig, std::int64_t start) {
 void BM_DopplerBlock(benchmark::State& state) {
   const VstInt32 frames = static_cast<VstInt32>(state.range(0));
   Rig rig(frames);
+  rig.effect->UseWideVectors = rig.effect->UseWideVectors && state.range(1) != 0;
   fillSignal(rig, 0);
   for (int i = 0; i < 50; ++i) rig.run(frames);  // past the start-up zeros of the delay
   for (auto _ : state) {
@@ -74,12 +75,14 @@ void BM_DopplerBlock(benchmark::State& state) {
   }
   setCounters(state, frames);
 }
-BENCHMARK(BM_DopplerBlock)->Arg(32)->Arg(64)->Arg(512)->Arg(4096);
+// Second argument: 1 for the wide-vector kernel where the processor has it, 0 for the plain one.
+BENCHMARK(BM_DopplerBlock)->ArgsProduct({{32, 64, 512, 4096}, {1}})->Args({64, 0})->Args({4096, 0});
 
 // Full feedback and a short delay: an impulse rings on and decays through the subnormal range.
 void BM_DopplerFeedbackTail(benchmark::State& state) {
   const VstInt32 frames = static_cast<VstInt32>(state.range(0));
   Rig rig(frames);
+  rig.effect->UseWideVectors = rig.effect->UseWideVectors && state.range(1) != 0;
   AEffect* e = rig.record;
   e->setParameter(e, APlugin::kFeedback, 1.0f);
   e->setParameter(e, APlugin::kDopplerAmount, 0.001f);
@@ -95,7 +98,7 @@ void BM_DopplerFeedbackTail(benchmark::State& state) {
   }
   setCounters(state, frames);
 }
-BENCHMARK(BM_DopplerFeedbackTail)->Arg(64)->Arg(4096);
+BENCHMARK(BM_DopplerFeedbackTail)->ArgsProduct({{64, 4096}, {1}})->Args({64, 0});
 
 void BM_Hermite4(benchmark::State& state) {
   float y[4] = {0.1f, -0.3f, 0.7f, 0.2f};

@@ -93,8 +93,12 @@ TEST(PluginReference, BlockProcessingEqualsThePlainPerSampleFormulation) {
   };
   TestHost::reset();
   TestHost::tempoAt = 1370000;
+  // Both builds of the kernel, where the processor runs the wide one.
+  for (const bool wide : {false, true})
   for (const Setting& s : settings) {
     APlugin fx(TestHost::callback);
+    if (wide && !fx.UseWideVectors) continue;
+    fx.UseWideVectors = wide;
     fx.setSampleRate(s.rate);
     fx.setProgram(s.program);
     fx.setParameter(APlugin::kFeedback, s.feedback);
@@ -116,8 +120,8 @@ TEST(PluginReference, BlockProcessingEqualsThePlainPerSampleFormulation) {
       for (std::size_t i = at; i < at + n; ++i) {
         float l, r;
         plain.frame(fx.SampleRateInt.load(), in.l[i], in.r[i], l, r);
-        ASSERT_EQ(bits(out.l[i]), bits(l)) << s.what << " frame " << i;
-        ASSERT_EQ(bits(out.r[i]), bits(r)) << s.what << " frame " << i;
+        ASSERT_EQ(bits(out.l[i]), bits(l)) << s.what << (wide ? ", wide" : ", plain") << " frame " << i;
+        ASSERT_EQ(bits(out.r[i]), bits(r)) << s.what << (wide ? ", wide" : ", plain") << " frame " << i;
       }
       at += n;
     }

@@ -1,0 +1,114 @@
+#include "plugin/uPrepare.h"
+
+#include "plugin/uPair.h"
+#include "plugin/uWide.h"
+
+void preparePlain(const TPrepare& p, std::int32_t n, const TChunk& out) {
+  const TPair half = TPair::all(0.5), one = TPair::all(1.0), cutoffTop = TPair::all(12000.0);
+  const TPair depthD = TPair::all(p.delayDepth), leftDepth = TPair::all(p.leftDepth), rightDepth = TPair::all(p.rightDepth);
+  const TPair dampDepth = TPair::all(p.dampDepth), pi = TPair::all(3.1415926536);
+  const TPairF rate = TPairF::all(p.rateF), oneF = TPairF::all(1.0f), zeroF = TPairF::all(0.0f);
+  // g > 1 ? 1 : (g < 0 ? 0 : g)
+  const auto sideGain = [&](TPair m, TPair depth) {
+    return TPairF::lessOr(oneF, TPairF::greaterOr(zeroF, (one - m * depth).toFloat()));
+  };
+  // TLp1::coefficientFor
+  const auto coefficient = [&](TPair m) {
+    return fastSinPair((((cutoffTop - m * dampDepth).toFloat() / rate).toDouble() * pi).toFloat());
+  };
+  // Two neighbouring samples per pair.
+  for (std::int32_t k = 0; k < n; k += 2) {
+    const TPairF a = (paraShapePair(TPair::load(p.phase1 + k)) * half).toFloat();
+    const TPairF b = (paraShapePair(TPair::load(p.phase2 + k)) * half).toFloat();
+    a.store(out.mods1 + k);
+    b.store(out.mods2 + k);
+    const TPair m1 = a.toDouble() + half, m2 = b.toDouble() + half;  // Mod1 + 0.5, Mod2 + 0.5
+    // Limited to the ring: the depth may come from a derivation at an older, higher rate.
+    TPairF::lessOr((m1 * depthD).toFloat(), rate).store(out.delays + k);
+    TPairF::storeInterleaved(out.gains + 2 * k, sideGain(p.ownSides ? m1 : m2, leftDepth),
+                             sideGain(p.ownSides ? m2 : m1, rightDepth));
+    TPair c0, c1;  // (left, right) of sample k and of sample k + 1
+    TPairF::widenInterleaved(coefficient(m1), coefficient(m2), c0, c1);
+    c0.store(out.coefs + 2 * k);
+    c1.store(out.coefs + 2 * k + 2);
+    (one - c0).store(out.keeps + 2 * k);
+    (one - c1).store(out.keeps + 2 * k + 2);
+    (one + c0).store(out.divisors + 2 * k);
+    (one + c1).store(out.divisors + 2 * k + 2);
+  }
+}
+
+#ifdef KESTRUNE_WIDE
+#include <immintrin.h>
+
+#include <bit>
+
+namespace {
+
+// The same per-lane operations as the pair functions, on four samples.
+KESTRUNE_TARGET_WIDE inline __m256d paraShapeQuad(__m256d phase) {
+  const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
+  const __m256d t = _mm256_sub_pd(_mm256_set1_pd(0.25), _mm256_cvtps_pd(_mm_and_ps(_mm256_cvtpd_ps(phase), magnitude)));
+  const __m256d s = _mm256_sub_pd(_mm256_set1_pd(1.0),
+                                  _mm256_mul_pd(_mm256_set1_pd(2.0), _mm256_cvtps_pd(_mm_and_ps(_mm256_cvtpd_ps(t), magnitude))));
+  return _mm256_mul_pd(_mm256_mul_pd(_mm256_set1_pd(8.0), t), s);
+}
+
+KESTRUNE_TARGET_WIDE inline __m128 fastSinQuad(__m128 x) {
+  const __m128 s = _mm_mul_ps(x, x);
+  __m128 t = _mm_mul_ps(_mm_set1_ps(std::bit_cast<float>(0x3BF95D4Fu)), s);
+  t = _mm256_cvtpd_ps(_mm256_sub_pd(_mm256_cvtps_pd(t), _mm256_set1_pd(0.16605)));
+  t = _mm_mul_ps(t, s);
+  t = _mm_add_ps(t, _mm_set1_ps(1.0f));
+  return _mm_mul_ps(t, x);
+}
+
+KESTRUNE_TARGET_WIDE inline __m128 sideGainQuad(__m256d m, __m256d depth) {
+  const __m128 g = _mm256_cvtpd_ps(_mm256_sub_pd(_mm256_set1_pd(1.0), _mm256_mul_pd(m, depth)));
+  return _mm_min_ps(_mm_set1_ps(1.0f), _mm_max_ps(_mm_setzero_ps(), g));
+}
+
+KESTRUNE_TARGET_WIDE inline __m128 coefficientQuad(__m256d m, __m256d dampDepth, __m128 rate) {
+  const __m128 ratio = _mm_div_ps(_mm256_cvtpd_ps(_mm256_sub_pd(_mm256_set1_pd(12000.0), _mm256_mul_pd(m, dampDepth))), rate);
+  return fastSinQuad(_mm256_cvtpd_ps(_mm256_mul_pd(_mm256_cvtps_pd(ratio), _mm256_set1_pd(3.1415926536))));
+}
+
+// c, 1 - c and 1 + c of four samples' (left, right) coefficients, interleaved.
+KESTRUNE_TARGET_WIDE inline void storeCoefficients(__m128 left, __m128 right, double* coefs, double* keeps, double* divisors) {
+  const __m256d one = _mm256_set1_pd(1.0);
+  const __m256d c0 = _mm256_cvtps_pd(_mm_unpacklo_ps(left, right));
+  const __m256d c1 = _mm256_cvtps_pd(_mm_unpackhi_ps(left, right));
+  _mm256_storeu_pd(coefs, c0);
+  _mm256_storeu_pd(coefs + 4, c1);
+  _mm256_storeu_pd(keeps, _mm256_sub_pd(one, c0));
+  _mm256_storeu_pd(keeps + 4, _mm256_sub_pd(one, c1));
+  _mm256_storeu_pd(divisors, _mm256_add_pd(one, c0));
+  _mm256_storeu_pd(divisors + 4, _mm256_add_pd(one, c1));
+}
+
+}  // namespace
+
+KESTRUNE_TARGET_WIDE void prepareWide(const TPrepare& p, std::int32_t n, const TChunk& out) {
+  const __m256d half = _mm256_set1_pd(0.5), depthD = _mm256_set1_pd(p.delayDepth);
+  const __m256d leftDepth = _mm256_set1_pd(p.leftDepth), rightDepth = _mm256_set1_pd(p.rightDepth);
+  const __m256d dampDepth = _mm256_set1_pd(p.dampDepth);
+  const __m128 rate = _mm_set1_ps(p.rateF);
+  for (std::int32_t k = 0; k < n; k += 4) {
+    const __m128 a = _mm256_cvtpd_ps(_mm256_mul_pd(paraShapeQuad(_mm256_loadu_pd(p.phase1 + k)), half));
+    const __m128 b = _mm256_cvtpd_ps(_mm256_mul_pd(paraShapeQuad(_mm256_loadu_pd(p.phase2 + k)), half));
+    _mm_storeu_ps(out.mods1 + k, a);
+    _mm_storeu_ps(out.mods2 + k, b);
+    const __m256d m1 = _mm256_add_pd(_mm256_cvtps_pd(a), half), m2 = _mm256_add_pd(_mm256_cvtps_pd(b), half);
+    _mm_storeu_ps(out.delays + k, _mm_min_ps(_mm256_cvtpd_ps(_mm256_mul_pd(m1, depthD)), rate));
+    const __m128 gainL = sideGainQuad(p.ownSides ? m1 : m2, leftDepth);
+    const __m128 gainR = sideGainQuad(p.ownSides ? m2 : m1, rightDepth);
+    _mm_storeu_ps(out.gains + 2 * k, _mm_unpacklo_ps(gainL, gainR));
+    _mm_storeu_ps(out.gains + 2 * k + 4, _mm_unpackhi_ps(gainL, gainR));
+    storeCoefficients(coefficientQuad(m1, dampDepth, rate), coefficientQuad(m2, dampDepth, rate), out.coefs + 2 * k,
+                      out.keeps + 2 * k, out.divisors + 2 * k);
+  }
+}
+
+#else
+void prepareWide(const TPrepare& p, std::int32_t n, const TChunk& out) { preparePlain(p, n, out); }
+#endif

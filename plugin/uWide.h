@@ -1,0 +1,28 @@
+// The wide-vector build of the processing kernel: on x86 processors with AVX2 the same operations
+// run in VEX encoding, and the oscillator shapes four samples at a time. Each lane is still the
+// plain IEEE operation (no fused multiply-add), so both builds give the same samples bit for bit.
+#pragma once
+
+#if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
+#define KESTRUNE_WIDE 1
+#define KESTRUNE_TARGET_WIDE __attribute__((target("avx2")))
+#else
+#define KESTRUNE_TARGET_WIDE
+#endif
+
+#if defined(__GNUC__) || defined(__clang__)
+#define KESTRUNE_ALWAYS_INLINE __attribute__((always_inline)) inline
+#else
+#define KESTRUNE_ALWAYS_INLINE inline
+#endif
+
+// Whether this processor (and its operating system, which must save the wide registers) runs the
+// wide build.
+inline bool wideVectorsAvailable() {
+#ifdef KESTRUNE_WIDE
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2") != 0;
+#else
+  return false;
+#endif
+}
