@@ -31,7 +31,9 @@ class TPara {
       Phase1 = -0.5;
       Phase2 = offset;
     }
-    if (!(Phase2 <= 0.5)) Phase2 = -0.5;
+    // Rare, and kept a branch (a call cannot be turned into a selection): a selection would put a
+    // compare and a blend on the chain from one sample's phase to the next.
+    if (!(Phase2 <= 0.5)) [[unlikely]] Phase2 = restartPhase();
   }
   void Shape() {
     Tri1 = 0.25 - fastAbs(static_cast<float>(Phase1));
@@ -51,6 +53,11 @@ class TPara {
   double Out2 = 0.0;
 
  private:
+#if defined(__GNUC__) || defined(__clang__)
+  [[gnu::noinline, gnu::cold]]
+#endif
+  static double restartPhase() { return -0.5; }
+
   float InverseOf = 0.0f;
   double Inverse = std::numeric_limits<double>::infinity();  // 1 / InverseOf
 };
