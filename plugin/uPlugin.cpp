@@ -191,9 +191,10 @@ void APlugin::processFrames(TArrayOfSingleArray& inputs, TArrayOfSingleArray& ou
   alignas(16) float gains[2 * kChunk];  // left, right interleaved
   // Per sample, left and right: the filter coefficient c, 1 - c and 1 + c.
   alignas(16) double coefs[2 * kChunk], keeps[2 * kChunk], divisors[2 * kChunk];
+  alignas(16) double ins[2 * kChunk];  // the inputs as the lines take them
   std::int32_t aheadPos = WritePos;
   const TPair masterP = TPair::all(master), feedbackP = TPair::all(feedback);
-  const TPair mergeGain = TPair::all(0.6), mixGain = TPair::all(0.7);
+  const TPair mixGain = TPair::all(0.7);
   const TPair stateOffset = TPair::all(1e-24);  // TLp1's guard against denormal states
 
   for (VstInt32 start = 0; start < sampleFrames; start += kChunk) {
@@ -229,9 +230,12 @@ void APlugin::processFrames(TArrayOfSingleArray& inputs, TArrayOfSingleArray& ou
     const float* inR = inputs[1].data() + start;
     float* outL = outputs[0].data() + start;
     float* outR = outputs[1].data() + start;
+    if constexpr (Wide)
+      conditionWide(inL, inR, n, merge, kMaxSample, ins);
+    else
+      conditionPlain(inL, inR, n, merge, kMaxSample, ins);
     for (VstInt32 k = 0; k < n; ++k) {
-      TPair in = TPairF::gather(inL + k, inR + k).within(kMaxSample).toDouble();
-      if (merge) in = (in + in.swapped()) * mergeGain;  // (l + r, r + l) x 0.6
+      const TPair in = TPair::load(ins + 2 * k);
       writePos = positions[k];
       const TPairF fed = (wet.toDouble() * feedbackP + in).toFloat().within(kMaxSample);
       fed.toDouble().store(lines + 2 * writePos);  // DelayL.Write and DelayR.Write

@@ -38,6 +38,15 @@ void preparePlain(const TPrepare& p, std::int32_t n, const TChunk& out) {
   }
 }
 
+void conditionPlain(const float* inL, const float* inR, std::int32_t n, bool merge, float limit, double* out) {
+  const TPair mergeGain = TPair::all(0.6);
+  for (std::int32_t k = 0; k < n; ++k) {
+    TPair in = TPairF::gather(inL + k, inR + k).within(limit).toDouble();
+    if (merge) in = (in + in.swapped()) * mergeGain;  // (l + r, r + l) x 0.6
+    in.store(out + 2 * k);
+  }
+}
+
 #ifdef KESTRUNE_WIDE
 #include <immintrin.h>
 
@@ -86,7 +95,32 @@ KESTRUNE_TARGET_WIDE inline void storeCoefficients(__m128 left, __m128 right, do
   _mm256_storeu_pd(divisors + 4, _mm256_add_pd(one, c1));
 }
 
+KESTRUNE_TARGET_WIDE inline __m128 withinQuad(__m128 v, __m128 limit) {
+  const __m128 magnitude = _mm_and_ps(v, _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF)));
+  return _mm_and_ps(v, _mm_cmple_ps(magnitude, limit));
+}
+
 }  // namespace
+
+KESTRUNE_TARGET_WIDE void conditionWide(const float* inL, const float* inR, std::int32_t n, bool merge, float limit,
+                                        double* out) {
+  const __m128 limitQ = _mm_set1_ps(limit);
+  const __m256d mergeGain = _mm256_set1_pd(0.6);
+  std::int32_t k = 0;
+  for (; k + 4 <= n; k += 4) {
+    const __m128 l = withinQuad(_mm_loadu_ps(inL + k), limitQ);
+    const __m128 r = withinQuad(_mm_loadu_ps(inR + k), limitQ);
+    __m256d first = _mm256_cvtps_pd(_mm_unpacklo_ps(l, r));  // samples k, k + 1
+    __m256d second = _mm256_cvtps_pd(_mm_unpackhi_ps(l, r));
+    if (merge) {
+      first = _mm256_mul_pd(_mm256_add_pd(first, _mm256_permute_pd(first, 0x5)), mergeGain);
+      second = _mm256_mul_pd(_mm256_add_pd(second, _mm256_permute_pd(second, 0x5)), mergeGain);
+    }
+    _mm256_storeu_pd(out + 2 * k, first);
+    _mm256_storeu_pd(out + 2 * k + 4, second);
+  }
+  conditionPlain(inL + k, inR + k, n - k, merge, limit, out + 2 * k);
+}
 
 KESTRUNE_TARGET_WIDE void prepareWide(const TPrepare& p, std::int32_t n, const TChunk& out) {
   const __m256d half = _mm256_set1_pd(0.5), depthD = _mm256_set1_pd(p.delayDepth);
@@ -111,4 +145,7 @@ KESTRUNE_TARGET_WIDE void prepareWide(const TPrepare& p, std::int32_t n, const T
 
 #else
 void prepareWide(const TPrepare& p, std::int32_t n, const TChunk& out) { preparePlain(p, n, out); }
+void conditionWide(const float* inL, const float* inR, std::int32_t n, bool merge, float limit, double* out) {
+  conditionPlain(inL, inR, n, merge, limit, out);
+}
 #endif

@@ -29,3 +29,9 @@ struct TChunk {
 void preparePlain(const TPrepare& p, std::int32_t n, const TChunk& out);
 // The same with wide vectors; only where wideVectorsAvailable().
 void prepareWide(const TPrepare& p, std::int32_t n, const TChunk& out);
+
+// The inputs of n samples as the delay lines take them, left and right interleaved: a sample
+// beyond `limit` in magnitude or not a number as 0, and with `merge` each side (l + r) x 0.6.
+void conditionPlain(const float* inL, const float* inR, std::int32_t n, bool merge, float limit, double* out);
+// The same with wide vectors; only where wideVectorsAvailable().
+void conditionWide(const float* inL, const float* inR, std::int32_t n, bool merge, float limit, double* out);
