@@ -5,6 +5,8 @@
 
 #include "plugin/uPair.h"
 #include "plugin/uPrepare.h"
+#include "plugin/uSamples.h"
+#include "plugin/uWide.h"
 #include "vst/DVstUtils.h"
 
 namespace {
@@ -129,29 +131,6 @@ void APlugin::processAudio(TArrayOfSingleArray& inputs, TArrayOfSingleArray& out
     parameterChanged(-1);
   if (SyncSwitch.load(kRelaxed) > 0.5f) Rate.store(SyncedRate.load(kRelaxed), kRelaxed);
 
-  if (UseWideVectors)
-    processFramesWide(inputs, outputs, sampleFrames, sampleRateInt);
-  else
-    processFramesPlain(inputs, outputs, sampleFrames, sampleRateInt);
-}
-
-void APlugin::processFramesPlain(TArrayOfSingleArray& inputs, TArrayOfSingleArray& outputs, VstInt32 sampleFrames,
-                                 std::int32_t sampleRateInt) {
-  processFrames<false>(inputs, outputs, sampleFrames, sampleRateInt);
-}
-
-KESTRUNE_TARGET_WIDE void APlugin::processFramesWide(TArrayOfSingleArray& inputs, TArrayOfSingleArray& outputs,
-                                                     VstInt32 sampleFrames, std::int32_t sampleRateInt) {
-#ifdef KESTRUNE_WIDE
-  processFrames<true>(inputs, outputs, sampleFrames, sampleRateInt);
-#else
-  processFrames<false>(inputs, outputs, sampleFrames, sampleRateInt);
-#endif
-}
-
-template <bool Wide>
-void APlugin::processFrames(TArrayOfSingleArray& inputs, TArrayOfSingleArray& outputs,
-                                                   VstInt32 sampleFrames, std::int32_t sampleRateInt) {
   const std::int32_t ringLength = sampleRateInt + 1;
   const float rateF = static_cast<float>(sampleRateInt);
 
@@ -168,38 +147,49 @@ void APlugin::processFrames(TArrayOfSingleArray& inputs, TArrayOfSingleArray& ou
   const double dampDepth = DampDepth.load(kRelaxed);
   const double master = MasterGain.load(kRelaxed);
 
-  // The state lives in locals for the block, where stores to the outputs and the delay lines
-  // cannot alias it and the compiler keeps it in registers. Left and right run as lanes of pairs.
-  TPara para = Para;
-  TPair prevIn = TPair::of(DampL.PrevIn, DampR.PrevIn);
-  TPair prevOut = TPair::of(DampL.PrevOut, DampR.PrevOut);
-  TPair damped = TPair::of(DampL.Output, DampR.Output);
-  std::int32_t writePos = WritePos;
-  float mod1 = Mod1, mod2 = Mod2, delayTime = DelayTime;
-  TPairF wet = TPairF::of(WetL, WetR), gain = TPairF::of(GainL, GainR), mix = TPairF::of(MixL, MixR);
-  TPairF coef = TPairF::of(static_cast<float>(DampL.Coefficient), static_cast<float>(DampR.Coefficient));
+  const bool wide = UseWideVectors;
 
   // Each chunk first computes what does not depend on the audio (oscillators, delays, tap
-  // positions, side gains, filter coefficients), two or four samples at a time, then runs the
-  // delay lines and the filters sample by sample. Same operations in the same order as one
-  // sample at a time: the same samples.
+  // positions, side gains, filter coefficients, the inputs as the lines take them) several
+  // samples at a time, then runs the delay lines and the filters. Same operations in the same
+  // order as one sample at a time: the same samples.
   constexpr VstInt32 kChunk = 64;
-  alignas(16) double phase1[kChunk], phase2[kChunk];
-  alignas(16) float mods1[kChunk], mods2[kChunk], delays[kChunk];
-  alignas(16) std::int32_t positions[kChunk], oldest[kChunk];  // write position, first tap
-  alignas(16) float fractions[kChunk];
-  alignas(16) float gains[2 * kChunk];  // left, right interleaved
-  // Per sample, left and right: the filter coefficient c, 1 - c and 1 + c.
-  alignas(16) double coefs[2 * kChunk], keeps[2 * kChunk], divisors[2 * kChunk];
-  alignas(16) double ins[2 * kChunk];  // the inputs as the lines take them
+  alignas(32) double phase1[kChunk], phase2[kChunk];
+  alignas(32) float mods1[kChunk], mods2[kChunk], delays[kChunk];
+  alignas(32) std::int32_t positions[kChunk], oldest[kChunk];  // write position, first tap
+  alignas(32) float fractions[kChunk];
+  alignas(32) float gains[2 * kChunk];  // left, right interleaved
+  alignas(32) double coefs[2 * kChunk], keeps[2 * kChunk], divisors[2 * kChunk];
+  alignas(32) double ins[2 * kChunk];
+  TPara para = Para;  // a local: stores to the outputs and the lines cannot alias it
   std::int32_t aheadPos = WritePos;
-  const TPair masterP = TPair::all(master), feedbackP = TPair::all(feedback);
-  const TPair mixGain = TPair::all(0.7);
-  const TPair stateOffset = TPair::all(1e-24);  // TLp1's guard against denormal states
+  TSampleLoop loop{};
+  loop.ins = ins;
+  loop.positions = positions;
+  loop.oldest = oldest;
+  loop.fractions = fractions;
+  loop.delays = delays;
+  loop.gains = gains;
+  loop.coefs = coefs;
+  loop.keeps = keeps;
+  loop.divisors = divisors;
+  loop.lines = Lines.get();
+  loop.ringLength = ringLength;
+  loop.feedback = feedback;
+  loop.master = master;
+  loop.maxSample = kMaxSample;
+  loop.wet = TPairF::of(WetL, WetR);
+  loop.gain = TPairF::of(GainL, GainR);
+  loop.mix = TPairF::of(MixL, MixR);
+  loop.prevIn = TPair::of(DampL.PrevIn, DampR.PrevIn);
+  loop.prevOut = TPair::of(DampL.PrevOut, DampR.PrevOut);
+  loop.damped = TPair::of(DampL.Output, DampR.Output);
+  const TPrepare prepare{phase1, phase2, ownSides, delayDepth, leftDepth, rightDepth, dampDepth, rateF};
+  const TChunk chunk{mods1, mods2, delays, gains, coefs, keeps, divisors};
 
-  for (VstInt32 start = 0; start < sampleFrames; start += kChunk) {
-    const VstInt32 n = std::min(kChunk, sampleFrames - start);
-
+  VstInt32 n = 0;
+  for (VstInt32 start = 0; start < sampleFrames; start += n) {
+    n = std::min(kChunk, sampleFrames - start);
     for (VstInt32 k = 0; k < n; ++k) {
       para.Advance(rate, rateF, phaseOffset);
       phase1[k] = para.Phase1;
@@ -207,99 +197,43 @@ void APlugin::processFrames(TArrayOfSingleArray& inputs, TArrayOfSingleArray& ou
       if (++aheadPos > sampleRateInt) aheadPos = 0;
       positions[k] = aheadPos;
     }
-    for (VstInt32 k = n; k < ((n + 3) & ~3); ++k) phase1[k] = phase2[k] = 0.0;  // spare lanes of the last four
-    const TPrepare prepare{phase1, phase2, ownSides, delayDepth, leftDepth, rightDepth, dampDepth, rateF};
-    TChunk chunk{mods1, mods2, delays, gains, coefs, keeps, divisors};
-    if constexpr (Wide)
-      prepareWide(prepare, n, chunk);
-    else
-      preparePlain(prepare, n, chunk);
-
     // Spare lanes of the last four: any in-range values, never read back.
     for (VstInt32 k = n; k < ((n + 3) & ~3); ++k) {
-      delays[k] = 0.0f;
+      phase1[k] = phase2[k] = 0.0;
       positions[k] = 0;
     }
+    (wide ? prepareWide : preparePlain)(prepare, n, chunk);
+    for (VstInt32 k = n; k < ((n + 3) & ~3); ++k) delays[k] = 0.0f;
     for (VstInt32 k = 0; k < n; k += 4)
       Tdelay4p::locateRuns(positions + k, ringLength, delays + k, oldest + k, fractions + k);
-
-    // Left and right as the two lanes of pairs. Only the filter's own previous output chains one
-    // sample to the next here; the rest of the next samples' work runs while it waits.
-    double* const lines = Lines.get();
-    const float* inL = inputs[0].data() + start;
-    const float* inR = inputs[1].data() + start;
-    float* outL = outputs[0].data() + start;
-    float* outR = outputs[1].data() + start;
-    if constexpr (Wide)
-      conditionWide(inL, inR, n, merge, kMaxSample, ins);
-    else
-      conditionPlain(inL, inR, n, merge, kMaxSample, ins);
-    for (VstInt32 k = 0; k < n; ++k) {
-      const TPair in = TPair::load(ins + 2 * k);
-      writePos = positions[k];
-      const TPairF fed = (wet.toDouble() * feedbackP + in).toFloat().within(kMaxSample);
-      fed.toDouble().store(lines + 2 * writePos);  // DelayL.Write and DelayR.Write
-      // Both lines read at the same delay: one tap computation, two lanes of interpolation.
-      TPair y2, y1, y0, ym1;
-      const std::int32_t first = oldest[k];
-      if (first >= 0) {
-        const double* run = lines + 2 * first;
-        y2 = TPair::load(run);
-        y1 = TPair::load(run + 2);
-        y0 = TPair::load(run + 4);
-        ym1 = TPair::load(run + 6);
-      } else {  // the taps straddle position 0
-        const auto tap = [&](std::int32_t p) {
-          if (p < 0) p += ringLength;
-          return TPair::load(lines + 2 * p);
-        };
-        y2 = tap(first);
-        y1 = tap(first + 1);
-        y0 = tap(first + 2);
-        ym1 = tap(first + 3);
-      }
-      wet = hermite4Pair(fractions[k], ym1, y0, y1, y2);
-      // (wetL gainL + wetR gainL, wetL gainR + wetR gainR) x 0.7, each product a float.
-      gain = TPairF::load(gains + 2 * k);
-      const TPairF fromL = wet.broadcastA() * gain;
-      const TPairF fromR = wet.broadcastB() * gain;
-      mix = ((fromL.toDouble() + fromR.toDouble()) * mixGain).toFloat();
-      // TLp1::ProcessWith on both lanes.
-      const TPair x = mix.toDouble();
-      damped = (TPair::load(coefs + 2 * k) * (x + prevIn) + TPair::load(keeps + 2 * k) * prevOut) / TPair::load(divisors + 2 * k);
-      prevOut = damped + stateOffset;
-      prevIn = x + stateOffset;
-      const TPairF out = (damped * masterP).toFloat();
-      outL[k] = out.a();
-      outR[k] = out.b();
-    }
-    coef = TPair::load(coefs + 2 * (n - 1)).toFloat();
-    mod1 = mods1[n - 1];
-    mod2 = mods2[n - 1];
-    delayTime = delays[n - 1];
+    (wide ? conditionWide : conditionPlain)(inputs[0].data() + start, inputs[1].data() + start, n, merge, kMaxSample, ins);
+    loop.outL = outputs[0].data() + start;
+    loop.outR = outputs[1].data() + start;
+    (wide ? runSamplesWide : runSamplesPlain)(loop, n);
   }
 
-  DampL.PrevIn = prevIn.a();
-  DampR.PrevIn = prevIn.b();
-  DampL.PrevOut = prevOut.a();
-  DampR.PrevOut = prevOut.b();
-  DampL.Output = damped.a();
-  DampR.Output = damped.b();
-  DampL.Coefficient = coef.a();
-  DampR.Coefficient = coef.b();
+  // The state as processing one sample at a time leaves it.
+  DampL.PrevIn = loop.prevIn.a();
+  DampR.PrevIn = loop.prevIn.b();
+  DampL.PrevOut = loop.prevOut.a();
+  DampR.PrevOut = loop.prevOut.b();
+  DampL.Output = loop.damped.a();
+  DampR.Output = loop.damped.b();
+  DampL.Coefficient = coefs[2 * (n - 1)];
+  DampR.Coefficient = coefs[2 * (n - 1) + 1];
   para.Shape();  // the oscillators' outputs of the last sample, as Step leaves them
   Para = para;
-  WritePos = writePos;
-  Mod1 = mod1;
-  Mod2 = mod2;
-  DelayTime = delayTime;
-  WetL = wet.a();
-  WetR = wet.b();
-  GainL = gain.a();
-  GainR = gain.b();
-  MixL = mix.a();
-  MixR = mix.b();
+  WritePos = positions[n - 1];
+  Mod1 = mods1[n - 1];
+  Mod2 = mods2[n - 1];
+  DelayTime = delays[n - 1];
+  WetL = loop.wet.a();
+  WetR = loop.wet.b();
+  GainL = loop.gain.a();
+  GainR = loop.gain.b();
+  MixL = loop.mix.a();
+  MixR = loop.mix.b();
   // Leaves the lines' last-read fields as a per-sample Read would have.
-  DelayL.Read(writePos, ringLength, delayTime);
-  DelayR.Read(writePos, ringLength, delayTime);
+  DelayL.Read(WritePos, ringLength, DelayTime);
+  DelayR.Read(WritePos, ringLength, DelayTime);
 }

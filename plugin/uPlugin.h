@@ -11,7 +11,6 @@
 #include "plugin/uDelay4p.h"
 #include "plugin/uLp1.h"
 #include "plugin/uPara.h"
-#include "plugin/uWide.h"
 #include "ui/FormClass.h"
 #include "vst/DVstTemplate.h"
 
@@ -87,11 +86,6 @@ class APlugin : public TVstTemplate {
   void parameterChanged(VstInt32 index);
   float currentTempo() const;
 
-  // The processing after the block start, in the plain and in the wide-vector build.
-  template <bool Wide>
-  KESTRUNE_ALWAYS_INLINE void processFrames(TArrayOfSingleArray& inputs, TArrayOfSingleArray& outputs, VstInt32 sampleFrames, std::int32_t sampleRateInt);
-  void processFramesPlain(TArrayOfSingleArray& inputs, TArrayOfSingleArray& outputs, VstInt32 sampleFrames, std::int32_t sampleRateInt);
-  void processFramesWide(TArrayOfSingleArray& inputs, TArrayOfSingleArray& outputs, VstInt32 sampleFrames, std::int32_t sampleRateInt);
 
   // The sample rate and tempo the internal values were last derived from.
   std::atomic<std::int32_t> derivedSampleRate{-1};

@@ -1,0 +1,158 @@
+#include "plugin/uSamples.h"
+
+#include "plugin/uWide.h"
+
+namespace {
+
+// The four taps of a read whose oldest tap is `first` (see Tdelay4p::locateRuns).
+KESTRUNE_ALWAYS_INLINE void loadTaps(const TSampleLoop& s, std::int32_t first, TPair& y2, TPair& y1, TPair& y0,
+                                     TPair& ym1) {
+  if (first >= 0) {
+    const double* run = s.lines + 2 * first;
+    y2 = TPair::load(run);
+    y1 = TPair::load(run + 2);
+    y0 = TPair::load(run + 4);
+    ym1 = TPair::load(run + 6);
+  } else {  // the taps straddle position 0
+    const auto tap = [&](std::int32_t p) {
+      if (p < 0) p += s.ringLength;
+      return TPair::load(s.lines + 2 * p);
+    };
+    y2 = tap(first);
+    y1 = tap(first + 1);
+    y0 = tap(first + 2);
+    ym1 = tap(first + 3);
+  }
+}
+
+KESTRUNE_ALWAYS_INLINE void runSequential(TSampleLoop& s, std::int32_t from, std::int32_t to) {
+  // The state in locals, where stores to the outputs and the lines cannot alias it.
+  TPairF wet = s.wet, gain = s.gain, mix = s.mix;
+  TPair prevIn = s.prevIn, prevOut = s.prevOut, damped = s.damped;
+  const TPair feedback = TPair::all(s.feedback), master = TPair::all(s.master), mixGain = TPair::all(0.7);
+  const TPair stateOffset = TPair::all(1e-24);  // TLp1's guard against denormal states
+  for (std::int32_t k = from; k < to; ++k) {
+    const TPairF fed = (wet.toDouble() * feedback + TPair::load(s.ins + 2 * k)).toFloat().within(s.maxSample);
+    fed.toDouble().store(s.lines + 2 * s.positions[k]);  // DelayL.Write and DelayR.Write
+    // Both lines read at the same delay: one tap computation, two lanes of interpolation.
+    TPair y2, y1, y0, ym1;
+    loadTaps(s, s.oldest[k], y2, y1, y0, ym1);
+    wet = hermite4Pair(s.fractions[k], ym1, y0, y1, y2);
+    // (wetL gainL + wetR gainL, wetL gainR + wetR gainR) x 0.7, each product a float.
+    gain = TPairF::load(s.gains + 2 * k);
+    const TPairF fromL = wet.broadcastA() * gain;
+    const TPairF fromR = wet.broadcastB() * gain;
+    mix = ((fromL.toDouble() + fromR.toDouble()) * mixGain).toFloat();
+    // TLp1::ProcessWith on both lanes. Only this chains one sample to the next; the rest of the
+    // next samples' work runs while it waits.
+    const TPair x = mix.toDouble();
+    damped = (TPair::load(s.coefs + 2 * k) * (x + prevIn) + TPair::load(s.keeps + 2 * k) * prevOut) /
+             TPair::load(s.divisors + 2 * k);
+    prevOut = damped + stateOffset;
+    prevIn = x + stateOffset;
+    const TPairF out = (damped * master).toFloat();
+    s.outL[k] = out.a();
+    s.outR[k] = out.b();
+  }
+  s.wet = wet;
+  s.gain = gain;
+  s.mix = mix;
+  s.prevIn = prevIn;
+  s.prevOut = prevOut;
+  s.damped = damped;
+}
+
+}  // namespace
+
+void runSamplesPlain(TSampleLoop& s, std::int32_t n) { runSequential(s, 0, n); }
+
+#ifdef KESTRUNE_WIDE
+#include <immintrin.h>
+
+namespace {
+
+// hermite4Pair on four lanes (two samples, left and right), each pair of lanes at its fraction.
+KESTRUNE_TARGET_WIDE inline __m128 hermite4Quad(__m256d dx, __m256d m1, __m256d z0, __m256d p1, __m256d p2) {
+  const __m256d inner = _mm256_add_pd(
+      _mm256_sub_pd(_mm256_mul_pd(_mm256_set1_pd(3.0), _mm256_sub_pd(z0, p1)), m1), p2);
+  const __m256d middle = _mm256_sub_pd(
+      _mm256_sub_pd(_mm256_add_pd(_mm256_mul_pd(_mm256_set1_pd(4.0), p1), _mm256_mul_pd(_mm256_set1_pd(2.0), m1)),
+                    _mm256_mul_pd(_mm256_set1_pd(5.0), z0)),
+      p2);
+  const __m256d outer = _mm256_add_pd(_mm256_sub_pd(p1, m1), _mm256_mul_pd(dx, _mm256_add_pd(middle, _mm256_mul_pd(dx, inner))));
+  return _mm256_cvtpd_ps(_mm256_add_pd(z0, _mm256_mul_pd(_mm256_mul_pd(_mm256_set1_pd(0.5), dx), outer)));
+}
+
+KESTRUNE_TARGET_WIDE inline __m256d joined(TPair low, TPair high) { return _mm256_set_m128d(high.v, low.v); }
+
+}  // namespace
+
+KESTRUNE_TARGET_WIDE void runSamplesWide(TSampleLoop& s, std::int32_t n) {
+  // Two samples at a time read the second one's taps before writing its input: right when no
+  // sample reads its own write position, i.e. when every delay keeps the taps 1 to ring - 1
+  // samples back (2 <= WholeDelay <= ring - 3).
+  float shortest = s.delays[0], longest = s.delays[0];
+  for (std::int32_t k = 1; k < n; ++k) {
+    shortest = s.delays[k] < shortest ? s.delays[k] : shortest;
+    longest = s.delays[k] > longest ? s.delays[k] : longest;
+  }
+  if (!(shortest >= 3.0f && longest <= static_cast<float>(s.ringLength - 5))) {
+    runSequential(s, 0, n);
+    return;
+  }
+
+  TPairF wet = s.wet, gain = s.gain, mix = s.mix;
+  TPair prevIn = s.prevIn, prevOut = s.prevOut, damped = s.damped;
+  const TPair feedback = TPair::all(s.feedback), stateOffset = TPair::all(1e-24);
+  const __m256d master = _mm256_set1_pd(s.master), mixGain = _mm256_set1_pd(0.7), offsets = _mm256_set1_pd(1e-24);
+  std::int32_t k = 0;
+  for (; k + 2 <= n; k += 2) {
+    // The first sample's write, then both samples' reads.
+    const TPairF fedA = (wet.toDouble() * feedback + TPair::load(s.ins + 2 * k)).toFloat().within(s.maxSample);
+    fedA.toDouble().store(s.lines + 2 * s.positions[k]);
+    TPair a2, a1, a0, am1, b2, b1, b0, bm1;
+    loadTaps(s, s.oldest[k], a2, a1, a0, am1);
+    loadTaps(s, s.oldest[k + 1], b2, b1, b0, bm1);
+    const __m256d dx = _mm256_set_m128d(_mm_set1_pd(s.fractions[k + 1]), _mm_set1_pd(s.fractions[k]));
+    const __m128 wets = hermite4Quad(dx, joined(am1, bm1), joined(a0, b0), joined(a1, b1), joined(a2, b2));
+    const TPairF wetA{wets};
+    wet = TPairF{_mm_movehl_ps(wets, wets)};
+    // The second sample's write, from the first one's output.
+    const TPairF fedB = (wetA.toDouble() * feedback + TPair::load(s.ins + 2 * k + 2)).toFloat().within(s.maxSample);
+    fedB.toDouble().store(s.lines + 2 * s.positions[k + 1]);
+    // The mix of both: (wetL gain, wetR gain) per side, each product a float.
+    const __m128 gains = _mm_loadu_ps(s.gains + 2 * k);
+    const __m128 fromL = _mm_mul_ps(_mm_moveldup_ps(wets), gains);
+    const __m128 fromR = _mm_mul_ps(_mm_movehdup_ps(wets), gains);
+    const __m128 mixes = _mm256_cvtpd_ps(_mm256_mul_pd(_mm256_add_pd(_mm256_cvtps_pd(fromL), _mm256_cvtps_pd(fromR)), mixGain));
+    const __m256d x = _mm256_cvtps_pd(mixes);
+    const __m256d xNext = _mm256_add_pd(x, offsets);  // each sample's input + 1e-24, the next one's PrevIn
+    const __m256d fromInput = _mm256_mul_pd(_mm256_loadu_pd(s.coefs + 2 * k),
+                                            _mm256_add_pd(x, _mm256_set_m128d(_mm256_castpd256_pd128(xNext), prevIn.v)));
+    // The filters' chain, one sample after the other.
+    const TPair dampedA = (TPair{_mm256_castpd256_pd128(fromInput)} + TPair::load(s.keeps + 2 * k) * prevOut) /
+                          TPair::load(s.divisors + 2 * k);
+    damped = (TPair{_mm256_extractf128_pd(fromInput, 1)} + TPair::load(s.keeps + 2 * k + 2) * (dampedA + stateOffset)) /
+             TPair::load(s.divisors + 2 * k + 2);
+    prevOut = damped + stateOffset;
+    prevIn = TPair{_mm256_extractf128_pd(xNext, 1)};
+    gain = TPairF{_mm_movehl_ps(gains, gains)};
+    mix = TPairF{_mm_movehl_ps(mixes, mixes)};
+    // (left k, right k, left k + 1, right k + 1) to each side's two samples.
+    const __m128 out = _mm256_cvtpd_ps(_mm256_mul_pd(joined(dampedA, damped), master));
+    const __m128 sides = _mm_shuffle_ps(out, out, _MM_SHUFFLE(3, 1, 2, 0));
+    _mm_storel_pi(reinterpret_cast<__m64*>(s.outL + k), sides);
+    _mm_storeh_pi(reinterpret_cast<__m64*>(s.outR + k), sides);
+  }
+  s.wet = wet;
+  s.gain = gain;
+  s.mix = mix;
+  s.prevIn = prevIn;
+  s.prevOut = prevOut;
+  s.damped = damped;
+  if (k < n) runSequential(s, k, n);
+}
+
+#else
+void runSamplesWide(TSampleLoop& s, std::int32_t n) { runSequential(s, 0, n); }
+#endif

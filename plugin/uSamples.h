@@ -1,0 +1,38 @@
+// The sample loop of the Doppler effect over one chunk: the delay lines' writes and reads, the
+// mix through the side gains and the damping filters, left and right side by side. Everything
+// that does not depend on the audio was computed ahead for the chunk.
+#pragma once
+
+#include <cstdint>
+
+#include "plugin/uPair.h"
+
+struct TSampleLoop {
+  // Per sample (left and right interleaved where there are two).
+  const double* ins;              // the inputs as the lines take them
+  const std::int32_t* positions;  // write positions
+  const std::int32_t* oldest;     // first taps, as Tdelay4p::locateRuns gives them
+  const float* fractions;
+  const float* delays;
+  const float* gains;
+  const double* coefs;  // the filter coefficient c, 1 - c and 1 + c
+  const double* keeps;
+  const double* divisors;
+  float* outL;
+  float* outR;
+
+  double* lines;  // left and right side by side
+  std::int32_t ringLength;
+  double feedback, master;
+  float maxSample;  // a value bound for a line beyond it is written as 0
+
+  // Carried from one sample to the next: the last sample's values.
+  TPairF wet, gain, mix;
+  TPair prevIn, prevOut, damped;  // the filters' state (previous values + 1e-24) and output
+};
+
+// Runs samples 0..n-1 one at a time.
+void runSamplesPlain(TSampleLoop& s, std::int32_t n);
+// The same samples, bit for bit, two at a time with wide vectors where no sample of a pair reads
+// what the pair writes; only where wideVectorsAvailable().
+void runSamplesWide(TSampleLoop& s, std::int32_t n);
