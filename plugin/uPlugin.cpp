@@ -154,15 +154,13 @@ void APlugin::processAudio(TArrayOfSingleArray& inputs, TArrayOfSingleArray& out
   // samples at a time, then runs the delay lines and the filters. Same operations in the same
   // order as one sample at a time: the same samples.
   constexpr VstInt32 kChunk = 64;
-  alignas(32) double phase1[kChunk], phase2[kChunk];
   alignas(32) float mods1[kChunk], mods2[kChunk], delays[kChunk];
   alignas(32) std::int32_t positions[kChunk], oldest[kChunk];  // write position, first tap
   alignas(32) float fractions[kChunk];
   alignas(32) float gains[2 * kChunk];  // left, right interleaved
   alignas(32) double coefs[2 * kChunk], keeps[2 * kChunk], divisors[2 * kChunk];
   alignas(32) double ins[2 * kChunk];
-  TPara para = Para;  // a local: stores to the outputs and the lines cannot alias it
-  std::int32_t aheadPos = WritePos;
+  TMotion motion{Para, rate, rateF, phaseOffset, WritePos, sampleRateInt};
   TSampleLoop loop{};
   loop.ins = ins;
   loop.positions = positions;
@@ -184,26 +182,13 @@ void APlugin::processAudio(TArrayOfSingleArray& inputs, TArrayOfSingleArray& out
   loop.prevIn = TPair::of(DampL.PrevIn, DampR.PrevIn);
   loop.prevOut = TPair::of(DampL.PrevOut, DampR.PrevOut);
   loop.damped = TPair::of(DampL.Output, DampR.Output);
-  const TPrepare prepare{phase1, phase2, ownSides, delayDepth, leftDepth, rightDepth, dampDepth, rateF};
-  const TChunk chunk{mods1, mods2, delays, gains, coefs, keeps, divisors};
+  const TPrepare prepare{ownSides, delayDepth, leftDepth, rightDepth, dampDepth, rateF};
+  const TChunk chunk{positions, mods1, mods2, delays, gains, coefs, keeps, divisors};
 
   VstInt32 n = 0;
   for (VstInt32 start = 0; start < sampleFrames; start += n) {
     n = std::min(kChunk, sampleFrames - start);
-    for (VstInt32 k = 0; k < n; ++k) {
-      para.Advance(rate, rateF, phaseOffset);
-      phase1[k] = para.Phase1;
-      phase2[k] = para.Phase2;
-      if (++aheadPos > sampleRateInt) aheadPos = 0;
-      positions[k] = aheadPos;
-    }
-    // Spare lanes of the last four: any in-range values, never read back.
-    for (VstInt32 k = n; k < ((n + 3) & ~3); ++k) {
-      phase1[k] = phase2[k] = 0.0;
-      positions[k] = 0;
-    }
-    (wide ? prepareWide : preparePlain)(prepare, n, chunk);
-    for (VstInt32 k = n; k < ((n + 3) & ~3); ++k) delays[k] = 0.0f;
+    (wide ? prepareWide : preparePlain)(motion, prepare, n, chunk);
     for (VstInt32 k = 0; k < n; k += 4)
       Tdelay4p::locateRuns(positions + k, ringLength, delays + k, oldest + k, fractions + k);
     (wide ? conditionWide : conditionPlain)(inputs[0].data() + start, inputs[1].data() + start, n, merge, kMaxSample, ins);
@@ -221,8 +206,8 @@ void APlugin::processAudio(TArrayOfSingleArray& inputs, TArrayOfSingleArray& out
   DampR.Output = loop.damped.b();
   DampL.Coefficient = coefs[2 * (n - 1)];
   DampR.Coefficient = coefs[2 * (n - 1) + 1];
-  para.Shape();  // the oscillators' outputs of the last sample, as Step leaves them
-  Para = para;
+  Para = motion.para;
+  Para.Shape();  // the oscillators' outputs of the last sample, as Step leaves them
   WritePos = positions[n - 1];
   Mod1 = mods1[n - 1];
   Mod2 = mods2[n - 1];

@@ -3,7 +3,39 @@
 #include "plugin/uPair.h"
 #include "plugin/uWide.h"
 
-void preparePlain(const TPrepare& p, std::int32_t n, const TChunk& out) {
+namespace {
+
+// One sample's move: the oscillators' phases and the write position.
+struct TStep {
+  double phase1 = 0.0, phase2 = 0.0;
+  std::int32_t position = 0;
+};
+
+KESTRUNE_ALWAYS_INLINE TStep step(TMotion& m) {
+  m.para.Advance(m.rate, m.sampleRate, m.offset);
+  if (++m.writePos > m.lastPos) m.writePos = 0;
+  return {m.para.Phase1, m.para.Phase2, m.writePos};
+}
+
+// The moves of samples k..k+3 of n; the spare ones stay still, at their defaults. The phases go
+// to the vector work straight from registers: loading what was just stored sample by sample
+// would wait for the stores to leave.
+KESTRUNE_ALWAYS_INLINE void stepFour(TMotion& m, std::int32_t left, TStep& s0, TStep& s1, TStep& s2, TStep& s3) {
+  s0 = step(m);
+  if (left >= 4) {
+    s1 = step(m);
+    s2 = step(m);
+    s3 = step(m);
+  } else {
+    if (left > 1) s1 = step(m);
+    if (left > 2) s2 = step(m);
+  }
+}
+
+}  // namespace
+
+void preparePlain(TMotion& motion, const TPrepare& p, std::int32_t n, const TChunk& out) {
+  TMotion m = motion;  // a local: the stores below cannot alias it
   const TPair half = TPair::all(0.5), one = TPair::all(1.0), cutoffTop = TPair::all(12000.0);
   const TPair depthD = TPair::all(p.delayDepth), leftDepth = TPair::all(p.leftDepth), rightDepth = TPair::all(p.rightDepth);
   const TPair dampDepth = TPair::all(p.dampDepth), pi = TPair::all(3.1415926536);
@@ -16,26 +48,35 @@ void preparePlain(const TPrepare& p, std::int32_t n, const TChunk& out) {
   const auto coefficient = [&](TPair m) {
     return fastSinPair((((cutoffTop - m * dampDepth).toFloat() / rate).toDouble() * pi).toFloat());
   };
-  // Two neighbouring samples per pair.
-  for (std::int32_t k = 0; k < n; k += 2) {
-    const TPairF a = (paraShapePair(TPair::load(p.phase1 + k)) * half).toFloat();
-    const TPairF b = (paraShapePair(TPair::load(p.phase2 + k)) * half).toFloat();
-    a.store(out.mods1 + k);
-    b.store(out.mods2 + k);
+  // Two neighbouring samples per pair: samples j, j + 1.
+  const auto pair = [&](std::int32_t j, const TStep& first, const TStep& second) {
+    out.positions[j] = first.position;
+    out.positions[j + 1] = second.position;
+    const TPairF a = (paraShapePair(TPair::of(first.phase1, second.phase1)) * half).toFloat();
+    const TPairF b = (paraShapePair(TPair::of(first.phase2, second.phase2)) * half).toFloat();
+    a.store(out.mods1 + j);
+    b.store(out.mods2 + j);
     const TPair m1 = a.toDouble() + half, m2 = b.toDouble() + half;  // Mod1 + 0.5, Mod2 + 0.5
     // Limited to the ring: the depth may come from a derivation at an older, higher rate.
-    TPairF::lessOr((m1 * depthD).toFloat(), rate).store(out.delays + k);
-    TPairF::storeInterleaved(out.gains + 2 * k, sideGain(p.ownSides ? m1 : m2, leftDepth),
+    TPairF::lessOr((m1 * depthD).toFloat(), rate).store(out.delays + j);
+    TPairF::storeInterleaved(out.gains + 2 * j, sideGain(p.ownSides ? m1 : m2, leftDepth),
                              sideGain(p.ownSides ? m2 : m1, rightDepth));
-    TPair c0, c1;  // (left, right) of sample k and of sample k + 1
+    TPair c0, c1;  // (left, right) of sample j and of sample j + 1
     TPairF::widenInterleaved(coefficient(m1), coefficient(m2), c0, c1);
-    c0.store(out.coefs + 2 * k);
-    c1.store(out.coefs + 2 * k + 2);
-    (one - c0).store(out.keeps + 2 * k);
-    (one - c1).store(out.keeps + 2 * k + 2);
-    (one + c0).store(out.divisors + 2 * k);
-    (one + c1).store(out.divisors + 2 * k + 2);
+    c0.store(out.coefs + 2 * j);
+    c1.store(out.coefs + 2 * j + 2);
+    (one - c0).store(out.keeps + 2 * j);
+    (one - c1).store(out.keeps + 2 * j + 2);
+    (one + c0).store(out.divisors + 2 * j);
+    (one + c1).store(out.divisors + 2 * j + 2);
+  };
+  for (std::int32_t k = 0; k < n; k += 4) {
+    TStep s0, s1, s2, s3;
+    stepFour(m, n - k, s0, s1, s2, s3);
+    pair(k, s0, s1);
+    pair(k + 2, s2, s3);
   }
+  motion = m;
 }
 
 void conditionPlain(const float* inL, const float* inR, std::int32_t n, bool merge, float limit, double* out) {
@@ -122,14 +163,20 @@ KESTRUNE_TARGET_WIDE void conditionWide(const float* inL, const float* inR, std:
   conditionPlain(inL + k, inR + k, n - k, merge, limit, out + 2 * k);
 }
 
-KESTRUNE_TARGET_WIDE void prepareWide(const TPrepare& p, std::int32_t n, const TChunk& out) {
+KESTRUNE_TARGET_WIDE void prepareWide(TMotion& motion, const TPrepare& p, std::int32_t n, const TChunk& out) {
+  TMotion m = motion;  // a local: the stores below cannot alias it
   const __m256d half = _mm256_set1_pd(0.5), depthD = _mm256_set1_pd(p.delayDepth);
   const __m256d leftDepth = _mm256_set1_pd(p.leftDepth), rightDepth = _mm256_set1_pd(p.rightDepth);
   const __m256d dampDepth = _mm256_set1_pd(p.dampDepth);
   const __m128 rate = _mm_set1_ps(p.rateF);
   for (std::int32_t k = 0; k < n; k += 4) {
-    const __m128 a = _mm256_cvtpd_ps(_mm256_mul_pd(paraShapeQuad(_mm256_loadu_pd(p.phase1 + k)), half));
-    const __m128 b = _mm256_cvtpd_ps(_mm256_mul_pd(paraShapeQuad(_mm256_loadu_pd(p.phase2 + k)), half));
+    TStep s0, s1, s2, s3;
+    stepFour(m, n - k, s0, s1, s2, s3);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out.positions + k), _mm_set_epi32(s3.position, s2.position, s1.position, s0.position));
+    const __m256d phase1 = _mm256_set_pd(s3.phase1, s2.phase1, s1.phase1, s0.phase1);
+    const __m256d phase2 = _mm256_set_pd(s3.phase2, s2.phase2, s1.phase2, s0.phase2);
+    const __m128 a = _mm256_cvtpd_ps(_mm256_mul_pd(paraShapeQuad(phase1), half));
+    const __m128 b = _mm256_cvtpd_ps(_mm256_mul_pd(paraShapeQuad(phase2), half));
     _mm_storeu_ps(out.mods1 + k, a);
     _mm_storeu_ps(out.mods2 + k, b);
     const __m256d m1 = _mm256_add_pd(_mm256_cvtps_pd(a), half), m2 = _mm256_add_pd(_mm256_cvtps_pd(b), half);
@@ -141,10 +188,13 @@ KESTRUNE_TARGET_WIDE void prepareWide(const TPrepare& p, std::int32_t n, const T
     storeCoefficients(coefficientQuad(m1, dampDepth, rate), coefficientQuad(m2, dampDepth, rate), out.coefs + 2 * k,
                       out.keeps + 2 * k, out.divisors + 2 * k);
   }
+  motion = m;
 }
 
 #else
-void prepareWide(const TPrepare& p, std::int32_t n, const TChunk& out) { preparePlain(p, n, out); }
+void prepareWide(TMotion& motion, const TPrepare& p, std::int32_t n, const TChunk& out) {
+  preparePlain(motion, p, n, out);
+}
 void conditionWide(const float* inL, const float* inR, std::int32_t n, bool merge, float limit, double* out) {
   conditionPlain(inL, inR, n, merge, limit, out);
 }

@@ -5,9 +5,17 @@
 
 #include <cstdint>
 
+#include "plugin/uPara.h"
+
+// What moves from sample to sample ahead of the audio: the oscillators and the write position.
+struct TMotion {
+  TPara para;
+  float rate, sampleRate, offset;  // TPara::Advance's arguments
+  std::int32_t writePos;           // of the last sample prepared
+  std::int32_t lastPos;            // the ring's last position
+};
+
 struct TPrepare {
-  const double* phase1;  // the oscillators' phases, one per sample
-  const double* phase2;
   bool ownSides;  // each side's gain follows its own oscillator (TrajSwap > 0.5)
   double delayDepth, leftDepth, rightDepth, dampDepth;
   float rateF;  // the sample rate
@@ -15,7 +23,8 @@ struct TPrepare {
 
 // Outputs, one per sample (gains, coefficients: left and right interleaved).
 struct TChunk {
-  float* mods1;  // Mod1, Mod2
+  std::int32_t* positions;  // write positions
+  float* mods1;             // Mod1, Mod2
   float* mods2;
   float* delays;  // DelayTime, limited to the sample rate
   float* gains;   // GainL, GainR
@@ -24,11 +33,11 @@ struct TChunk {
   double* divisors;
 };
 
-// Fills n samples, and may fill spare ones up to the next multiple of four: the phases must hold
-// (any) values there and the outputs room for them.
-void preparePlain(const TPrepare& p, std::int32_t n, const TChunk& out);
+// Moves n samples on and fills their outputs. Also fills the spare samples up to the next
+// multiple of four, without moving on for them: position 0 and in-range values.
+void preparePlain(TMotion& motion, const TPrepare& p, std::int32_t n, const TChunk& out);
 // The same with wide vectors; only where wideVectorsAvailable().
-void prepareWide(const TPrepare& p, std::int32_t n, const TChunk& out);
+void prepareWide(TMotion& motion, const TPrepare& p, std::int32_t n, const TChunk& out);
 
 // The inputs of n samples as the delay lines take them, left and right interleaved: a sample
 // beyond `limit` in magnitude or not a number as 0, and with `merge` each side (l + r) x 0.6.
