@@ -113,6 +113,11 @@ KESTRUNE_TARGET_WIDE inline __m128 fastSinQuad(__m128 x) {
   return _mm_mul_ps(t, x);
 }
 
+// Mod + 0.5 of four samples.
+KESTRUNE_TARGET_WIDE inline __m256d modPlusHalf(const float* mods) {
+  return _mm256_add_pd(_mm256_cvtps_pd(_mm_loadu_ps(mods)), _mm256_set1_pd(0.5));
+}
+
 KESTRUNE_TARGET_WIDE inline __m128 sideGainQuad(__m256d m, __m256d depth) {
   const __m128 g = _mm256_cvtpd_ps(_mm256_sub_pd(_mm256_set1_pd(1.0), _mm256_mul_pd(m, depth)));
   return _mm_min_ps(_mm_set1_ps(1.0f), _mm_max_ps(_mm_setzero_ps(), g));
@@ -185,6 +190,11 @@ KESTRUNE_TARGET_WIDE void prepareWide(TMotion& motion, const TPrepare& p, std::i
     const __m128 gainR = sideGainQuad(p.ownSides ? m2 : m1, rightDepth);
     _mm_storeu_ps(out.gains + 2 * k, _mm_unpacklo_ps(gainL, gainR));
     _mm_storeu_ps(out.gains + 2 * k + 4, _mm_unpackhi_ps(gainL, gainR));
+  }
+  // The coefficients in a pass of their own: with both long chains of dependent steps in one
+  // pass, too few groups are in flight. Mod + 0.5 comes again from the stored Mod, exactly.
+  for (std::int32_t k = 0; k < n; k += 4) {
+    const __m256d m1 = modPlusHalf(out.mods1 + k), m2 = modPlusHalf(out.mods2 + k);
     storeCoefficients(coefficientQuad(m1, dampDepth, rate), coefficientQuad(m2, dampDepth, rate), out.coefs + 2 * k,
                       out.keeps + 2 * k, out.divisors + 2 * k);
   }
