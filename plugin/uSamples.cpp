@@ -88,65 +88,65 @@ KESTRUNE_TARGET_WIDE inline __m256d joined(TPair low, TPair high) { return _mm25
 }  // namespace
 
 KESTRUNE_TARGET_WIDE void runSamplesWide(TSampleLoop& s, std::int32_t n) {
-  // Two samples at a time read the second one's taps before writing its input: right when no
-  // sample reads its own write position, i.e. when every delay keeps the taps 1 to ring - 1
-  // samples back (2 <= WholeDelay <= ring - 3).
+  // Two samples at a time read both samples' taps before writing both inputs: right when
+  // neither reads a position the pair writes, i.e. when every delay keeps the taps 3 to
+  // ring - 2 samples back (3 <= WholeDelay <= ring - 4).
   float shortest = s.delays[0], longest = s.delays[0];
   for (std::int32_t k = 1; k < n; ++k) {
     shortest = s.delays[k] < shortest ? s.delays[k] : shortest;
     longest = s.delays[k] > longest ? s.delays[k] : longest;
   }
-  if (!(shortest >= 3.0f && longest <= static_cast<float>(s.ringLength - 5))) {
+  if (n < 2 || !(shortest >= 4.0f && longest <= static_cast<float>(s.ringLength - 5))) {
     runSequential(s, 0, n);
     return;
   }
 
-  TPairF wet = s.wet, gain = s.gain, mix = s.mix;
+  __m128 wets = _mm_movelh_ps(s.wet.v, s.wet.v), mixes = _mm_movelh_ps(s.mix.v, s.mix.v);
   TPair prevIn = s.prevIn, prevOut = s.prevOut, damped = s.damped;
-  const TPair feedback = TPair::all(s.feedback), stateOffset = TPair::all(1e-24);
-  const __m256d master = _mm256_set1_pd(s.master), mixGain = _mm256_set1_pd(0.7), offsets = _mm256_set1_pd(1e-24);
+  const TPair stateOffset = TPair::all(1e-24);
+  const __m256d feedback = _mm256_set1_pd(s.feedback), master = _mm256_set1_pd(s.master);
+  const __m256d mixGain = _mm256_set1_pd(0.7), offsets = _mm256_set1_pd(1e-24);
+  const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF)), maxSample = _mm_set1_ps(s.maxSample);
   std::int32_t k = 0;
   for (; k + 2 <= n; k += 2) {
-    // The first sample's write, then both samples' reads.
-    const TPairF fedA = (wet.toDouble() * feedback + TPair::load(s.ins + 2 * k)).toFloat().within(s.maxSample);
-    fedA.toDouble().store(s.lines + 2 * s.positions[k]);
     TPair a2, a1, a0, am1, b2, b1, b0, bm1;
     loadTaps(s, s.oldest[k], a2, a1, a0, am1);
     loadTaps(s, s.oldest[k + 1], b2, b1, b0, bm1);
     const __m256d dx = _mm256_set_m128d(_mm_set1_pd(s.fractions[k + 1]), _mm_set1_pd(s.fractions[k]));
-    const __m128 wets = hermite4Quad(dx, joined(am1, bm1), joined(a0, b0), joined(a1, b1), joined(a2, b2));
-    const TPairF wetA{wets};
-    wet = TPairF{_mm_movehl_ps(wets, wets)};
-    // The second sample's write, from the first one's output.
-    const TPairF fedB = (wetA.toDouble() * feedback + TPair::load(s.ins + 2 * k + 2)).toFloat().within(s.maxSample);
-    fedB.toDouble().store(s.lines + 2 * s.positions[k + 1]);
+    const __m128 before = wets;  // the previous pair's
+    wets = hermite4Quad(dx, joined(am1, bm1), joined(a0, b0), joined(a1, b1), joined(a2, b2));
+    // Both inputs to the lines, each from the output before it.
+    __m128 fed = _mm256_cvtpd_ps(_mm256_add_pd(_mm256_mul_pd(_mm256_cvtps_pd(_mm_shuffle_ps(before, wets, _MM_SHUFFLE(1, 0, 3, 2))), feedback),
+                                               _mm256_loadu_pd(s.ins + 2 * k)));
+    fed = _mm_and_ps(fed, _mm_cmple_ps(_mm_and_ps(fed, magnitude), maxSample));  // TPairF::within
+    const __m256d feds = _mm256_cvtps_pd(fed);
+    _mm_storeu_pd(s.lines + 2 * s.positions[k], _mm256_castpd256_pd128(feds));
+    _mm_storeu_pd(s.lines + 2 * s.positions[k + 1], _mm256_extractf128_pd(feds, 1));
     // The mix of both: (wetL gain, wetR gain) per side, each product a float.
     const __m128 gains = _mm_loadu_ps(s.gains + 2 * k);
     const __m128 fromL = _mm_mul_ps(_mm_moveldup_ps(wets), gains);
     const __m128 fromR = _mm_mul_ps(_mm_movehdup_ps(wets), gains);
-    const __m128 mixes = _mm256_cvtpd_ps(_mm256_mul_pd(_mm256_add_pd(_mm256_cvtps_pd(fromL), _mm256_cvtps_pd(fromR)), mixGain));
+    mixes = _mm256_cvtpd_ps(_mm256_mul_pd(_mm256_add_pd(_mm256_cvtps_pd(fromL), _mm256_cvtps_pd(fromR)), mixGain));
     const __m256d x = _mm256_cvtps_pd(mixes);
     const __m256d xNext = _mm256_add_pd(x, offsets);  // each sample's input + 1e-24, the next one's PrevIn
     const __m256d fromInput = _mm256_mul_pd(_mm256_loadu_pd(s.coefs + 2 * k),
                                             _mm256_add_pd(x, _mm256_set_m128d(_mm256_castpd256_pd128(xNext), prevIn.v)));
+    prevIn = TPair{_mm256_extractf128_pd(xNext, 1)};
     // The filters' chain, one sample after the other.
     const TPair dampedA = (TPair{_mm256_castpd256_pd128(fromInput)} + TPair::load(s.keeps + 2 * k) * prevOut) /
                           TPair::load(s.divisors + 2 * k);
     damped = (TPair{_mm256_extractf128_pd(fromInput, 1)} + TPair::load(s.keeps + 2 * k + 2) * (dampedA + stateOffset)) /
              TPair::load(s.divisors + 2 * k + 2);
     prevOut = damped + stateOffset;
-    prevIn = TPair{_mm256_extractf128_pd(xNext, 1)};
-    gain = TPairF{_mm_movehl_ps(gains, gains)};
-    mix = TPairF{_mm_movehl_ps(mixes, mixes)};
     // (left k, right k, left k + 1, right k + 1) to each side's two samples.
     const __m128 out = _mm256_cvtpd_ps(_mm256_mul_pd(joined(dampedA, damped), master));
     const __m128 sides = _mm_shuffle_ps(out, out, _MM_SHUFFLE(3, 1, 2, 0));
     _mm_storel_pi(reinterpret_cast<__m64*>(s.outL + k), sides);
     _mm_storeh_pi(reinterpret_cast<__m64*>(s.outR + k), sides);
   }
-  s.wet = wet;
-  s.gain = gain;
-  s.mix = mix;
+  s.wet = TPairF{_mm_movehl_ps(wets, wets)};
+  s.gain = TPairF::load(s.gains + 2 * k - 2);
+  s.mix = TPairF{_mm_movehl_ps(mixes, mixes)};
   s.prevIn = prevIn;
   s.prevOut = prevOut;
   s.damped = damped;
