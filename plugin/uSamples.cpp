@@ -25,8 +25,10 @@ KESTRUNE_ALWAYS_INLINE void loadTaps(const TSampleLoop& s, std::int32_t first, T
   }
 }
 
-KESTRUNE_ALWAYS_INLINE void runSequential(TSampleLoop& s, std::int32_t from, std::int32_t to) {
-  // The state in locals, where stores to the outputs and the lines cannot alias it.
+KESTRUNE_ALWAYS_INLINE void runSequential(TSampleLoop& loop, std::int32_t from, std::int32_t to) {
+  // The pointers and the state in locals, where stores to the outputs and the lines cannot
+  // alias them.
+  const TSampleLoop s = loop;
   TPairF wet = s.wet, gain = s.gain, mix = s.mix;
   TPair prevIn = s.prevIn, prevOut = s.prevOut, damped = s.damped;
   const TPair feedback = TPair::all(s.feedback), master = TPair::all(s.master), mixGain = TPair::all(0.7);
@@ -54,12 +56,12 @@ KESTRUNE_ALWAYS_INLINE void runSequential(TSampleLoop& s, std::int32_t from, std
     s.outL[k] = out.a();
     s.outR[k] = out.b();
   }
-  s.wet = wet;
-  s.gain = gain;
-  s.mix = mix;
-  s.prevIn = prevIn;
-  s.prevOut = prevOut;
-  s.damped = damped;
+  loop.wet = wet;
+  loop.gain = gain;
+  loop.mix = mix;
+  loop.prevIn = prevIn;
+  loop.prevOut = prevOut;
+  loop.damped = damped;
 }
 
 }  // namespace
@@ -87,7 +89,8 @@ KESTRUNE_TARGET_WIDE inline __m256d joined(TPair low, TPair high) { return _mm25
 
 }  // namespace
 
-KESTRUNE_TARGET_WIDE void runSamplesWide(TSampleLoop& s, std::int32_t n) {
+KESTRUNE_TARGET_WIDE void runSamplesWide(TSampleLoop& loop, std::int32_t n) {
+  const TSampleLoop s = loop;  // a local: stores to the outputs and the lines cannot alias it
   // Two samples at a time read both samples' taps before writing both inputs: right when
   // neither reads a position the pair writes, i.e. when every delay keeps the taps 3 to
   // ring - 2 samples back (3 <= WholeDelay <= ring - 4).
@@ -97,7 +100,7 @@ KESTRUNE_TARGET_WIDE void runSamplesWide(TSampleLoop& s, std::int32_t n) {
     longest = s.delays[k] > longest ? s.delays[k] : longest;
   }
   if (n < 2 || !(shortest >= 4.0f && longest <= static_cast<float>(s.ringLength - 5))) {
-    runSequential(s, 0, n);
+    runSequential(loop, 0, n);
     return;
   }
 
@@ -144,13 +147,13 @@ KESTRUNE_TARGET_WIDE void runSamplesWide(TSampleLoop& s, std::int32_t n) {
     _mm_storel_pi(reinterpret_cast<__m64*>(s.outL + k), sides);
     _mm_storeh_pi(reinterpret_cast<__m64*>(s.outR + k), sides);
   }
-  s.wet = TPairF{_mm_movehl_ps(wets, wets)};
-  s.gain = TPairF::load(s.gains + 2 * k - 2);
-  s.mix = TPairF{_mm_movehl_ps(mixes, mixes)};
-  s.prevIn = prevIn;
-  s.prevOut = prevOut;
-  s.damped = damped;
-  if (k < n) runSequential(s, k, n);
+  loop.wet = TPairF{_mm_movehl_ps(wets, wets)};
+  loop.gain = TPairF::load(s.gains + 2 * k - 2);
+  loop.mix = TPairF{_mm_movehl_ps(mixes, mixes)};
+  loop.prevIn = prevIn;
+  loop.prevOut = prevOut;
+  loop.damped = damped;
+  if (k < n) runSequential(loop, k, n);
 }
 
 #else
