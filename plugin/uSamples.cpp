@@ -115,7 +115,9 @@ KESTRUNE_TARGET_WIDE void runSamplesWide(TSampleLoop& loop, std::int32_t n) {
     TPair a2, a1, a0, am1, b2, b1, b0, bm1;
     loadTaps(s, s.oldest[k], a2, a1, a0, am1);
     loadTaps(s, s.oldest[k + 1], b2, b1, b0, bm1);
-    const __m256d dx = _mm256_set_m128d(_mm_set1_pd(s.fractions[k + 1]), _mm_set1_pd(s.fractions[k]));
+    // (fraction k, fraction k, fraction k + 1, fraction k + 1)
+    const __m128d fractions = _mm_cvtps_pd(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(s.fractions + k))));
+    const __m256d dx = _mm256_permute4x64_pd(_mm256_castpd128_pd256(fractions), _MM_SHUFFLE(1, 1, 0, 0));
     const __m128 before = wets;  // the previous pair's
     wets = hermite4Quad(dx, joined(am1, bm1), joined(a0, b0), joined(a1, b1), joined(a2, b2));
     // Both inputs to the lines, each from the output before it.
