@@ -130,6 +130,7 @@ struct TQuadI {
   friend TQuadI operator+(TQuadI x, TQuadI y) { return {_mm_add_epi32(x.v, y.v)}; }
   friend TQuadI operator-(TQuadI x, TQuadI y) { return {_mm_sub_epi32(x.v, y.v)}; }
   friend TQuadI operator&(TQuadI x, TQuadI y) { return {_mm_and_si128(x.v, y.v)}; }
+  TQuadI plusOneToFour() const { return {_mm_add_epi32(v, _mm_setr_epi32(1, 2, 3, 4))}; }
   // All ones where x < y, else 0.
   static TQuadI less(TQuadI x, TQuadI y) { return {_mm_cmplt_epi32(x.v, y.v)}; }
 };
@@ -165,6 +166,7 @@ struct TQuadI {
     return map([&](int i) { return static_cast<std::int32_t>(static_cast<std::uint32_t>(x.v[i]) - static_cast<std::uint32_t>(y.v[i])); });
   }
   friend TQuadI operator&(TQuadI x, TQuadI y) { return map([&](int i) { return x.v[i] & y.v[i]; }); }
+  TQuadI plusOneToFour() const { return map([&](int i) { return v[i] + i + 1; }); }
   static TQuadI less(TQuadI x, TQuadI y) { return map([&](int i) { return x.v[i] < y.v[i] ? -1 : 0; }); }
 };
 

@@ -20,11 +20,19 @@ class TPara {
   // The two halves of Step: moving the phases, and the outputs of the phases. A caller may
   // advance many samples and shape them elsewhere, then call Shape for the last one.
   void Advance(float rate, float sampleRate, float offset) {
+    SetRate(rate, sampleRate);
+    AdvanceAtRate(offset);
+  }
+  // Advance in two parts: the increment, then the move. Many moves at one rate may share the
+  // first part.
+  void SetRate(float rate, float sampleRate) {
     if (sampleRate != InverseOf) {  // the same reciprocal as dividing each time, without the division
       InverseOf = sampleRate;
       Inverse = 1.0 / static_cast<double>(sampleRate);
     }
     Increment = Inverse * static_cast<double>(rate);
+  }
+  void AdvanceAtRate(float offset) {
     Phase1 += Increment;
     Phase2 += Increment;
     if (!(Phase1 <= 0.5)) {  // the excess over 0.5 is dropped, not carried

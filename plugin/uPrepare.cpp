@@ -5,16 +5,15 @@
 
 namespace {
 
-// One sample's move: the oscillators' phases and the write position.
+// One sample's move of the oscillators: their phases.
 struct TStep {
   double phase1 = 0.0, phase2 = 0.0;
-  std::int32_t position = 0;
 };
 
+// Requires m.para.SetRate(m.rate, m.sampleRate) first.
 KESTRUNE_ALWAYS_INLINE TStep step(TMotion& m) {
-  m.para.Advance(m.rate, m.sampleRate, m.offset);
-  if (++m.writePos > m.lastPos) m.writePos = 0;
-  return {m.para.Phase1, m.para.Phase2, m.writePos};
+  m.para.AdvanceAtRate(m.offset);
+  return {m.para.Phase1, m.para.Phase2};
 }
 
 // The moves of samples k..k+3 of n; the spare ones stay still, at their defaults. The phases go
@@ -29,6 +28,23 @@ KESTRUNE_ALWAYS_INLINE void stepFour(TMotion& m, std::int32_t left, TStep& s0, T
   } else {
     if (left > 1) s1 = step(m);
     if (left > 2) s2 = step(m);
+  }
+}
+
+// The write positions of samples k..k+3 of n (0 for the spare ones).
+KESTRUNE_ALWAYS_INLINE void positionsFour(TMotion& m, std::int32_t left, std::int32_t* positions) {
+  if (left >= 4 && m.writePos <= m.lastPos - 4) {  // no wrap: the common case, in one vector
+    TQuadI::all(m.writePos).plusOneToFour().store(positions);
+    m.writePos += 4;
+    return;
+  }
+  for (std::int32_t j = 0; j < 4; ++j) {
+    if (j < left) {
+      if (++m.writePos > m.lastPos) m.writePos = 0;
+      positions[j] = m.writePos;
+    } else {
+      positions[j] = 0;
+    }
   }
 }
 
@@ -50,8 +66,6 @@ void preparePlain(TMotion& motion, const TPrepare& p, std::int32_t n, const TChu
   };
   // Two neighbouring samples per pair: samples j, j + 1.
   const auto pair = [&](std::int32_t j, const TStep& first, const TStep& second) {
-    out.positions[j] = first.position;
-    out.positions[j + 1] = second.position;
     const TPairF a = (paraShapePair(TPair::of(first.phase1, second.phase1)) * half).toFloat();
     const TPairF b = (paraShapePair(TPair::of(first.phase2, second.phase2)) * half).toFloat();
     a.store(out.mods1 + j);
@@ -70,9 +84,11 @@ void preparePlain(TMotion& motion, const TPrepare& p, std::int32_t n, const TChu
     (one + c0).store(out.divisors + 2 * j);
     (one + c1).store(out.divisors + 2 * j + 2);
   };
+  m.para.SetRate(m.rate, m.sampleRate);
   for (std::int32_t k = 0; k < n; k += 4) {
     TStep s0, s1, s2, s3;
     stepFour(m, n - k, s0, s1, s2, s3);
+    positionsFour(m, n - k, out.positions + k);
     pair(k, s0, s1);
     pair(k + 2, s2, s3);
   }
@@ -174,10 +190,11 @@ KESTRUNE_TARGET_WIDE void prepareWide(TMotion& motion, const TPrepare& p, std::i
   const __m256d leftDepth = _mm256_set1_pd(p.leftDepth), rightDepth = _mm256_set1_pd(p.rightDepth);
   const __m256d dampDepth = _mm256_set1_pd(p.dampDepth);
   const __m128 rate = _mm_set1_ps(p.rateF);
+  m.para.SetRate(m.rate, m.sampleRate);
   for (std::int32_t k = 0; k < n; k += 4) {
     TStep s0, s1, s2, s3;
     stepFour(m, n - k, s0, s1, s2, s3);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out.positions + k), _mm_set_epi32(s3.position, s2.position, s1.position, s0.position));
+    positionsFour(m, n - k, out.positions + k);
     const __m256d phase1 = _mm256_set_pd(s3.phase1, s2.phase1, s1.phase1, s0.phase1);
     const __m256d phase2 = _mm256_set_pd(s3.phase2, s2.phase2, s1.phase2, s0.phase2);
     const __m128 a = _mm256_cvtpd_ps(_mm256_mul_pd(paraShapeQuad(phase1), half));
