@@ -112,14 +112,30 @@ KESTRUNE_TARGET_WIDE void runSamplesWide(TSampleLoop& loop, std::int32_t n) {
   const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF)), maxSample = _mm_set1_ps(s.maxSample);
   std::int32_t k = 0;
   for (; k + 2 <= n; k += 2) {
-    TPair a2, a1, a0, am1, b2, b1, b0, bm1;
-    loadTaps(s, s.oldest[k], a2, a1, a0, am1);
-    loadTaps(s, s.oldest[k + 1], b2, b1, b0, bm1);
+    // Each tap of both samples, (left k, right k, left k + 1, right k + 1).
+    __m256d y2, y1, y0, ym1;
+    const std::int32_t firstA = s.oldest[k], firstB = s.oldest[k + 1];
+    if ((firstA | firstB) >= 0) {
+      const double* runA = s.lines + 2 * firstA;
+      const double* runB = s.lines + 2 * firstB;
+      y2 = _mm256_loadu2_m128d(runB, runA);
+      y1 = _mm256_loadu2_m128d(runB + 2, runA + 2);
+      y0 = _mm256_loadu2_m128d(runB + 4, runA + 4);
+      ym1 = _mm256_loadu2_m128d(runB + 6, runA + 6);
+    } else {
+      TPair a2, a1, a0, am1, b2, b1, b0, bm1;
+      loadTaps(s, firstA, a2, a1, a0, am1);
+      loadTaps(s, firstB, b2, b1, b0, bm1);
+      y2 = joined(a2, b2);
+      y1 = joined(a1, b1);
+      y0 = joined(a0, b0);
+      ym1 = joined(am1, bm1);
+    }
     // (fraction k, fraction k, fraction k + 1, fraction k + 1)
     const __m128d fractions = _mm_cvtps_pd(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(s.fractions + k))));
     const __m256d dx = _mm256_permute4x64_pd(_mm256_castpd128_pd256(fractions), _MM_SHUFFLE(1, 1, 0, 0));
     const __m128 before = wets;  // the previous pair's
-    wets = hermite4Quad(dx, joined(am1, bm1), joined(a0, b0), joined(a1, b1), joined(a2, b2));
+    wets = hermite4Quad(dx, ym1, y0, y1, y2);
     // Both inputs to the lines, each from the output before it.
     __m128 fed = _mm256_cvtpd_ps(_mm256_add_pd(_mm256_mul_pd(_mm256_cvtps_pd(_mm_shuffle_ps(before, wets, _MM_SHUFFLE(1, 0, 3, 2))), feedback),
                                                _mm256_loadu_pd(s.ins + 2 * k)));
