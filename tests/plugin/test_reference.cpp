@@ -79,6 +79,7 @@ struct Setting {
   int program;
   float feedback, merge, sync, speed;
   float rate;
+  float amount = -1.0f;  // Doppler Amount, or the program's when negative
 };
 
 }  // namespace
@@ -90,6 +91,8 @@ TEST(PluginReference, BlockProcessingEqualsThePlainPerSampleFormulation) {
       {"Doppler 3, feedback, merged", 3, 0.8f, 1.0f, 0.0f, 0.05f, 48000.0f},
       {"full feedback at a low rate", 0, 1.0f, 0.0f, 0.0f, 0.9f, 2000.0f},
       {"synced", 1, 0.3f, 0.0f, 1.0f, 0.4f, 8000.0f},
+      // Delays sweeping the whole ring, up to its last positions, with feedback.
+      {"full depth", 3, 0.7f, 0.0f, 0.0f, 1.0f, 3000.0f, 1.0f},
   };
   TestHost::reset();
   TestHost::tempoAt = 1370000;
@@ -105,7 +108,10 @@ TEST(PluginReference, BlockProcessingEqualsThePlainPerSampleFormulation) {
     fx.setParameter(APlugin::kMergeins, s.merge);
     fx.setParameter(APlugin::kSync, s.sync);
     fx.setParameter(APlugin::kSpeed, s.speed);
-    fx.setParameter(APlugin::kDopplerAmount, s.program == 0 ? 0.01f : fx.getParameter(APlugin::kDopplerAmount));
+    if (s.amount >= 0.0f)
+      fx.setParameter(APlugin::kDopplerAmount, s.amount);
+    else if (s.program == 0)
+      fx.setParameter(APlugin::kDopplerAmount, 0.01f);
     PlainDoppler plain(fx);
     const Stereo in = testSignal(24000, 0.7f, static_cast<std::uint32_t>(s.program + 11));
     Stereo out(in.size());
