@@ -87,6 +87,21 @@ KESTRUNE_TARGET_WIDE inline __m128 hermite4Quad(__m256d dx, __m256d m1, __m256d 
 
 KESTRUNE_TARGET_WIDE inline __m256d joined(TPair low, TPair high) { return _mm256_set_m128d(high.v, low.v); }
 
+// Whether every one of delays[0..n-1] lies within lowest..highest. Four at a time, in lanes of
+// their own: one running minimum would be a chain of n dependent steps.
+KESTRUNE_TARGET_WIDE inline bool delaysWithin(const float* delays, std::int32_t n, float lowest, float highest) {
+  __m128 low = _mm_set1_ps(lowest), high = _mm_set1_ps(highest);
+  __m128 outside = _mm_setzero_ps();
+  std::int32_t k = 0;
+  for (; k + 4 <= n; k += 4) {
+    const __m128 d = _mm_loadu_ps(delays + k);
+    outside = _mm_or_ps(outside, _mm_or_ps(_mm_cmpnge_ps(d, low), _mm_cmpnle_ps(d, high)));  // NaN: outside
+  }
+  bool within = _mm_movemask_ps(outside) == 0;
+  for (; k < n; ++k) within = within && delays[k] >= lowest && delays[k] <= highest;
+  return within;
+}
+
 }  // namespace
 
 KESTRUNE_TARGET_WIDE void runSamplesWide(TSampleLoop& loop, std::int32_t n) {
@@ -94,12 +109,7 @@ KESTRUNE_TARGET_WIDE void runSamplesWide(TSampleLoop& loop, std::int32_t n) {
   // Two samples at a time read both samples' taps before writing both inputs: right when
   // neither reads a position the pair writes, i.e. when every delay keeps the taps 3 to
   // ring - 2 samples back (3 <= WholeDelay <= ring - 4).
-  float shortest = s.delays[0], longest = s.delays[0];
-  for (std::int32_t k = 1; k < n; ++k) {
-    shortest = s.delays[k] < shortest ? s.delays[k] : shortest;
-    longest = s.delays[k] > longest ? s.delays[k] : longest;
-  }
-  if (n < 2 || !(shortest >= 4.0f && longest <= static_cast<float>(s.ringLength - 5))) {
+  if (n < 2 || !delaysWithin(s.delays, n, 4.0f, static_cast<float>(s.ringLength - 5))) {
     runSequential(loop, 0, n);
     return;
   }
