@@ -57,12 +57,12 @@ void preparePlain(TMotion& motion, const TPrepare& p, std::int32_t n, const TChu
   const TPair dampDepth = TPair::all(p.dampDepth), pi = TPair::all(3.1415926536);
   const TPairF rate = TPairF::all(p.rateF), oneF = TPairF::all(1.0f), zeroF = TPairF::all(0.0f);
   // g > 1 ? 1 : (g < 0 ? 0 : g)
-  const auto sideGain = [&](TPair m, TPair depth) {
-    return TPairF::lessOr(oneF, TPairF::greaterOr(zeroF, (one - m * depth).toFloat()));
+  const auto sideGain = [&](TPair mod, TPair depth) {
+    return TPairF::lessOr(oneF, TPairF::greaterOr(zeroF, (one - mod * depth).toFloat()));
   };
   // TLp1::coefficientFor
-  const auto coefficient = [&](TPair m) {
-    return fastSinPair((((cutoffTop - m * dampDepth).toFloat() / rate).toDouble() * pi).toFloat());
+  const auto coefficient = [&](TPair mod) {
+    return fastSinPair((((cutoffTop - mod * dampDepth).toFloat() / rate).toDouble() * pi).toFloat());
   };
   // Two neighbouring samples per pair: samples j, j + 1.
   const auto pair = [&](std::int32_t j, const TStep& first, const TStep& second) {

@@ -1,5 +1,5 @@
-// The wide-vector build of the processing kernel: on x86 processors with AVX2 the same operations
-// run in VEX encoding, and the oscillator shapes four samples at a time. Each lane is still the
+// The wide-vector build of the processing: on x86 processors with AVX2, the work computed ahead
+// runs four samples at a time and the sample loop two, where they may. Each lane is still the
 // plain IEEE operation (no fused multiply-add), so both builds give the same samples bit for bit.
 #pragma once
 
