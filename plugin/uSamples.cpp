@@ -90,7 +90,7 @@ KESTRUNE_TARGET_WIDE inline __m256d joined(TPair low, TPair high) { return _mm25
 // Whether every one of delays[0..n-1] lies within lowest..highest. Four at a time, in lanes of
 // their own: one running minimum would be a chain of n dependent steps.
 KESTRUNE_TARGET_WIDE inline bool delaysWithin(const float* delays, std::int32_t n, float lowest, float highest) {
-  __m128 low = _mm_set1_ps(lowest), high = _mm_set1_ps(highest);
+  const __m128 low = _mm_set1_ps(lowest), high = _mm_set1_ps(highest);
   __m128 outside = _mm_setzero_ps();
   std::int32_t k = 0;
   for (; k + 4 <= n; k += 4) {
@@ -107,7 +107,7 @@ KESTRUNE_TARGET_WIDE inline bool delaysWithin(const float* delays, std::int32_t 
 KESTRUNE_TARGET_WIDE void runSamplesWide(TSampleLoop& loop, std::int32_t n) {
   const TSampleLoop s = loop;  // a local: stores to the outputs and the lines cannot alias it
   // Two samples at a time read both samples' taps before writing both inputs: right when
-  // neither reads a position the pair writes, i.e. when every delay keeps the taps 3 to
+  // neither reads a position the pair writes, i.e. when every delay keeps the taps 2 to
   // ring - 2 samples back (3 <= WholeDelay <= ring - 4).
   if (n < 2 || !delaysWithin(s.delays, n, 4.0f, static_cast<float>(s.ringLength - 5))) {
     runSequential(loop, 0, n);
