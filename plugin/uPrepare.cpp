@@ -1,6 +1,9 @@
 #include "plugin/uPrepare.h"
 
+#include <bit>
+
 #include "plugin/uPair.h"
+#include "plugin/uQuad.h"
 #include "plugin/uWide.h"
 
 namespace {
@@ -105,10 +108,6 @@ void conditionPlain(const float* inL, const float* inR, std::int32_t n, bool mer
 }
 
 #ifdef KESTRUNE_WIDE
-#include <immintrin.h>
-
-#include <bit>
-
 namespace {
 
 // The same per-lane operations as the pair functions, on four samples.
@@ -155,11 +154,6 @@ KESTRUNE_TARGET_WIDE inline void storeCoefficients(__m128 left, __m128 right, do
   _mm256_storeu_pd(keeps + 4, _mm256_sub_pd(one, c1));
   _mm256_storeu_pd(divisors, _mm256_add_pd(one, c0));
   _mm256_storeu_pd(divisors + 4, _mm256_add_pd(one, c1));
-}
-
-KESTRUNE_TARGET_WIDE inline __m128 withinQuad(__m128 v, __m128 limit) {
-  const __m128 magnitude = _mm_and_ps(v, _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF)));
-  return _mm_and_ps(v, _mm_cmple_ps(magnitude, limit));
 }
 
 }  // namespace

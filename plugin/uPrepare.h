@@ -28,7 +28,8 @@ struct TChunk {
   float* mods2;
   float* delays;  // DelayTime, limited to the sample rate
   float* gains;   // GainL, GainR
-  double* coefs;  // the filter coefficient c, 1 - c and 1 + c
+  // The filter coefficient c, 1 - c and 1 + c.
+  double* coefs;
   double* keeps;
   double* divisors;
 };

@@ -1,5 +1,6 @@
 #include "plugin/uSamples.h"
 
+#include "plugin/uQuad.h"
 #include "plugin/uWide.h"
 
 namespace {
@@ -69,7 +70,6 @@ KESTRUNE_ALWAYS_INLINE void runSequential(TSampleLoop& loop, std::int32_t from, 
 void runSamplesPlain(TSampleLoop& s, std::int32_t n) { runSequential(s, 0, n); }
 
 #ifdef KESTRUNE_WIDE
-#include <immintrin.h>
 
 namespace {
 
@@ -106,9 +106,9 @@ KESTRUNE_TARGET_WIDE inline bool delaysWithin(const float* delays, std::int32_t 
 
 KESTRUNE_TARGET_WIDE void runSamplesWide(TSampleLoop& loop, std::int32_t n) {
   const TSampleLoop s = loop;  // a local: stores to the outputs and the lines cannot alias it
-  // Two samples at a time read both samples' taps before writing both inputs: right when
-  // neither reads a position the pair writes, i.e. when every delay keeps the taps 2 to
-  // ring - 2 samples back (3 <= WholeDelay <= ring - 4).
+  // Two samples at a time read both samples' taps before writing both inputs. That is right
+  // when no sample reads a position the pair writes before it in one-at-a-time order, i.e. for
+  // 3 <= WholeDelay <= ring - 3. Delays within 4..ring - 5 keep inside that with room to spare.
   if (n < 2 || !delaysWithin(s.delays, n, 4.0f, static_cast<float>(s.ringLength - 5))) {
     runSequential(loop, 0, n);
     return;
@@ -119,7 +119,7 @@ KESTRUNE_TARGET_WIDE void runSamplesWide(TSampleLoop& loop, std::int32_t n) {
   const TPair stateOffset = TPair::all(1e-24);
   const __m256d feedback = _mm256_set1_pd(s.feedback), master = _mm256_set1_pd(s.master);
   const __m256d mixGain = _mm256_set1_pd(0.7), offsets = _mm256_set1_pd(1e-24);
-  const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF)), maxSample = _mm_set1_ps(s.maxSample);
+  const __m128 maxSample = _mm_set1_ps(s.maxSample);
   std::int32_t k = 0;
   for (; k + 2 <= n; k += 2) {
     // Each tap of both samples, (left k, right k, left k + 1, right k + 1).
@@ -149,7 +149,7 @@ KESTRUNE_TARGET_WIDE void runSamplesWide(TSampleLoop& loop, std::int32_t n) {
     // Both inputs to the lines, each from the output before it.
     __m128 fed = _mm256_cvtpd_ps(_mm256_add_pd(_mm256_mul_pd(_mm256_cvtps_pd(_mm_shuffle_ps(before, wets, _MM_SHUFFLE(1, 0, 3, 2))), feedback),
                                                _mm256_loadu_pd(s.ins + 2 * k)));
-    fed = _mm_and_ps(fed, _mm_cmple_ps(_mm_and_ps(fed, magnitude), maxSample));  // TPairF::within
+    fed = withinQuad(fed, maxSample);
     const __m256d feds = _mm256_cvtps_pd(fed);
     _mm_storeu_pd(s.lines + 2 * s.positions[k], _mm256_castpd256_pd128(feds));
     _mm_storeu_pd(s.lines + 2 * s.positions[k + 1], _mm256_extractf128_pd(feds, 1));

@@ -15,7 +15,8 @@ struct TSampleLoop {
   const float* fractions;
   const float* delays;
   const float* gains;
-  const double* coefs;  // the filter coefficient c, 1 - c and 1 + c
+  // The filter coefficient c, 1 - c and 1 + c.
+  const double* coefs;
   const double* keeps;
   const double* divisors;
   float* outL;

@@ -3,7 +3,8 @@
 // plain IEEE operation (no fused multiply-add), so both builds give the same samples bit for bit.
 #pragma once
 
-#if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
+// The wide functions build on the SSE2 pairs, so a 32-bit build needs SSE2 on (-msse2).
+#if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__)) && defined(__SSE2__)
 #define KESTRUNE_WIDE 1
 #define KESTRUNE_TARGET_WIDE __attribute__((target("avx2")))
 #else
@@ -20,8 +21,11 @@
 // wide build.
 inline bool wideVectorsAvailable() {
 #ifdef KESTRUNE_WIDE
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("avx2") != 0;
+  static const bool available = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+  }();
+  return available;
 #else
   return false;
 #endif
