@@ -76,9 +76,10 @@ struct TPairF {
   TPairF broadcastA() const { return {_mm_shuffle_ps(v, v, 0x00)}; }
   TPairF broadcastB() const { return {_mm_shuffle_ps(v, v, 0x55)}; }
   // Each lane kept when its magnitude is at most limit, else 0 (NaN gives 0).
-  TPairF within(float limit) const {
-    const __m128 magnitude = _mm_and_ps(v, _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF)));
-    return {_mm_and_ps(v, _mm_cmple_ps(magnitude, _mm_set1_ps(limit)))};
+  TPairF within(float limit) const { return {withinLanes(v, _mm_set1_ps(limit))}; }
+  // within on all four lanes of a register (the wide code's four samples or two stereo frames).
+  static __m128 withinLanes(__m128 x, __m128 limit) {
+    return _mm_and_ps(x, _mm_cmple_ps(_mm_and_ps(x, _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF))), limit));
   }
 #else
   float lo, hi;

@@ -176,12 +176,12 @@ void APlugin::processAudio(TArrayOfSingleArray& inputs, TArrayOfSingleArray& out
   loop.feedback = feedback;
   loop.master = master;
   loop.maxSample = kMaxSample;
-  loop.wet = TPairF::of(WetL, WetR);
-  loop.gain = TPairF::of(GainL, GainR);
-  loop.mix = TPairF::of(MixL, MixR);
-  loop.prevIn = TPair::of(DampL.PrevIn, DampR.PrevIn);
-  loop.prevOut = TPair::of(DampL.PrevOut, DampR.PrevOut);
-  loop.damped = TPair::of(DampL.Output, DampR.Output);
+  loop.state = {TPairF::of(WetL, WetR),
+                TPairF::of(GainL, GainR),
+                TPairF::of(MixL, MixR),
+                TPair::of(DampL.PrevIn, DampR.PrevIn),
+                TPair::of(DampL.PrevOut, DampR.PrevOut),
+                TPair::of(DampL.Output, DampR.Output)};
   const TPrepare prepare{ownSides, delayDepth, leftDepth, rightDepth, dampDepth, rateF};
   const TChunk chunk{positions, mods1, mods2, delays, gains, coefs, keeps, divisors};
 
@@ -198,12 +198,12 @@ void APlugin::processAudio(TArrayOfSingleArray& inputs, TArrayOfSingleArray& out
   }
 
   // The state as processing one sample at a time leaves it.
-  DampL.PrevIn = loop.prevIn.a();
-  DampR.PrevIn = loop.prevIn.b();
-  DampL.PrevOut = loop.prevOut.a();
-  DampR.PrevOut = loop.prevOut.b();
-  DampL.Output = loop.damped.a();
-  DampR.Output = loop.damped.b();
+  DampL.PrevIn = loop.state.prevIn.a();
+  DampR.PrevIn = loop.state.prevIn.b();
+  DampL.PrevOut = loop.state.prevOut.a();
+  DampR.PrevOut = loop.state.prevOut.b();
+  DampL.Output = loop.state.damped.a();
+  DampR.Output = loop.state.damped.b();
   DampL.Coefficient = coefs[2 * (n - 1)];
   DampR.Coefficient = coefs[2 * (n - 1) + 1];
   Para = motion.para;
@@ -212,12 +212,12 @@ void APlugin::processAudio(TArrayOfSingleArray& inputs, TArrayOfSingleArray& out
   Mod1 = mods1[n - 1];
   Mod2 = mods2[n - 1];
   DelayTime = delays[n - 1];
-  WetL = loop.wet.a();
-  WetR = loop.wet.b();
-  GainL = loop.gain.a();
-  GainR = loop.gain.b();
-  MixL = loop.mix.a();
-  MixR = loop.mix.b();
+  WetL = loop.state.wet.a();
+  WetR = loop.state.wet.b();
+  GainL = loop.state.gain.a();
+  GainR = loop.state.gain.b();
+  MixL = loop.state.mix.a();
+  MixR = loop.state.mix.b();
   // Leaves the lines' last-read fields as a per-sample Read would have.
   DelayL.Read(WritePos, ringLength, DelayTime);
   DelayR.Read(WritePos, ringLength, DelayTime);

@@ -3,8 +3,11 @@
 #include <bit>
 
 #include "plugin/uPair.h"
-#include "plugin/uQuad.h"
 #include "plugin/uWide.h"
+
+#ifdef KESTRUNE_WIDE
+#include <immintrin.h>
+#endif
 
 namespace {
 
@@ -164,8 +167,8 @@ KESTRUNE_TARGET_WIDE void conditionWide(const float* inL, const float* inR, std:
   const __m256d mergeGain = _mm256_set1_pd(0.6);
   std::int32_t k = 0;
   for (; k + 4 <= n; k += 4) {
-    const __m128 l = withinQuad(_mm_loadu_ps(inL + k), limitQ);
-    const __m128 r = withinQuad(_mm_loadu_ps(inR + k), limitQ);
+    const __m128 l = TPairF::withinLanes(_mm_loadu_ps(inL + k), limitQ);
+    const __m128 r = TPairF::withinLanes(_mm_loadu_ps(inR + k), limitQ);
     __m256d first = _mm256_cvtps_pd(_mm_unpacklo_ps(l, r));  // samples k, k + 1
     __m256d second = _mm256_cvtps_pd(_mm_unpackhi_ps(l, r));
     if (merge) {

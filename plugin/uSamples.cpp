@@ -1,7 +1,10 @@
 #include "plugin/uSamples.h"
 
-#include "plugin/uQuad.h"
 #include "plugin/uWide.h"
+
+#ifdef KESTRUNE_WIDE
+#include <immintrin.h>
+#endif
 
 namespace {
 
@@ -30,8 +33,8 @@ KESTRUNE_ALWAYS_INLINE void runSequential(TSampleLoop& loop, std::int32_t from, 
   // The pointers and the state in locals, where stores to the outputs and the lines cannot
   // alias them.
   const TSampleLoop s = loop;
-  TPairF wet = s.wet, gain = s.gain, mix = s.mix;
-  TPair prevIn = s.prevIn, prevOut = s.prevOut, damped = s.damped;
+  TSampleLoop::TState state = s.state;
+  auto& [wet, gain, mix, prevIn, prevOut, damped] = state;
   const TPair feedback = TPair::all(s.feedback), master = TPair::all(s.master), mixGain = TPair::all(0.7);
   const TPair stateOffset = TPair::all(1e-24);  // TLp1's guard against denormal states
   for (std::int32_t k = from; k < to; ++k) {
@@ -57,12 +60,7 @@ KESTRUNE_ALWAYS_INLINE void runSequential(TSampleLoop& loop, std::int32_t from, 
     s.outL[k] = out.a();
     s.outR[k] = out.b();
   }
-  loop.wet = wet;
-  loop.gain = gain;
-  loop.mix = mix;
-  loop.prevIn = prevIn;
-  loop.prevOut = prevOut;
-  loop.damped = damped;
+  loop.state = state;
 }
 
 }  // namespace
@@ -70,7 +68,6 @@ KESTRUNE_ALWAYS_INLINE void runSequential(TSampleLoop& loop, std::int32_t from, 
 void runSamplesPlain(TSampleLoop& s, std::int32_t n) { runSequential(s, 0, n); }
 
 #ifdef KESTRUNE_WIDE
-
 namespace {
 
 // hermite4Pair on four lanes (two samples, left and right), each pair of lanes at its fraction.
@@ -114,8 +111,8 @@ KESTRUNE_TARGET_WIDE void runSamplesWide(TSampleLoop& loop, std::int32_t n) {
     return;
   }
 
-  __m128 wets = _mm_movelh_ps(s.wet.v, s.wet.v), mixes = _mm_movelh_ps(s.mix.v, s.mix.v);
-  TPair prevIn = s.prevIn, prevOut = s.prevOut, damped = s.damped;
+  __m128 wets = _mm_movelh_ps(s.state.wet.v, s.state.wet.v), mixes = _mm_movelh_ps(s.state.mix.v, s.state.mix.v);
+  TPair prevIn = s.state.prevIn, prevOut = s.state.prevOut, damped = s.state.damped;
   const TPair stateOffset = TPair::all(1e-24);
   const __m256d feedback = _mm256_set1_pd(s.feedback), master = _mm256_set1_pd(s.master);
   const __m256d mixGain = _mm256_set1_pd(0.7), offsets = _mm256_set1_pd(1e-24);
@@ -149,7 +146,7 @@ KESTRUNE_TARGET_WIDE void runSamplesWide(TSampleLoop& loop, std::int32_t n) {
     // Both inputs to the lines, each from the output before it.
     __m128 fed = _mm256_cvtpd_ps(_mm256_add_pd(_mm256_mul_pd(_mm256_cvtps_pd(_mm_shuffle_ps(before, wets, _MM_SHUFFLE(1, 0, 3, 2))), feedback),
                                                _mm256_loadu_pd(s.ins + 2 * k)));
-    fed = withinQuad(fed, maxSample);
+    fed = TPairF::withinLanes(fed, maxSample);
     const __m256d feds = _mm256_cvtps_pd(fed);
     _mm_storeu_pd(s.lines + 2 * s.positions[k], _mm256_castpd256_pd128(feds));
     _mm_storeu_pd(s.lines + 2 * s.positions[k + 1], _mm256_extractf128_pd(feds, 1));
@@ -175,12 +172,8 @@ KESTRUNE_TARGET_WIDE void runSamplesWide(TSampleLoop& loop, std::int32_t n) {
     _mm_storel_pi(reinterpret_cast<__m64*>(s.outL + k), sides);
     _mm_storeh_pi(reinterpret_cast<__m64*>(s.outR + k), sides);
   }
-  loop.wet = TPairF{_mm_movehl_ps(wets, wets)};
-  loop.gain = TPairF::load(s.gains + 2 * k - 2);
-  loop.mix = TPairF{_mm_movehl_ps(mixes, mixes)};
-  loop.prevIn = prevIn;
-  loop.prevOut = prevOut;
-  loop.damped = damped;
+  loop.state = {TPairF{_mm_movehl_ps(wets, wets)}, TPairF::load(s.gains + 2 * k - 2), TPairF{_mm_movehl_ps(mixes, mixes)},
+                prevIn, prevOut, damped};
   if (k < n) runSequential(loop, k, n);
 }
 

@@ -28,8 +28,10 @@ struct TSampleLoop {
   float maxSample;  // a value bound for a line beyond it is written as 0
 
   // Carried from one sample to the next: the last sample's values.
-  TPairF wet, gain, mix;
-  TPair prevIn, prevOut, damped;  // the filters' state (previous values + 1e-24) and output
+  struct TState {
+    TPairF wet, gain, mix;
+    TPair prevIn, prevOut, damped;  // the filters' state (previous values + 1e-24) and output
+  } state;
 };
 
 // Runs samples 0..n-1 one at a time.

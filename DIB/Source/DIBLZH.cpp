@@ -599,26 +599,22 @@ void TEncoder::DeleteNode(int p)
         return;
     if (const int depth = FT.PathDepth[p]; depth != kOffPath)
         CutPath(FT.Ring[p], depth);
-    // The largest node has no right child: its predecessor takes over, and likewise for the smallest.
+    // The largest node has no right child: its predecessor takes over, and likewise for the smallest
+    // (mirrored: the successor, through the other children).
+    const auto neighbour = [&](const std::uint16_t* toward, const std::uint16_t* away) {
+        int m = toward[p];
+        if (m != NIL)
+            while (away[m] != NIL)
+                m = away[m];
+        else
+            m = dad[p] < N ? dad[p] : NIL;
+        return static_cast<std::uint16_t>(m);
+    };
     const int first = FT.Ring[p];
-    if (FT.TreeMax[first] == p) {
-        int m = lson[p];
-        if (m != NIL)
-            while (rson[m] != NIL)
-                m = rson[m];
-        else
-            m = dad[p] < N ? dad[p] : NIL;
-        FT.TreeMax[first] = static_cast<std::uint16_t>(m);
-    }
-    if (FT.TreeMin[first] == p) {
-        int m = rson[p];
-        if (m != NIL)
-            while (lson[m] != NIL)
-                m = lson[m];
-        else
-            m = dad[p] < N ? dad[p] : NIL;
-        FT.TreeMin[first] = static_cast<std::uint16_t>(m);
-    }
+    if (FT.TreeMax[first] == p)
+        FT.TreeMax[first] = neighbour(lson, rson);
+    if (FT.TreeMin[first] == p)
+        FT.TreeMin[first] = neighbour(rson, lson);
     int q;
     if (rson[p] == NIL) {
         q = lson[p];

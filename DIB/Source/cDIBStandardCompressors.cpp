@@ -191,7 +191,6 @@ std::string TLZHDIBCompressor::GetDescription() const
            "but the savings in size are very large.";
 }
 
-
 void RegisterStandardCompressors()
 {
     RegisterCompressor(std::make_unique<TRLEDIBCompressor>());
