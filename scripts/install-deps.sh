@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config git
   libgtest-dev libgmock-dev libbenchmark-dev
   libsndfile1-dev libcli11-dev libpng-dev libfreetype-dev fonts-dejavu-core fonts-dejavu-extra
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   g++-mingw-w64-i686-posix
   dpf-plugins-vst
 )

@@ -11,6 +11,8 @@ run() {  # preset, extra ctest args...
   cmake --build --preset "$preset" -j "$jobs"
   ctest --preset "$preset" -j "$jobs" "$@"
 }
+echo "=== source format"
+scripts/check-format.sh
 # The effect record's 32-bit layout is pinned by static_asserts that only a 32-bit compiler checks.
 echo "=== 32-bit record layout"
 echo '#include "vst/DAEffect.h"' | i686-w64-mingw32-g++-posix -std=c++20 -fsyntax-only -Wall -Wextra -Werror -I. -x c++ -
