@@ -101,7 +101,8 @@ OutputFormat chooseOutputFormat(const std::string& path, const std::string& cont
     throw HostError("unknown output format '" + container + "' (wav, flac or aiff)");
   }
   if (encoding == "float") {
-    if (format.container == OutputFormat::Container::Flac) throw HostError("FLAC cannot hold float samples; use 16 or 24");
+    if (format.container == OutputFormat::Container::Flac)
+      throw HostError("FLAC cannot hold float samples; use 16 or 24");
     format.encoding = OutputFormat::Encoding::Float;
   } else if (encoding == "16") {
     format.encoding = OutputFormat::Encoding::Pcm16;

@@ -50,9 +50,9 @@ std::string_view boundedText(const void* ptr, std::size_t limit = 256) {
 VstIntPtr hostCanDo(std::string_view text) {
   static constexpr std::string_view yes[] = {"sendVstTimeInfo"};
   static constexpr std::string_view no[] = {
-      "sendVstEvents",    "sendVstMidiEvent", "receiveVstEvents", "receiveVstMidiEvent", "reportConnectionChanges",
-      "acceptIOChanges",  "sizeWindow",       "offline",          "openFileSelector",    "closeFileSelector",
-      "supplyIdle",       "supportShell",     "shellCategory",    "startStopProcess",    "editFile"};
+      "sendVstEvents",   "sendVstMidiEvent", "receiveVstEvents", "receiveVstMidiEvent", "reportConnectionChanges",
+      "acceptIOChanges", "sizeWindow",       "offline",          "openFileSelector",    "closeFileSelector",
+      "supplyIdle",      "supportShell",     "shellCategory",    "startStopProcess",    "editFile"};
   if (std::find(std::begin(yes), std::end(yes), text) != std::end(yes)) return 1;
   if (std::find(std::begin(no), std::end(no), text) != std::end(no)) return -1;
   return 0;
@@ -77,18 +77,11 @@ VstIntPtr HostState::answer(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr
       automation_.lastIndex.store(index, std::memory_order_relaxed);
       automation_.lastValue.store(opt, std::memory_order_relaxed);
       return 0;
-    case audioMasterBeginEdit:
-      automation_.beginEditCount.fetch_add(1, std::memory_order_relaxed);
-      return 1;
-    case audioMasterEndEdit:
-      automation_.endEditCount.fetch_add(1, std::memory_order_relaxed);
-      return 1;
-    case audioMasterVersion:
-      return kHostVersion;
-    case audioMasterCurrentId:
-      return currentId_;
-    case audioMasterTempoAt:
-      return tempo_ ? static_cast<VstIntPtr>(*tempo_ * 10000.0 + 0.5) : 0;
+    case audioMasterBeginEdit: automation_.beginEditCount.fetch_add(1, std::memory_order_relaxed); return 1;
+    case audioMasterEndEdit: automation_.endEditCount.fetch_add(1, std::memory_order_relaxed); return 1;
+    case audioMasterVersion: return kHostVersion;
+    case audioMasterCurrentId: return currentId_;
+    case audioMasterTempoAt: return tempo_ ? static_cast<VstIntPtr>(*tempo_ * 10000.0 + 0.5) : 0;
     case audioMasterGetTime: {
       const double bpm = tempo_.value_or(120.0);
       timeInfo_ = VstTimeInfo{};
@@ -101,22 +94,13 @@ VstIntPtr HostState::answer(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr
       timeInfo_.flags = kVstTransportPlaying | kVstPpqPosValid | kVstTimeSigValid | (tempo_ ? kVstTempoValid : 0);
       return reinterpret_cast<VstIntPtr>(&timeInfo_);
     }
-    case audioMasterGetSampleRate:
-      return static_cast<VstIntPtr>(sampleRate_);
-    case audioMasterGetBlockSize:
-      return blockSize_;
-    case audioMasterCanDo:
-      return hostCanDo(boundedText(ptr));
-    case audioMasterGetVendorString:
-      copyText(ptr, "Kestrune", kVstMaxVendorStrLen);
-      return 1;
-    case audioMasterGetProductString:
-      copyText(ptr, "kestrune command-line host", kVstMaxProductStrLen);
-      return 1;
-    case audioMasterGetVendorVersion:
-      return 1000;
-    default:
-      return 0;
+    case audioMasterGetSampleRate: return static_cast<VstIntPtr>(sampleRate_);
+    case audioMasterGetBlockSize: return blockSize_;
+    case audioMasterCanDo: return hostCanDo(boundedText(ptr));
+    case audioMasterGetVendorString: copyText(ptr, "Kestrune", kVstMaxVendorStrLen); return 1;
+    case audioMasterGetProductString: copyText(ptr, "kestrune command-line host", kVstMaxProductStrLen); return 1;
+    case audioMasterGetVendorVersion: return 1000;
+    default: return 0;
   }
 }
 

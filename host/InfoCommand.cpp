@@ -13,13 +13,32 @@
 
 namespace kestrune {
 
-const char* const kPluginCanDoTexts[26] = {
-    "sendVstEvents", "sendVstMidiEvent", "sendVstTimeInfo", "receiveVstEvents", "receiveVstMidiEvent",
-    "receiveVstTimeInfo", "offline", "plugAsChannelInsert", "plugAsSend", "mixDryWet",
-    "noRealTime", "multipass", "metapass", "1in1out", "1in2out",
-    "2in1out", "2in2out", "2in4out", "4in2out", "4in4out",
-    "4in8out", "8in4out", "8in8out", "midiProgramNames", "conformsToWindowRules",
-    "bypass"};
+const char* const kPluginCanDoTexts[26] = {"sendVstEvents",
+                                           "sendVstMidiEvent",
+                                           "sendVstTimeInfo",
+                                           "receiveVstEvents",
+                                           "receiveVstMidiEvent",
+                                           "receiveVstTimeInfo",
+                                           "offline",
+                                           "plugAsChannelInsert",
+                                           "plugAsSend",
+                                           "mixDryWet",
+                                           "noRealTime",
+                                           "multipass",
+                                           "metapass",
+                                           "1in1out",
+                                           "1in2out",
+                                           "2in1out",
+                                           "2in2out",
+                                           "2in4out",
+                                           "4in2out",
+                                           "4in4out",
+                                           "4in8out",
+                                           "8in4out",
+                                           "8in8out",
+                                           "midiProgramNames",
+                                           "conformsToWindowRules",
+                                           "bypass"};
 
 namespace {
 
@@ -28,11 +47,16 @@ struct FlagName {
   const char* name;
 };
 constexpr FlagName kFlagNames[] = {
-    {effFlagsHasEditor, "HasEditor"},       {effFlagsHasClip, "HasClip"},
-    {effFlagsHasVu, "HasVu"},               {effFlagsCanMono, "CanMono"},
-    {effFlagsCanReplacing, "CanReplacing"}, {effFlagsProgramChunks, "ProgramChunks"},
-    {effFlagsIsSynth, "IsSynth"},           {effFlagsNoSoundInStop, "NoSoundInStop"},
-    {effFlagsExtIsAsync, "ExtIsAsync"},     {effFlagsExtHasBuffer, "ExtHasBuffer"},
+    {effFlagsHasEditor, "HasEditor"},
+    {effFlagsHasClip, "HasClip"},
+    {effFlagsHasVu, "HasVu"},
+    {effFlagsCanMono, "CanMono"},
+    {effFlagsCanReplacing, "CanReplacing"},
+    {effFlagsProgramChunks, "ProgramChunks"},
+    {effFlagsIsSynth, "IsSynth"},
+    {effFlagsNoSoundInStop, "NoSoundInStop"},
+    {effFlagsExtIsAsync, "ExtIsAsync"},
+    {effFlagsExtHasBuffer, "ExtHasBuffer"},
 };
 
 std::string hex(VstInt32 value, int digits = 8) {

@@ -24,7 +24,8 @@ std::unique_ptr<Plugin> Plugin::load(const std::string& path, HostState& host) {
   auto library = SharedLibrary::open(path);
   auto entry = reinterpret_cast<VstPluginMainProc>(library->findSymbol("VSTPluginMain"));
   if (entry == nullptr) entry = reinterpret_cast<VstPluginMainProc>(library->findSymbol("main"));
-  if (entry == nullptr) throw HostError("'" + path + "' is not a VST 2 plug-in: it exports neither VSTPluginMain nor main");
+  if (entry == nullptr)
+    throw HostError("'" + path + "' is not a VST 2 plug-in: it exports neither VSTPluginMain nor main");
 
   std::unique_ptr<Plugin> plugin(new Plugin(std::move(library), host));
   AEffect* effect = entry(HostState::callback());
@@ -94,9 +95,9 @@ void Plugin::resume() {
   if (effect_ == nullptr || closed_) return;
   dispatch(effMainsChanged, 0, 1);
   if (effect_->numInputs != numInputs_ || effect_->numOutputs != numOutputs_)
-    throw HostError("'" + path() + "' changed its channels when resumed (from " + std::to_string(numInputs_) +
-                    " in, " + std::to_string(numOutputs_) + " out to " + std::to_string(effect_->numInputs) +
-                    " in, " + std::to_string(effect_->numOutputs) + " out)");
+    throw HostError("'" + path() + "' changed its channels when resumed (from " + std::to_string(numInputs_) + " in, " +
+                    std::to_string(numOutputs_) + " out to " + std::to_string(effect_->numInputs) + " in, " +
+                    std::to_string(effect_->numOutputs) + " out)");
 }
 
 void Plugin::close() {

@@ -27,9 +27,9 @@ constexpr std::size_t kTextReadLimit = 256;
 // control characters replaced by '?'.
 struct PluginText {
   std::string text;
-  VstIntPtr result = 0;       // what the dispatcher answered
-  bool terminated = true;     // false: no terminator within kTextReadLimit bytes
-  bool overran = false;       // the plug-in wrote beyond kTextReadLimit bytes
+  VstIntPtr result = 0;    // what the dispatcher answered
+  bool terminated = true;  // false: no terminator within kTextReadLimit bytes
+  bool overran = false;    // the plug-in wrote beyond kTextReadLimit bytes
 };
 
 class Plugin {
@@ -55,13 +55,12 @@ class Plugin {
   bool canReplace() const;
   bool canAccumulate() const { return effect_->process != nullptr; }
 
-  VstIntPtr dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr,
-                     float opt = 0.0f);
+  VstIntPtr dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr, float opt = 0.0f);
   // A dispatcher request that answers with a text in `ptr`.
   PluginText text(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0);
 
-  void open();    // effOpen, then re-checks the counts (throws HostError)
-  void close();   // effClose; the record is gone afterwards
+  void open();   // effOpen, then re-checks the counts (throws HostError)
+  void close();  // effClose; the record is gone afterwards
   void setSampleRate(float rate);
   void setBlockSize(int frames);
   void resume();  // effMainsChanged 1; refuses (HostError) a plug-in whose channel counts changed

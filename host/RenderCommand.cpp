@@ -23,7 +23,6 @@
 namespace kestrune {
 namespace {
 
-
 std::optional<long> parseInteger(const std::string& text) {
   if (text.empty()) return std::nullopt;
   std::size_t used = 0;
@@ -116,8 +115,8 @@ void render(const RenderOptions& options) {
   Renderer renderer(*plugin, options.blockSize);
   Progress progress;
   plugin->resume();
-  const RenderTotals totals =
-      renderer.run(*source, output, tailFrames, [&progress](std::int64_t done, std::int64_t total) { progress(done, total); });
+  const RenderTotals totals = renderer.run(
+      *source, output, tailFrames, [&progress](std::int64_t done, std::int64_t total) { progress(done, total); });
   plugin->suspend();
   plugin->close();
   output.commit();
@@ -150,8 +149,7 @@ std::vector<std::pair<int, float>> parseSettings(Plugin& plugin, const std::vect
   for (const std::string& setting : settings) {
     // Split at the last '=': a value never contains one, a name might.
     const auto equals = setting.rfind('=');
-    if (equals == std::string::npos || equals == 0)
-      throw HostError("bad --set '" + setting + "': expected NAME=VALUE");
+    if (equals == std::string::npos || equals == 0) throw HostError("bad --set '" + setting + "': expected NAME=VALUE");
     const std::string name = setting.substr(0, equals);
     const std::string valueText = trimmed(setting.substr(equals + 1));
 
@@ -161,8 +159,8 @@ std::vector<std::pair<int, float>> parseSettings(Plugin& plugin, const std::vect
         index = static_cast<int>(*number);
     }
     if (!index)
-      throw HostError("bad --set '" + setting + "': no parameter named '" + name + "' (parameters: " +
-                      quotedList(names) + ")");
+      throw HostError("bad --set '" + setting + "': no parameter named '" + name +
+                      "' (parameters: " + quotedList(names) + ")");
 
     float value = 0.0f;
     std::size_t used = 0;
@@ -180,15 +178,17 @@ std::vector<std::pair<int, float>> parseSettings(Plugin& plugin, const std::vect
 
 void addRenderCommand(CLI::App& app) {
   auto options = std::make_shared<RenderOptions>();
-  CLI::App* command = app.add_subcommand(
-      "render", "Render an audio file (or, without IN, the built-in demo signal) through a plug-in");
+  CLI::App* command =
+      app.add_subcommand("render", "Render an audio file (or, without IN, the built-in demo signal) through a plug-in");
   command->add_option("files", options->files, "[IN] OUT: input and output audio files (WAV, FLAC, AIFF)")
       ->required()
       ->expected(1, 2)
       ->type_name("[IN] OUT");
   addPluginOption(*command, options->plugin);
   command->add_option("--program", options->program, "Program to select, by index or name");
-  command->add_option("--set", options->settings, "Parameter NAME=VALUE (name or index, value 0..1), applied after --program; repeatable")
+  command
+      ->add_option("--set", options->settings,
+                   "Parameter NAME=VALUE (name or index, value 0..1), applied after --program; repeatable")
       ->allow_extra_args(false);
   command->add_option("--block", options->blockSize, "Block size in frames (1 to 65536)")
       ->check(CLI::Range(1, 65536))

@@ -75,7 +75,8 @@ void Renderer::processBlock(int frames, OutputFile& output, RenderTotals& totals
         v = 0.0f;
         ++totals.nonFinite;
       }
-      outputBlock_[static_cast<std::size_t>(i) * static_cast<std::size_t>(outputCount_) + static_cast<std::size_t>(c)] = v;
+      outputBlock_[static_cast<std::size_t>(i) * static_cast<std::size_t>(outputCount_) + static_cast<std::size_t>(c)] =
+          v;
     }
   }
   output.write(outputBlock_.data(), frames);

@@ -1,9 +1,8 @@
-#include "host/SharedLibrary.h"
-
 #include <dlfcn.h>
 #include <link.h>
 
 #include "host/HostError.h"
+#include "host/SharedLibrary.h"
 
 namespace kestrune {
 namespace {

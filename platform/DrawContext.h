@@ -20,15 +20,15 @@ namespace plat {
 inline constexpr uint32_t kTextLeft = 0x0000;
 inline constexpr uint32_t kTextCenter = 0x0001;
 inline constexpr uint32_t kTextRight = 0x0002;
-inline constexpr uint32_t kTextVCenter = 0x0004;     // single line only
-inline constexpr uint32_t kTextBottom = 0x0008;      // single line only
-inline constexpr uint32_t kTextWordBreak = 0x0010;   // break lines between words to fit the width
-inline constexpr uint32_t kTextSingleLine = 0x0020;  // line feeds are not line breaks
-inline constexpr uint32_t kTextExpandTabs = 0x0040;  // tab stops every 8 average character widths
-inline constexpr uint32_t kTextNoClip = 0x0100;      // do not clip to the rectangle
-inline constexpr uint32_t kTextCalcRect = 0x0400;    // measure only: adjust the rectangle, draw nothing
-inline constexpr uint32_t kTextNoPrefix = 0x0800;    // "&" is a plain character
-inline constexpr uint32_t kTextRtlReading = 0x20000; // accepted; text is laid out left to right
+inline constexpr uint32_t kTextVCenter = 0x0004;      // single line only
+inline constexpr uint32_t kTextBottom = 0x0008;       // single line only
+inline constexpr uint32_t kTextWordBreak = 0x0010;    // break lines between words to fit the width
+inline constexpr uint32_t kTextSingleLine = 0x0020;   // line feeds are not line breaks
+inline constexpr uint32_t kTextExpandTabs = 0x0040;   // tab stops every 8 average character widths
+inline constexpr uint32_t kTextNoClip = 0x0100;       // do not clip to the rectangle
+inline constexpr uint32_t kTextCalcRect = 0x0400;     // measure only: adjust the rectangle, draw nothing
+inline constexpr uint32_t kTextNoPrefix = 0x0800;     // "&" is a plain character
+inline constexpr uint32_t kTextRtlReading = 0x20000;  // accepted; text is laid out left to right
 
 // A font request. Every backend maps the name to what it has; the headless one draws every name
 // with the sans-serif face it ships, so only size and style matter there.

@@ -37,7 +37,7 @@ inline constexpr uint32_t kMsgKeyUp = 0x0101;
 inline constexpr uint32_t kMsgChar = 0x0102;        // wParam: the 8-bit character
 inline constexpr uint32_t kMsgSysKeyDown = 0x0104;  // a key with Alt held
 inline constexpr uint32_t kMsgSysKeyUp = 0x0105;
-inline constexpr uint32_t kMsgSysChar = 0x0106;     // a character with Alt held (accelerators)
+inline constexpr uint32_t kMsgSysChar = 0x0106;  // a character with Alt held (accelerators)
 
 // --- Timer: wParam the timer id given to SetTimer
 inline constexpr uint32_t kMsgTimer = 0x0113;
@@ -53,9 +53,9 @@ inline constexpr uint32_t kMsgRButtonDblClk = 0x0206;
 inline constexpr uint32_t kMsgMButtonDown = 0x0207;
 inline constexpr uint32_t kMsgMButtonUp = 0x0208;
 inline constexpr uint32_t kMsgMButtonDblClk = 0x0209;
-inline constexpr uint32_t kMsgMouseWheel = 0x020A;       // wParam high word: signed delta (120 a notch)
-inline constexpr uint32_t kMsgCaptureChanged = 0x0215;   // lParam: the window that gets the capture (or 0)
-inline constexpr uint32_t kMsgMouseLeave = 0x02A3;       // once per TrackMouseLeave request
+inline constexpr uint32_t kMsgMouseWheel = 0x020A;      // wParam high word: signed delta (120 a notch)
+inline constexpr uint32_t kMsgCaptureChanged = 0x0215;  // lParam: the window that gets the capture (or 0)
+inline constexpr uint32_t kMsgMouseLeave = 0x02A3;      // once per TrackMouseLeave request
 
 // Messages from here on are the application's own: the platform never sends them and delivers
 // them unchanged (posted ones in posting order).
@@ -110,7 +110,9 @@ constexpr Point UnpackPoint(intptr_t param) {
   return {int16_t(uint16_t(uintptr_t(param) & 0xFFFF)), int16_t(uint16_t((uintptr_t(param) >> 16) & 0xFFFF))};
 }
 // kMsgSize: width in the low 16 bits, height in the next 16 (unsigned).
-constexpr intptr_t PackSize(int32_t w, int32_t h) { return intptr_t(uint32_t(uint16_t(w)) | (uint32_t(uint16_t(h)) << 16)); }
+constexpr intptr_t PackSize(int32_t w, int32_t h) {
+  return intptr_t(uint32_t(uint16_t(w)) | (uint32_t(uint16_t(h)) << 16));
+}
 constexpr Size UnpackSize(intptr_t param) {
   return {int32_t(uintptr_t(param) & 0xFFFF), int32_t((uintptr_t(param) >> 16) & 0xFFFF)};
 }

@@ -16,7 +16,9 @@ namespace {
 constexpr int64_t kMaxFileSize = int64_t{1} << 30;
 
 uint16_t U16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
-uint32_t U32(const uint8_t* p) { return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24); }
+uint32_t U32(const uint8_t* p) {
+  return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+}
 
 bool SizeAllowed(int64_t w, int64_t h) {
   return w <= kMaxPixelDimension && h <= kMaxPixelDimension && w * h <= kMaxPixelCount;
@@ -137,9 +139,7 @@ Status DecodeBmp(const uint8_t* data, size_t size, Picture* out) {
           dst[2] = palette[index][2];
           break;
         }
-        case 24:
-          std::memcpy(dst, src + x * 3, 3);
-          break;
+        case 24: std::memcpy(dst, src + x * 3, 3); break;
         default: {
           const uint32_t px = bpp == 16 ? U16(src + x * 2) : U32(src + x * 4);
           dst[0] = b.Get(px);

@@ -86,8 +86,9 @@ bool EncodeRows(png_structp png, png_infop info, std::vector<uint8_t>* out, int3
                 bool keepAlpha, png_bytep* rows) {
   if (setjmp(png_jmpbuf(png))) return false;
   png_set_write_fn(png, out, WriteToVector, FlushNothing);
-  png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, keepAlpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB,
-               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8,
+               keepAlpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+               PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
   png_set_bgr(png);
   if (!keepAlpha) png_set_filler(png, 0, PNG_FILLER_AFTER);  // drop the fourth byte
@@ -141,7 +142,8 @@ Status DecodePng(const uint8_t* data, size_t size, Picture* out) {
   return result;
 }
 
-Status EncodePngPixels(const uint8_t* pixels, int32_t width, int32_t height, bool keepAlpha, std::vector<uint8_t>* out) {
+Status EncodePngPixels(const uint8_t* pixels, int32_t width, int32_t height, bool keepAlpha,
+                       std::vector<uint8_t>* out) {
   std::vector<png_bytep> rows(static_cast<size_t>(height));
   for (int32_t y = 0; y < height; ++y)
     rows[size_t(y)] = const_cast<png_bytep>(pixels + size_t(height - 1 - y) * size_t(width) * 4);

@@ -34,10 +34,10 @@ struct WindowDesc {
   // The window this one is a child of: a foreign (host-owned) window or one of ours. Null makes
   // a top-level window (the headless backend makes those only through its own API).
   WindowHandle parent = nullptr;
-  Rect bounds;           // in the parent's client coordinates
-  bool visible = false;  // shown at creation (kMsgShowWindow is not sent for this)
+  Rect bounds;               // in the parent's client coordinates
+  bool visible = false;      // shown at creation (kMsgShowWindow is not sent for this)
   bool doubleClicks = true;  // a second press soon after the first arrives as *ButtonDblClk
-  WindowProc proc;       // may be empty: everything then gets the default handling
+  WindowProc proc;           // may be empty: everything then gets the default handling
 };
 
 // What BeginPaint hands over: a context clipped to the update area and the window's visible

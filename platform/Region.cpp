@@ -44,9 +44,10 @@ Region Region::FromRects(const Rect* rects, size_t count) {
 std::pair<size_t, size_t> Region::RowRange(int32_t top, int32_t bottom) const {
   // A rectangle touches the rows when its top < bottom and its top + height > top.
   const int64_t lowestTop = int64_t(top) - maxHeight_ + 1;
-  auto first = std::lower_bound(rects_.begin(), rects_.end(), lowestTop,
-                                [](const Rect& r, int64_t t) { return r.top < t; });
-  auto last = std::lower_bound(first, rects_.end(), int64_t(bottom), [](const Rect& r, int64_t t) { return r.top < t; });
+  auto first =
+      std::lower_bound(rects_.begin(), rects_.end(), lowestTop, [](const Rect& r, int64_t t) { return r.top < t; });
+  auto last =
+      std::lower_bound(first, rects_.end(), int64_t(bottom), [](const Rect& r, int64_t t) { return r.top < t; });
   return {size_t(first - rects_.begin()), size_t(last - rects_.begin())};
 }
 

@@ -71,8 +71,8 @@ class Tdelay4p {
   // The taps are then the consecutive positions start[i]..start[i] + 3, oldest first. A start of
   // -3..-1 means the taps straddle position 0: only those need wrapping one by one (locate).
   // Requires 0 <= writePos[i] < ringLength <= 2^23; delays are limited as by Read.
-  static void locateRuns(const std::int32_t* writePos, std::int32_t ringLength, const float* delay,
-                         std::int32_t* start, float* fraction) {
+  static void locateRuns(const std::int32_t* writePos, std::int32_t ringLength, const float* delay, std::int32_t* start,
+                         float* fraction) {
     const TQuadF d = TQuadF::lessOr(TQuadF::greaterOr(TQuadF::load(delay), TQuadF::all(0.0f)),
                                     TQuadF::all(static_cast<float>(ringLength - 1)));
     // fastFloor(d - 0.5) for -0.5 <= d - 0.5 < 2^23.
@@ -90,8 +90,8 @@ class Tdelay4p {
   float at(std::int32_t position) const { return static_cast<float>(Samples[position * Stride]); }
 
  private:
-  float interpolate(std::int32_t writePos, std::int32_t ringLength, float delay, std::int32_t* whole,
-                    double* fraction, std::int32_t* taps) const {
+  float interpolate(std::int32_t writePos, std::int32_t ringLength, float delay, std::int32_t* whole, double* fraction,
+                    std::int32_t* taps) const {
     const TTaps t = locate(writePos, ringLength, delay);
     *whole = t.whole;
     *fraction = t.fraction;

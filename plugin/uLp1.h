@@ -8,9 +8,7 @@ class TLp1 {
   // Filters one sample and stores Output. The coefficient is the sine polynomial of
   // pi * cutoff / sampleRate (not a tangent), with the quotient rounded to float first.
   // For cutoff >= 0 the coefficient is >= 0 and the filter is stable; sampleRate must not be 0.
-  void Process(float input, float cutoff, float sampleRate) {
-    ProcessWith(input, coefficientFor(cutoff, sampleRate));
-  }
+  void Process(float input, float cutoff, float sampleRate) { ProcessWith(input, coefficientFor(cutoff, sampleRate)); }
 
   // The coefficient Process uses for a cutoff, and Process with a coefficient already computed:
   // lets a caller compute the coefficients of many samples ahead, apart from the recursion.

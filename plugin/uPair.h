@@ -34,7 +34,10 @@ struct TPair {
   static TPair of(double a, double b) { return {a, b}; }
   static TPair all(double a) { return {a, a}; }
   static TPair load(const double* p) { return {p[0], p[1]}; }
-  void store(double* p) const { p[0] = lo; p[1] = hi; }
+  void store(double* p) const {
+    p[0] = lo;
+    p[1] = hi;
+  }
   double a() const { return lo; }
   double b() const { return hi; }
   friend TPair operator+(TPair x, TPair y) { return {x.lo + y.lo, x.hi + y.hi}; }
@@ -87,7 +90,10 @@ struct TPairF {
   static TPairF all(float a) { return {a, a}; }
   float a() const { return lo; }
   float b() const { return hi; }
-  void store(float* p) const { p[0] = lo; p[1] = hi; }
+  void store(float* p) const {
+    p[0] = lo;
+    p[1] = hi;
+  }
   TPair toDouble() const { return {static_cast<double>(lo), static_cast<double>(hi)}; }
   friend TPairF operator+(TPairF x, TPairF y) { return {x.lo + y.lo, x.hi + y.hi}; }
   friend TPairF operator*(TPairF x, TPairF y) { return {x.lo * y.lo, x.hi * y.hi}; }
@@ -109,9 +115,7 @@ struct TPairF {
   TPairF abs() const { return {std::fabs(lo), std::fabs(hi)}; }
   TPairF broadcastA() const { return {lo, lo}; }
   TPairF broadcastB() const { return {hi, hi}; }
-  TPairF within(float limit) const {
-    return {std::fabs(lo) <= limit ? lo : 0.0f, std::fabs(hi) <= limit ? hi : 0.0f};
-  }
+  TPairF within(float limit) const { return {std::fabs(lo) <= limit ? lo : 0.0f, std::fabs(hi) <= limit ? hi : 0.0f}; }
 #endif
 };
 
@@ -157,34 +161,70 @@ struct TQuadI {
   std::int32_t v[4];
   static TQuadI all(std::int32_t a) { return {{a, a, a, a}}; }
   static TQuadI load(const std::int32_t* p) { return {{p[0], p[1], p[2], p[3]}}; }
-  void store(std::int32_t* p) const { for (int i = 0; i < 4; ++i) p[i] = v[i]; }
+  void store(std::int32_t* p) const {
+    for (int i = 0; i < 4; ++i) p[i] = v[i];
+  }
   template <class F>
-  static TQuadI map(F f) { TQuadI r; for (int i = 0; i < 4; ++i) r.v[i] = f(i); return r; }
+  static TQuadI map(F f) {
+    TQuadI r;
+    for (int i = 0; i < 4; ++i) r.v[i] = f(i);
+    return r;
+  }
   friend TQuadI operator+(TQuadI x, TQuadI y) {
-    return map([&](int i) { return static_cast<std::int32_t>(static_cast<std::uint32_t>(x.v[i]) + static_cast<std::uint32_t>(y.v[i])); });
+    return map([&](int i) {
+      return static_cast<std::int32_t>(static_cast<std::uint32_t>(x.v[i]) + static_cast<std::uint32_t>(y.v[i]));
+    });
   }
   friend TQuadI operator-(TQuadI x, TQuadI y) {
-    return map([&](int i) { return static_cast<std::int32_t>(static_cast<std::uint32_t>(x.v[i]) - static_cast<std::uint32_t>(y.v[i])); });
+    return map([&](int i) {
+      return static_cast<std::int32_t>(static_cast<std::uint32_t>(x.v[i]) - static_cast<std::uint32_t>(y.v[i]));
+    });
   }
-  friend TQuadI operator&(TQuadI x, TQuadI y) { return map([&](int i) { return x.v[i] & y.v[i]; }); }
-  TQuadI plusOneToFour() const { return map([&](int i) { return v[i] + i + 1; }); }
-  static TQuadI less(TQuadI x, TQuadI y) { return map([&](int i) { return x.v[i] < y.v[i] ? -1 : 0; }); }
+  friend TQuadI operator&(TQuadI x, TQuadI y) {
+    return map([&](int i) { return x.v[i] & y.v[i]; });
+  }
+  TQuadI plusOneToFour() const {
+    return map([&](int i) { return v[i] + i + 1; });
+  }
+  static TQuadI less(TQuadI x, TQuadI y) {
+    return map([&](int i) { return x.v[i] < y.v[i] ? -1 : 0; });
+  }
 };
 
 struct TQuadF {
   float v[4];
   static TQuadF all(float a) { return {{a, a, a, a}}; }
   static TQuadF load(const float* p) { return {{p[0], p[1], p[2], p[3]}}; }
-  void store(float* p) const { for (int i = 0; i < 4; ++i) p[i] = v[i]; }
+  void store(float* p) const {
+    for (int i = 0; i < 4; ++i) p[i] = v[i];
+  }
   template <class F>
-  static TQuadF map(F f) { TQuadF r; for (int i = 0; i < 4; ++i) r.v[i] = f(i); return r; }
-  friend TQuadF operator-(TQuadF x, TQuadF y) { return map([&](int i) { return x.v[i] - y.v[i]; }); }
-  static TQuadF lessOr(TQuadF x, TQuadF y) { return map([&](int i) { return x.v[i] < y.v[i] ? x.v[i] : y.v[i]; }); }
-  static TQuadF greaterOr(TQuadF x, TQuadF y) { return map([&](int i) { return x.v[i] > y.v[i] ? x.v[i] : y.v[i]; }); }
-  TQuadI truncated() const { return TQuadI::map([&](int i) { return static_cast<std::int32_t>(v[i]); }); }
-  static TQuadF of(TQuadI x) { return map([&](int i) { return static_cast<float>(x.v[i]); }); }
-  static TQuadI less(TQuadF x, TQuadF y) { return TQuadI::map([&](int i) { return x.v[i] < y.v[i] ? -1 : 0; }); }
-  static TQuadI equal(TQuadF x, TQuadF y) { return TQuadI::map([&](int i) { return x.v[i] == y.v[i] ? -1 : 0; }); }
+  static TQuadF map(F f) {
+    TQuadF r;
+    for (int i = 0; i < 4; ++i) r.v[i] = f(i);
+    return r;
+  }
+  friend TQuadF operator-(TQuadF x, TQuadF y) {
+    return map([&](int i) { return x.v[i] - y.v[i]; });
+  }
+  static TQuadF lessOr(TQuadF x, TQuadF y) {
+    return map([&](int i) { return x.v[i] < y.v[i] ? x.v[i] : y.v[i]; });
+  }
+  static TQuadF greaterOr(TQuadF x, TQuadF y) {
+    return map([&](int i) { return x.v[i] > y.v[i] ? x.v[i] : y.v[i]; });
+  }
+  TQuadI truncated() const {
+    return TQuadI::map([&](int i) { return static_cast<std::int32_t>(v[i]); });
+  }
+  static TQuadF of(TQuadI x) {
+    return map([&](int i) { return static_cast<float>(x.v[i]); });
+  }
+  static TQuadI less(TQuadF x, TQuadF y) {
+    return TQuadI::map([&](int i) { return x.v[i] < y.v[i] ? -1 : 0; });
+  }
+  static TQuadI equal(TQuadF x, TQuadF y) {
+    return TQuadI::map([&](int i) { return x.v[i] == y.v[i] ? -1 : 0; });
+  }
 };
 
 #endif

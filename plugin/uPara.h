@@ -41,7 +41,8 @@ class TPara {
     }
     // Rare, and kept a branch (a call cannot be turned into a selection): a selection would put a
     // compare and a blend on the chain from one sample's phase to the next.
-    if (!(Phase2 <= 0.5)) [[unlikely]] Phase2 = restartPhase();
+    if (!(Phase2 <= 0.5)) [[unlikely]]
+      Phase2 = restartPhase();
   }
   void Shape() {
     Tri1 = 0.25 - fastAbs(static_cast<float>(Phase1));
@@ -64,7 +65,10 @@ class TPara {
 #if defined(__GNUC__) || defined(__clang__)
   [[gnu::noinline, gnu::cold]]
 #endif
-  static double restartPhase() { return -0.5; }
+  static double
+  restartPhase() {
+    return -0.5;
+  }
 
   float InverseOf = 0.0f;
   double Inverse = std::numeric_limits<double>::infinity();  // 1 / InverseOf

@@ -57,7 +57,8 @@ TVstTemplateIdentity APlugin::identity() {
 }
 
 APlugin::APlugin(audioMasterCallback audioMaster, TFormClass editorClass)
-    : TVstTemplate(audioMaster, kNumPrograms, kNumParams, editorClass, identity()), UseWideVectors(wideVectorsAvailable()) {
+    : TVstTemplate(audioMaster, kNumPrograms, kNumParams, editorClass, identity()),
+      UseWideVectors(wideVectorsAvailable()) {
   initialize();
   OnParameterChange = TVstEvent<VstInt32>::bind<&APlugin::parameterChanged>(this);
   OnEditorIdle = TVstEvent<TForm*>{[](void*, TForm*) {}, this};
@@ -191,7 +192,8 @@ void APlugin::processAudio(TArrayOfSingleArray& inputs, TArrayOfSingleArray& out
     (wide ? prepareWide : preparePlain)(motion, prepare, n, chunk);
     for (VstInt32 k = 0; k < n; k += 4)
       Tdelay4p::locateRuns(positions + k, ringLength, delays + k, oldest + k, fractions + k);
-    (wide ? conditionWide : conditionPlain)(inputs[0].data() + start, inputs[1].data() + start, n, merge, kMaxSample, ins);
+    (wide ? conditionWide : conditionPlain)(inputs[0].data() + start, inputs[1].data() + start, n, merge, kMaxSample,
+                                            ins);
     loop.outL = outputs[0].data() + start;
     loop.outR = outputs[1].data() + start;
     (wide ? runSamplesWide : runSamplesPlain)(loop, n);

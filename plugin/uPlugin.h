@@ -28,8 +28,17 @@ class APlugin : public TVstTemplate {
   static constexpr float kMaxSample = 65536.0f;
 
   enum Param : std::int32_t {
-    kSpeed, kDopplerAmount, kDamping, kTrajControl1, kTrajControl2, kFeedback,
-    kLmax, kRmax, kMaster, kSync, kMergeins,
+    kSpeed,
+    kDopplerAmount,
+    kDamping,
+    kTrajControl1,
+    kTrajControl2,
+    kFeedback,
+    kLmax,
+    kRmax,
+    kMaster,
+    kSync,
+    kMergeins,
   };
 
   // editorClass may be null: the effect then has no editor.
@@ -85,7 +94,6 @@ class APlugin : public TVstTemplate {
   static TVstTemplateIdentity identity();
   void parameterChanged(VstInt32 index);
   float currentTempo() const;
-
 
   // The sample rate and tempo the internal values were last derived from.
   std::atomic<std::int32_t> derivedSampleRate{-1};

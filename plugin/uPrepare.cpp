@@ -59,7 +59,8 @@ KESTRUNE_ALWAYS_INLINE void positionsFour(TMotion& m, std::int32_t left, std::in
 void preparePlain(TMotion& motion, const TPrepare& p, std::int32_t n, const TChunk& out) {
   TMotion m = motion;  // a local: the stores below cannot alias it
   const TPair half = TPair::all(0.5), one = TPair::all(1.0), cutoffTop = TPair::all(12000.0);
-  const TPair depthD = TPair::all(p.delayDepth), leftDepth = TPair::all(p.leftDepth), rightDepth = TPair::all(p.rightDepth);
+  const TPair depthD = TPair::all(p.delayDepth), leftDepth = TPair::all(p.leftDepth),
+              rightDepth = TPair::all(p.rightDepth);
   const TPair dampDepth = TPair::all(p.dampDepth), pi = TPair::all(3.1415926536);
   const TPairF rate = TPairF::all(p.rateF), oneF = TPairF::all(1.0f), zeroF = TPairF::all(0.0f);
   // g > 1 ? 1 : (g < 0 ? 0 : g)
@@ -117,8 +118,9 @@ namespace {
 KESTRUNE_TARGET_WIDE inline __m256d paraShapeQuad(__m256d phase) {
   const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
   const __m256d t = _mm256_sub_pd(_mm256_set1_pd(0.25), _mm256_cvtps_pd(_mm_and_ps(_mm256_cvtpd_ps(phase), magnitude)));
-  const __m256d s = _mm256_sub_pd(_mm256_set1_pd(1.0),
-                                  _mm256_mul_pd(_mm256_set1_pd(2.0), _mm256_cvtps_pd(_mm_and_ps(_mm256_cvtpd_ps(t), magnitude))));
+  const __m256d s =
+      _mm256_sub_pd(_mm256_set1_pd(1.0),
+                    _mm256_mul_pd(_mm256_set1_pd(2.0), _mm256_cvtps_pd(_mm_and_ps(_mm256_cvtpd_ps(t), magnitude))));
   return _mm256_mul_pd(_mm256_mul_pd(_mm256_set1_pd(8.0), t), s);
 }
 
@@ -142,12 +144,14 @@ KESTRUNE_TARGET_WIDE inline __m128 sideGainQuad(__m256d m, __m256d depth) {
 }
 
 KESTRUNE_TARGET_WIDE inline __m128 coefficientQuad(__m256d m, __m256d dampDepth, __m128 rate) {
-  const __m128 ratio = _mm_div_ps(_mm256_cvtpd_ps(_mm256_sub_pd(_mm256_set1_pd(12000.0), _mm256_mul_pd(m, dampDepth))), rate);
+  const __m128 ratio =
+      _mm_div_ps(_mm256_cvtpd_ps(_mm256_sub_pd(_mm256_set1_pd(12000.0), _mm256_mul_pd(m, dampDepth))), rate);
   return fastSinQuad(_mm256_cvtpd_ps(_mm256_mul_pd(_mm256_cvtps_pd(ratio), _mm256_set1_pd(3.1415926536))));
 }
 
 // c, 1 - c and 1 + c of four samples' (left, right) coefficients, interleaved.
-KESTRUNE_TARGET_WIDE inline void storeCoefficients(__m128 left, __m128 right, double* coefs, double* keeps, double* divisors) {
+KESTRUNE_TARGET_WIDE inline void storeCoefficients(__m128 left, __m128 right, double* coefs, double* keeps,
+                                                   double* divisors) {
   const __m256d one = _mm256_set1_pd(1.0);
   const __m256d c0 = _mm256_cvtps_pd(_mm_unpacklo_ps(left, right));
   const __m256d c1 = _mm256_cvtps_pd(_mm_unpackhi_ps(left, right));

@@ -72,13 +72,13 @@ namespace {
 
 // hermite4Pair on four lanes (two samples, left and right), each pair of lanes at its fraction.
 KESTRUNE_TARGET_WIDE inline __m128 hermite4Quad(__m256d dx, __m256d m1, __m256d z0, __m256d p1, __m256d p2) {
-  const __m256d inner = _mm256_add_pd(
-      _mm256_sub_pd(_mm256_mul_pd(_mm256_set1_pd(3.0), _mm256_sub_pd(z0, p1)), m1), p2);
+  const __m256d inner = _mm256_add_pd(_mm256_sub_pd(_mm256_mul_pd(_mm256_set1_pd(3.0), _mm256_sub_pd(z0, p1)), m1), p2);
   const __m256d middle = _mm256_sub_pd(
       _mm256_sub_pd(_mm256_add_pd(_mm256_mul_pd(_mm256_set1_pd(4.0), p1), _mm256_mul_pd(_mm256_set1_pd(2.0), m1)),
                     _mm256_mul_pd(_mm256_set1_pd(5.0), z0)),
       p2);
-  const __m256d outer = _mm256_add_pd(_mm256_sub_pd(p1, m1), _mm256_mul_pd(dx, _mm256_add_pd(middle, _mm256_mul_pd(dx, inner))));
+  const __m256d outer =
+      _mm256_add_pd(_mm256_sub_pd(p1, m1), _mm256_mul_pd(dx, _mm256_add_pd(middle, _mm256_mul_pd(dx, inner))));
   return _mm256_cvtpd_ps(_mm256_add_pd(z0, _mm256_mul_pd(_mm256_mul_pd(_mm256_set1_pd(0.5), dx), outer)));
 }
 
@@ -139,13 +139,15 @@ KESTRUNE_TARGET_WIDE void runSamplesWide(TSampleLoop& loop, std::int32_t n) {
       ym1 = joined(am1, bm1);
     }
     // (fraction k, fraction k, fraction k + 1, fraction k + 1)
-    const __m128d fractions = _mm_cvtps_pd(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(s.fractions + k))));
+    const __m128d fractions =
+        _mm_cvtps_pd(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(s.fractions + k))));
     const __m256d dx = _mm256_permute4x64_pd(_mm256_castpd128_pd256(fractions), _MM_SHUFFLE(1, 1, 0, 0));
     const __m128 before = wets;  // the previous pair's
     wets = hermite4Quad(dx, ym1, y0, y1, y2);
     // Both inputs to the lines, each from the output before it.
-    __m128 fed = _mm256_cvtpd_ps(_mm256_add_pd(_mm256_mul_pd(_mm256_cvtps_pd(_mm_shuffle_ps(before, wets, _MM_SHUFFLE(1, 0, 3, 2))), feedback),
-                                               _mm256_loadu_pd(s.ins + 2 * k)));
+    __m128 fed = _mm256_cvtpd_ps(
+        _mm256_add_pd(_mm256_mul_pd(_mm256_cvtps_pd(_mm_shuffle_ps(before, wets, _MM_SHUFFLE(1, 0, 3, 2))), feedback),
+                      _mm256_loadu_pd(s.ins + 2 * k)));
     fed = TPairF::withinLanes(fed, maxSample);
     const __m256d feds = _mm256_cvtps_pd(fed);
     _mm_storeu_pd(s.lines + 2 * s.positions[k], _mm256_castpd256_pd128(feds));
@@ -157,8 +159,8 @@ KESTRUNE_TARGET_WIDE void runSamplesWide(TSampleLoop& loop, std::int32_t n) {
     mixes = _mm256_cvtpd_ps(_mm256_mul_pd(_mm256_add_pd(_mm256_cvtps_pd(fromL), _mm256_cvtps_pd(fromR)), mixGain));
     const __m256d x = _mm256_cvtps_pd(mixes);
     const __m256d xNext = _mm256_add_pd(x, offsets);  // each sample's input + 1e-24, the next one's PrevIn
-    const __m256d fromInput = _mm256_mul_pd(_mm256_loadu_pd(s.coefs + 2 * k),
-                                            _mm256_add_pd(x, _mm256_set_m128d(_mm256_castpd256_pd128(xNext), prevIn.v)));
+    const __m256d fromInput = _mm256_mul_pd(
+        _mm256_loadu_pd(s.coefs + 2 * k), _mm256_add_pd(x, _mm256_set_m128d(_mm256_castpd256_pd128(xNext), prevIn.v)));
     prevIn = TPair{_mm256_extractf128_pd(xNext, 1)};
     // The filters' chain, one sample after the other.
     const TPair dampedA = (TPair{_mm256_castpd256_pd128(fromInput)} + TPair::load(s.keeps + 2 * k) * prevOut) /
@@ -172,8 +174,12 @@ KESTRUNE_TARGET_WIDE void runSamplesWide(TSampleLoop& loop, std::int32_t n) {
     _mm_storel_pi(reinterpret_cast<__m64*>(s.outL + k), sides);
     _mm_storeh_pi(reinterpret_cast<__m64*>(s.outR + k), sides);
   }
-  loop.state = {TPairF{_mm_movehl_ps(wets, wets)}, TPairF::load(s.gains + 2 * k - 2), TPairF{_mm_movehl_ps(mixes, mixes)},
-                prevIn, prevOut, damped};
+  loop.state = {TPairF{_mm_movehl_ps(wets, wets)},
+                TPairF::load(s.gains + 2 * k - 2),
+                TPairF{_mm_movehl_ps(mixes, mixes)},
+                prevIn,
+                prevOut,
+                damped};
   if (k < n) runSequential(loop, k, n);
 }
 

@@ -9,9 +9,8 @@
 namespace {
 bool IsIdent(const std::string& s) {
   if (s.empty() || !(std::isalpha(static_cast<unsigned char>(s[0])) || s[0] == '_')) return false;
-  return std::all_of(s.begin(), s.end(), [](char ch) {
-    return std::isalnum(static_cast<unsigned char>(ch)) || ch == '_';
-  });
+  return std::all_of(s.begin(), s.end(),
+                     [](char ch) { return std::isalnum(static_cast<unsigned char>(ch)) || ch == '_'; });
 }
 }  // namespace
 

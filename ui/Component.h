@@ -52,7 +52,7 @@ class TComponent : public TPersistent {
   std::uint32_t ComponentState() const { return state_; }
   bool Loading() const { return state_ & csLoading; }
   bool Destroying() const { return state_ & csDestroying; }
-  void SetLoading();   // called by a description reader on every component it reads
+  void SetLoading();  // called by a description reader on every component it reads
   void SetReading(bool on);
   void MarkDestroying() { state_ |= csDestroying; }
 

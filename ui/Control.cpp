@@ -9,33 +9,32 @@ TControl* TControl::mouseControl_ = nullptr;
 TControl* TControl::captureControl_ = nullptr;
 
 const TClassInfo& TControl::StaticClass() {
-  static const TClassInfo info =
-      TClassBuilder<TControl>("TControl", &TComponent::StaticClass())
-          .Int("Left", &TControl::Left, &TControl::SetLeft)
-          .Int("Top", &TControl::Top, &TControl::SetTop)
-          .Int("Width", &TControl::Width, &TControl::SetWidth)
-          .Int("Height", &TControl::Height, &TControl::SetHeight)
-          .String("Caption", &TControl::Caption, &TControl::SetCaption)
-          .Color("Color", &TControl::Color, &TControl::SetColor, clBtnFace)
-          .StoredIf([](const TControl& c) { return !c.ParentColor(); })
-          .Bool("ParentColor", &TControl::ParentColor, &TControl::SetParentColor, false)
-          .Int("Cursor", &TControl::Cursor, &TControl::SetCursor, crDefault)
-          .Bool("Enabled", &TControl::Enabled, &TControl::SetEnabled, true)
-          .Bool("ParentFont", &TControl::ParentFont, &TControl::SetParentFont, true)
-          .Object("Font", [](const TControl& c) -> const TFont& { return c.Font(); })
-          .StoredIf([](const TControl& c) { return !c.ParentFont(); })
-          .String("Hint", &TControl::Hint, &TControl::SetHint)
-          .Bool("ShowHint", &TControl::ShowHint, &TControl::SetShowHint, false)
-          .Bool("Visible", &TControl::Visible, &TControl::SetVisible, true)
-          .Event("OnClick", &TControl::OnClick)
-          .Event("OnDblClick", &TControl::OnDblClick)
-          .Event("OnMouseDown", &TControl::OnMouseDown)
-          .Event("OnMouseEnter", &TControl::OnMouseEnter)
-          .Event("OnMouseLeave", &TControl::OnMouseLeave)
-          .Event("OnMouseMove", &TControl::OnMouseMove)
-          .Event("OnMouseUp", &TControl::OnMouseUp)
-          .Event("OnResize", &TControl::OnResize)
-          .Build();
+  static const TClassInfo info = TClassBuilder<TControl>("TControl", &TComponent::StaticClass())
+                                     .Int("Left", &TControl::Left, &TControl::SetLeft)
+                                     .Int("Top", &TControl::Top, &TControl::SetTop)
+                                     .Int("Width", &TControl::Width, &TControl::SetWidth)
+                                     .Int("Height", &TControl::Height, &TControl::SetHeight)
+                                     .String("Caption", &TControl::Caption, &TControl::SetCaption)
+                                     .Color("Color", &TControl::Color, &TControl::SetColor, clBtnFace)
+                                     .StoredIf([](const TControl& c) { return !c.ParentColor(); })
+                                     .Bool("ParentColor", &TControl::ParentColor, &TControl::SetParentColor, false)
+                                     .Int("Cursor", &TControl::Cursor, &TControl::SetCursor, crDefault)
+                                     .Bool("Enabled", &TControl::Enabled, &TControl::SetEnabled, true)
+                                     .Bool("ParentFont", &TControl::ParentFont, &TControl::SetParentFont, true)
+                                     .Object("Font", [](const TControl& c) -> const TFont& { return c.Font(); })
+                                     .StoredIf([](const TControl& c) { return !c.ParentFont(); })
+                                     .String("Hint", &TControl::Hint, &TControl::SetHint)
+                                     .Bool("ShowHint", &TControl::ShowHint, &TControl::SetShowHint, false)
+                                     .Bool("Visible", &TControl::Visible, &TControl::SetVisible, true)
+                                     .Event("OnClick", &TControl::OnClick)
+                                     .Event("OnDblClick", &TControl::OnDblClick)
+                                     .Event("OnMouseDown", &TControl::OnMouseDown)
+                                     .Event("OnMouseEnter", &TControl::OnMouseEnter)
+                                     .Event("OnMouseLeave", &TControl::OnMouseLeave)
+                                     .Event("OnMouseMove", &TControl::OnMouseMove)
+                                     .Event("OnMouseUp", &TControl::OnMouseUp)
+                                     .Event("OnResize", &TControl::OnResize)
+                                     .Build();
   return info;
 }
 
@@ -72,18 +71,10 @@ void TControl::WndProc(TMessage& m) {
     case plat::kMsgLButtonUp:
     case plat::kMsgRButtonUp:
     case plat::kMsgMButtonUp:
-    case plat::kMsgMouseMove:
-      HandleMouse(m);
-      break;
-    case kCmMouseEnter:
-      OnMouseEnter(this);
-      break;
-    case kCmMouseLeave:
-      OnMouseLeave(this);
-      break;
-    case kCmHitTest:
-      m.result = HitTest(plat::UnpackPoint(m.lParam)) ? 1 : 0;
-      break;
+    case plat::kMsgMouseMove: HandleMouse(m); break;
+    case kCmMouseEnter: OnMouseEnter(this); break;
+    case kCmMouseLeave: OnMouseLeave(this); break;
+    case kCmHitTest: m.result = HitTest(plat::UnpackPoint(m.lParam)) ? 1 : 0; break;
     case plat::kMsgPaint:
       if (m.wParam) Paint(*reinterpret_cast<plat::DrawContext*>(m.wParam));
       break;
@@ -91,11 +82,8 @@ void TControl::WndProc(TMessage& m) {
     case kCmVisibleChanged:
     case kCmTextChanged:
     case kCmFontChanged:
-    case kCmColorChanged:
-      Invalidate();
-      break;
-    default:
-      break;
+    case kCmColorChanged: Invalidate(); break;
+    default: break;
   }
 }
 
@@ -113,18 +101,16 @@ void TControl::HandleMouse(TMessage& m) {
     default: break;
   }
   switch (m.msg) {
-    case plat::kMsgMouseMove:
-      MouseMove(shift, p.x, p.y);
-      break;
+    case plat::kMsgMouseMove: MouseMove(shift, p.x, p.y); break;
     case plat::kMsgLButtonDown:
     case plat::kMsgLButtonDblClk:
     case plat::kMsgRButtonDown:
     case plat::kMsgRButtonDblClk:
     case plat::kMsgMButtonDown:
     case plat::kMsgMButtonDblClk: {
-      bool dbl = (m.msg == plat::kMsgLButtonDblClk || m.msg == plat::kMsgRButtonDblClk ||
-                  m.msg == plat::kMsgMButtonDblClk) &&
-                 (style_ & csDoubleClicks);
+      bool dbl =
+          (m.msg == plat::kMsgLButtonDblClk || m.msg == plat::kMsgRButtonDblClk || m.msg == plat::kMsgMButtonDblClk) &&
+          (style_ & csDoubleClicks);
       if (button == mbLeft) {
         if (style_ & csCaptureMouse) SetMouseCapture(true);
         if ((style_ & csClickEvents) && !dbl) clicked_ = true;
@@ -146,7 +132,9 @@ void TControl::HandleMouse(TMessage& m) {
   }
 }
 
-void TControl::MouseDown(TMouseButton button, TShiftState shift, int x, int y) { OnMouseDown(this, button, shift, x, y); }
+void TControl::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+  OnMouseDown(this, button, shift, x, y);
+}
 void TControl::MouseMove(TShiftState shift, int x, int y) { OnMouseMove(this, shift, x, y); }
 void TControl::MouseUp(TMouseButton button, TShiftState shift, int x, int y) { OnMouseUp(this, button, shift, x, y); }
 void TControl::Click() { OnClick(this); }

@@ -34,8 +34,8 @@
 class TComponent;
 
 struct TDescriptionLimits {
-  int MaxDepth = 32;                            // nesting of objects, collections and dotted names
-  std::size_t MaxBlockBytes = 16u << 20;        // one byte block
+  int MaxDepth = 32;                      // nesting of objects, collections and dotted names
+  std::size_t MaxBlockBytes = 16u << 20;  // one byte block
 };
 
 // Reads `text` into `root`, whose class must be the class the text names for its root object; creates

@@ -229,7 +229,8 @@ class Reader {
     Advance(where);
     int line = tok_.line;
     // A component without a name is written as "object : TClass".
-    std::string name = tok_.kind == Tok::Symbol && tok_.text == ":" ? std::string() : ExpectIdent(where, "a component name");
+    std::string name =
+        tok_.kind == Tok::Symbol && tok_.text == ":" ? std::string() : ExpectIdent(where, "a component name");
     Expect(":", where);
     std::string className = ExpectIdent(where, "a class name");
     where = (parent && !root_->Name().empty()) ? root_->Name() + "." + name : name;
@@ -390,8 +391,10 @@ class Reader {
           if (bit >= 63) Fail(at, "set element " + tok_.text + " out of range");
           bits |= std::uint64_t{1} << bit;
           Advance(at);
-          if (tok_.kind == Tok::Symbol && tok_.text == ",") Advance(at);
-          else if (!(tok_.kind == Tok::Symbol && tok_.text == "]")) Fail(at, "expected ',' or ']' but found " + Describe());
+          if (tok_.kind == Tok::Symbol && tok_.text == ",")
+            Advance(at);
+          else if (!(tok_.kind == Tok::Symbol && tok_.text == "]"))
+            Fail(at, "expected ',' or ']' but found " + Describe());
         }
         Advance(at);
         Guard(at, line, [&] { p.SetOrd(obj, static_cast<std::int64_t>(bits)); });
@@ -470,8 +473,8 @@ class Reader {
       TComponent* c = SameText(f.name, root_->Name()) ? root_ : root_->FindComponent(f.name);
       if (!c) throw EDescriptionError(f.where, "unknown component " + f.name, f.line);
       if (f.prop->RefClass && !c->InheritsFrom(f.prop->RefClass()))
-        throw EDescriptionError(f.where, f.name + " is a " + std::string(c->ClassName()) + ", not a " + f.prop->RefClass().Name,
-                                f.line);
+        throw EDescriptionError(
+            f.where, f.name + " is a " + std::string(c->ClassName()) + ", not a " + f.prop->RefClass().Name, f.line);
       Guard(f.where, f.line, [&] { f.prop->SetRef(*f.target, c); });
     }
   }

@@ -23,8 +23,7 @@ class EConvertError : public std::runtime_error {
 class EDescriptionError : public std::runtime_error {
  public:
   EDescriptionError(std::string where, std::string what, int line)
-      : std::runtime_error(Format(where, what, line)), where_(std::move(where)), what_(std::move(what)),
-        line_(line) {}
+      : std::runtime_error(Format(where, what, line)), where_(std::move(where)), what_(std::move(what)), line_(line) {}
   const std::string& Where() const { return where_; }  // "Form1.p0.Foo"
   const std::string& Reason() const { return what_; }
   int Line() const { return line_; }

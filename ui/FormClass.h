@@ -9,7 +9,7 @@ class TForm;
 
 struct TFormClassInfo {
   const char* ClassName;
-  int DesignWidth;   // client size the form is designed with
+  int DesignWidth;  // client size the form is designed with
   int DesignHeight;
   TForm* (*Create)(TComponent* owner);  // creates an unparented, hidden form
 };

@@ -34,8 +34,8 @@ class TCollection;
 class TCollectionItem;
 
 enum class TPropKind {
-  Integer,     // any integral type, range checked on reading
-  Float,       // float or double
+  Integer,  // any integral type, range checked on reading
+  Float,    // float or double
   Boolean,
   String,
   Enum,        // ordinal with value names (Names[i] names value i)
@@ -87,16 +87,16 @@ struct TPropInfo {
 // A handler a class offers for event bindings by name ("OnCreate = FormCreate").
 struct TMethodInfo {
   std::string Name;
-  std::type_index HandlerType = typeid(void);                // std::function<void(A...)>
+  std::type_index HandlerType = typeid(void);           // std::function<void(A...)>
   std::function<std::any(TPersistent& receiver)> Bind;  // yields a std::function<void(A...)>
 };
 
 struct TClassInfo {
   std::string Name;
   const TClassInfo* Parent = nullptr;
-  std::function<TComponent*(TComponent* owner)> CreateComponent;     // creatable components
+  std::function<TComponent*(TComponent* owner)> CreateComponent;        // creatable components
   std::function<TCollectionItem*(TCollection& collection)> CreateItem;  // collection items
-  std::vector<TPropInfo> Props;                                      // own properties, in order
+  std::vector<TPropInfo> Props;                                         // own properties, in order
   std::vector<TMethodInfo> Methods;
 
   bool InheritsFrom(const TClassInfo& other) const;
@@ -230,8 +230,9 @@ class TClassBuilder {
   // An event held in a data member of type TEvent<A...>.
   template <class... A>
   TClassBuilder& Event(std::string name, TEvent<A...> T::*member) {
-    return Event<A...>(std::move(name), [member](const T& t) -> const TEvent<A...>& { return t.*member; },
-                       [member](T& t, const TEvent<A...>& e) { t.*member = e; });
+    return Event<A...>(
+        std::move(name), [member](const T& t) -> const TEvent<A...>& { return t.*member; },
+        [member](T& t, const TEvent<A...>& e) { t.*member = e; });
   }
   // An event with a getter and a setter (a setter that must react to a change).
   template <class... A, class G, class S>
@@ -260,7 +261,9 @@ class TClassBuilder {
   // Adds a storing condition to the property registered last.
   template <class F>
   TClassBuilder& StoredIf(F stored) {
-    info_.Props.back().Stored = [stored](const TPersistent& o) { return static_cast<bool>(std::invoke(stored, Self(o))); };
+    info_.Props.back().Stored = [stored](const TPersistent& o) {
+      return static_cast<bool>(std::invoke(stored, Self(o)));
+    };
     return *this;
   }
   // A handler method that event bindings in descriptions may name.

@@ -27,8 +27,7 @@ inline constexpr std::uint32_t kCmHitTest = plat::kMsgFrameworkBase + 11;
 
 // Shift state of keys and mouse buttons.
 using TShiftState = std::uint32_t;
-inline constexpr TShiftState ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16, ssMiddle = 32,
-                             ssDouble = 64;
+inline constexpr TShiftState ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16, ssMiddle = 32, ssDouble = 64;
 
 enum TMouseButton { mbLeft, mbRight, mbMiddle };
 

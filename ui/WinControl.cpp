@@ -154,7 +154,8 @@ void TWinControl::SetBounds(int left, int top, int width, int height) {
   if (handle_) {
     plat::Rect current;
     plat::Backend& b = plat::Platform();
-    if (b.GetBounds(handle_, &current) == plat::Status::Ok && !(current == BoundsRect())) b.SetBounds(handle_, BoundsRect());
+    if (b.GetBounds(handle_, &current) == plat::Status::Ok && !(current == BoundsRect()))
+      b.SetBounds(handle_, BoundsRect());
   }
 }
 
@@ -242,7 +243,8 @@ void TWinControl::WndProc(TMessage& m) {
       break;
     }
     case plat::kMsgCaptureChanged:
-      if (TControl* cc = CaptureControl(); cc && cc->WindowHolder() == this && reinterpret_cast<plat::WindowHandle>(m.lParam) != handle_)
+      if (TControl* cc = CaptureControl();
+          cc && cc->WindowHolder() == this && reinterpret_cast<plat::WindowHandle>(m.lParam) != handle_)
         cc->SetMouseCapture(false);
       break;
     default: TControl::WndProc(m); break;
@@ -347,9 +349,7 @@ bool TWinControl::BroadcastDialogChar(char ch) {
   return false;
 }
 
-void TWinControl::ParentFontChanged() {
-  TControl::ParentFontChanged();
-}
+void TWinControl::ParentFontChanged() { TControl::ParentFontChanged(); }
 
 void TWinControl::ParentColorChanged() { TControl::ParentColorChanged(); }
 

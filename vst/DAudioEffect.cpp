@@ -9,9 +9,7 @@ namespace {
 constexpr VstInt32 kDefaultUniqueId = 0x4E6F4566;  // "NoEf"
 constexpr VstInt32 kIdentify = 0x4E764566;         // "NvEf"
 
-AudioEffect* effectOf(AEffect* e) noexcept {
-  return e != nullptr ? static_cast<AudioEffect*>(e->object) : nullptr;
-}
+AudioEffect* effectOf(AEffect* e) noexcept { return e != nullptr ? static_cast<AudioEffect*>(e->object) : nullptr; }
 
 void setFlag(AEffect& record, VstInt32 flag, bool state) {
   if (state)
@@ -219,7 +217,7 @@ VstIntPtr AudioEffect::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr val
 // ---- entry functions --------------------------------------------------------------------------
 
 VstIntPtr VSTCALLBACK AudioEffect::dispatcherEntry(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr value,
-                                                    void* ptr, float opt) {
+                                                   void* ptr, float opt) {
   AudioEffect* effect = effectOf(e);
   if (effect == nullptr) return 0;
   if (opcode == effClose) {

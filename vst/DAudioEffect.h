@@ -108,18 +108,17 @@ class AudioEffect {
   static float clampNormalised(float value) noexcept;
 
   // The entry functions stored in the record. None lets an exception reach the host.
-  static VstIntPtr VSTCALLBACK dispatcherEntry(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr value,
-                                                void* ptr, float opt);
+  static VstIntPtr VSTCALLBACK dispatcherEntry(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
+                                               float opt);
   static void VSTCALLBACK processEntry(AEffect* e, float** inputs, float** outputs, VstInt32 sampleFrames);
-  static void VSTCALLBACK processReplacingEntry(AEffect* e, float** inputs, float** outputs,
-                                                VstInt32 sampleFrames);
+  static void VSTCALLBACK processReplacingEntry(AEffect* e, float** inputs, float** outputs, VstInt32 sampleFrames);
   static void VSTCALLBACK setParameterEntry(AEffect* e, VstInt32 index, float value);
   static float VSTCALLBACK getParameterEntry(AEffect* e, VstInt32 index);
 
  protected:
   // Calls the host with this effect's record; answers `fallback` when there is no host callback.
-  VstIntPtr callHost(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr,
-                     float opt = 0.0f, VstIntPtr fallback = 0) const;
+  VstIntPtr callHost(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr, float opt = 0.0f,
+                     VstIntPtr fallback = 0) const;
 
   AEffect cEffect{};
   std::atomic<float> sampleRate{44100.0f};  // written by the dispatcher, read by processing

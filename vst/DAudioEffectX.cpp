@@ -58,10 +58,8 @@ VstIntPtr AudioEffectX::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr va
     case effProcessVarIo: return b(processVariableIo(ptr));
     case effSetSpeakerArrangement: return b(setSpeakerArrangement(value, ptr));
     case effSetBlockSizeAndSampleRate:
-      setBlockSizeAndSampleRate(value > 0 && value <= std::numeric_limits<VstInt32>::max()
-                                    ? static_cast<VstInt32>(value)
-                                    : 0,
-                                opt);
+      setBlockSizeAndSampleRate(
+          value > 0 && value <= std::numeric_limits<VstInt32>::max() ? static_cast<VstInt32>(value) : 0, opt);
       return 1;
     case effSetBypass: return b(setBypass(value != 0));
     case effGetEffectName: return ptr != nullptr ? b(getEffectName(text)) : 0;
@@ -190,9 +188,7 @@ void* AudioEffectX::getInputSpeakerArrangement() {
   return reinterpret_cast<void*>(callHost(audioMasterGetInputSpeakerArrangement));
 }
 bool AudioEffectX::getHostVendorString(char* text) { return callHost(audioMasterGetVendorString, 0, 0, text) != 0; }
-bool AudioEffectX::getHostProductString(char* text) {
-  return callHost(audioMasterGetProductString, 0, 0, text) != 0;
-}
+bool AudioEffectX::getHostProductString(char* text) { return callHost(audioMasterGetProductString, 0, 0, text) != 0; }
 VstInt32 AudioEffectX::getHostVendorVersion() { return static_cast<VstInt32>(callHost(audioMasterGetVendorVersion)); }
 VstIntPtr AudioEffectX::hostVendorSpecific(VstInt32 lArg1, VstIntPtr lArg2, void* ptrArg, float floatArg) {
   return callHost(audioMasterVendorSpecific, lArg1, lArg2, ptrArg, floatArg);

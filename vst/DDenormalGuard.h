@@ -12,7 +12,7 @@
 class TDenormalGuard {
  public:
 #ifdef KESTRUNE_HAVE_MXCSR
-  static constexpr unsigned kFlushToZero = 0x8000;     // FTZ
+  static constexpr unsigned kFlushToZero = 0x8000;       // FTZ
   static constexpr unsigned kDenormalsAreZero = 0x0040;  // DAZ
   TDenormalGuard() noexcept : saved(_mm_getcsr()) { _mm_setcsr(saved | kFlushToZero | kDenormalsAreZero); }
   ~TDenormalGuard() { _mm_setcsr(saved); }

@@ -12,8 +12,7 @@
 inline float hermite4(float x, float ym1, float y0, float y1, float y2) {
   const double dx = x, m1 = ym1, z0 = y0, p1 = y1, p2 = y2;
   return static_cast<float>(
-      z0 + (0.5 * dx) * ((p1 - m1) + dx * ((4.0 * p1 + 2.0 * m1 - 5.0 * z0 - p2) +
-                                           dx * (3.0 * (z0 - p1) - m1 + p2))));
+      z0 + (0.5 * dx) * ((p1 - m1) + dx * ((4.0 * p1 + 2.0 * m1 - 5.0 * z0 - p2) + dx * (3.0 * (z0 - p1) - m1 + p2))));
 }
 
 // floor(x) for every non-integral x. For an integral x the result is x, except that an odd x of

@@ -53,13 +53,13 @@ AEffect* createEffect(audioMasterCallback host) {
 
 }  // namespace vstentry
 
-#define KESTRUNE_VST_ENTRY(factory)                                                                         \
-  extern "C" KESTRUNE_VST_EXPORT AEffect* VSTCALLBACK VSTPluginMain(audioMasterCallback host) {             \
-    return ::vstentry::guarded(host, (factory));                                                           \
-  }                                                                                                          \
-  extern "C" KESTRUNE_VST_MAIN_EXPORT AEffect* VSTCALLBACK kestruneVstLegacyMain(audioMasterCallback host)  \
-      __asm__(KESTRUNE_VST_MAIN_SYMBOL);                                                                     \
-  extern "C" AEffect* VSTCALLBACK kestruneVstLegacyMain(audioMasterCallback host) {                         \
-    return ::vstentry::guarded(host, (factory));                                                           \
-  }                                                                                                          \
+#define KESTRUNE_VST_ENTRY(factory)                                                                                 \
+  extern "C" KESTRUNE_VST_EXPORT AEffect* VSTCALLBACK VSTPluginMain(audioMasterCallback host) {                     \
+    return ::vstentry::guarded(host, (factory));                                                                    \
+  }                                                                                                                 \
+  extern "C" KESTRUNE_VST_MAIN_EXPORT AEffect* VSTCALLBACK kestruneVstLegacyMain(audioMasterCallback host) __asm__( \
+      KESTRUNE_VST_MAIN_SYMBOL);                                                                                    \
+  extern "C" AEffect* VSTCALLBACK kestruneVstLegacyMain(audioMasterCallback host) {                                 \
+    return ::vstentry::guarded(host, (factory));                                                                    \
+  }                                                                                                                 \
   KESTRUNE_VST_MAIN_EXPORT_DIRECTIVE

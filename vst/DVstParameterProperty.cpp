@@ -36,8 +36,8 @@ float TVstParameterProperty::shape(float v) const {
 
 float TVstParameterProperty::displayValue(float v) {
   const float shaped = shape(v);
-  const float x = static_cast<float>(static_cast<double>(minValue) +
-                                     (static_cast<double>(maxValue) - minValue) * shaped);
+  const float x =
+      static_cast<float>(static_cast<double>(minValue) + (static_cast<double>(maxValue) - minValue) * shaped);
   smoothState1 = static_cast<float>(smoothState1 + (static_cast<double>(x) - smoothState1) * smoothing);
   smoothState2 = static_cast<float>(smoothState2 + (static_cast<double>(smoothState1) - smoothState2) * smoothing);
   return smoothState2;

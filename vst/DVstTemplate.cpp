@@ -10,11 +10,31 @@
 #include "vst/DVstText.h"
 
 const char* const TVstTemplate::kCanDoTexts[kNumCanDoTexts] = {
-    "sendVstEvents", "sendVstMidiEvent", "sendVstTimeInfo", "receiveVstEvents", "receiveVstMidiEvent",
-    "receiveVstTimeInfo", "offline", "plugAsChannelInsert", "plugAsSend", "mixDryWet",
-    "noRealTime", "multipass", "metapass", "1in1out", "1in2out",
-    "2in1out", "2in2out", "2in4out", "4in2out", "4in4out",
-    "4in8out", "8in4out", "8in8out", "midiProgramNames", "conformsToWindowRules",
+    "sendVstEvents",
+    "sendVstMidiEvent",
+    "sendVstTimeInfo",
+    "receiveVstEvents",
+    "receiveVstMidiEvent",
+    "receiveVstTimeInfo",
+    "offline",
+    "plugAsChannelInsert",
+    "plugAsSend",
+    "mixDryWet",
+    "noRealTime",
+    "multipass",
+    "metapass",
+    "1in1out",
+    "1in2out",
+    "2in1out",
+    "2in2out",
+    "2in4out",
+    "4in2out",
+    "4in4out",
+    "4in8out",
+    "8in4out",
+    "8in8out",
+    "midiProgramNames",
+    "conformsToWindowRules",
     "bypass",
 };
 
@@ -175,9 +195,7 @@ void TVstTemplate::setParameterValue(VstInt32 index, float value) {
 
 bool TVstTemplate::getEffectName(char* name) { return vsttext::copy(name, effectName.c_str(), vsttext::kEffectName); }
 bool TVstTemplate::getVendorString(char* text) { return vsttext::copy(text, vendorName.c_str(), vsttext::kVendor); }
-bool TVstTemplate::getProductString(char* text) {
-  return vsttext::copy(text, productName.c_str(), vsttext::kProduct);
-}
+bool TVstTemplate::getProductString(char* text) { return vsttext::copy(text, productName.c_str(), vsttext::kProduct); }
 VstInt32 TVstTemplate::getVendorVersion() { return vendorVersion; }
 
 VstInt32 TVstTemplate::canDo(char* text) {
@@ -269,8 +287,8 @@ float TVstTemplate::readHostTempo() {
   if (bpm == 0.0f) {
     const VstTimeInfo* info = getTimeInfo(kVstTempoValid);
     // Range-check the double before narrowing it: a float conversion of 1e300 is undefined.
-    if (info != nullptr && (info->flags & kVstTempoValid) != 0 && std::isfinite(info->tempo) &&
-        info->tempo > 0.0 && info->tempo < 1.0e6)
+    if (info != nullptr && (info->flags & kVstTempoValid) != 0 && std::isfinite(info->tempo) && info->tempo > 0.0 &&
+        info->tempo < 1.0e6)
       bpm = static_cast<float>(info->tempo);
   }
   return std::isfinite(bpm) && bpm > 0.0f ? bpm : 0.0f;

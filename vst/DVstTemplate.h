@@ -67,8 +67,8 @@ class TVstTemplate : public AudioEffectX {
   static constexpr VstInt32 kDefaultBufferLength = 2048;
 
   // editorFormClass may be null (no editor). Runs every construction step except initialize().
-  TVstTemplate(audioMasterCallback audioMaster, VstInt32 numPrograms, VstInt32 numParams,
-               TFormClass editorFormClass, const TVstTemplateIdentity& identity);
+  TVstTemplate(audioMasterCallback audioMaster, VstInt32 numPrograms, VstInt32 numParams, TFormClass editorFormClass,
+               const TVstTemplateIdentity& identity);
   // Destroys the editor (and an open form) first, then programs, then parameter descriptions.
   ~TVstTemplate() override;
 
@@ -120,7 +120,7 @@ class TVstTemplate : public AudioEffectX {
   void setBufferLength(VstInt32 length);
 
   TVstParameterProperty* getParameterProperty(VstInt32 index);  // null outside the range
-  TVstProgram* getProgramAt(VstInt32 index);                     // null outside the range
+  TVstProgram* getProgramAt(VstInt32 index);                    // null outside the range
 
   float getTempo() const { return tempo.load(std::memory_order_relaxed); }
   bool isChanged() const { return changed.load(std::memory_order_relaxed); }

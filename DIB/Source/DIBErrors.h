@@ -7,52 +7,51 @@
 
 // Image errors, and the base of the library's own kinds.
 class EDIBError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
+ public:
+  using std::runtime_error::runtime_error;
 };
 
 // Stored image format: no registered codec for a container.
 class EDIBCompressError : public EDIBError {
-public:
-    using EDIBError::EDIBError;
+ public:
+  using EDIBError::EDIBError;
 };
 
 // Control base, control templates.
 class EDIBControlError : public EDIBError {
-public:
-    using EDIBError::EDIBError;
+ public:
+  using EDIBError::EDIBError;
 };
 
 class EDIBButtonError : public EDIBError {
-public:
-    using EDIBError::EDIBError;
+ public:
+  using EDIBError::EDIBError;
 };
 
 class EDIBGlyphButtonError : public EDIBError {
-public:
-    using EDIBError::EDIBError;
+ public:
+  using EDIBError::EDIBError;
 };
 
 // Control features and their collections.
 class EFeatureError : public EDIBError {
-public:
-    using EDIBError::EDIBError;
+ public:
+  using EDIBError::EDIBError;
 };
 
 // The LZH codec stands on its own, so its failures are not image errors.
 class ElzhException : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
+ public:
+  using std::runtime_error::runtime_error;
 };
 
 // An internal consistency check failed. what() is always "Assertion failure"; Source() names the
 // unit that noticed it (e.g. "DIB/Source/cDIBCompressor").
 class EAssertionFailed : public std::logic_error {
-public:
-    explicit EAssertionFailed(std::string source)
-        : std::logic_error("Assertion failure"), FSource(std::move(source)) {}
-    const std::string& Source() const noexcept { return FSource; }
+ public:
+  explicit EAssertionFailed(std::string source) : std::logic_error("Assertion failure"), FSource(std::move(source)) {}
+  const std::string& Source() const noexcept { return FSource; }
 
-private:
-    std::string FSource;
+ private:
+  std::string FSource;
 };

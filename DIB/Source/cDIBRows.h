@@ -10,12 +10,12 @@
 namespace DIBRows {
 
 struct TRowBlock {
-    const std::uint8_t* Source;  // first pixel of the top visual row of the block
-    std::uint8_t* Target;
-    int Rows;
-    int Pixels;       // per row
-    int SourceWidth;  // pixels per stored row of the source image
-    int TargetWidth;
+  const std::uint8_t* Source;  // first pixel of the top visual row of the block
+  std::uint8_t* Target;
+  int Rows;
+  int Pixels;       // per row
+  int SourceWidth;  // pixels per stored row of the source image
+  int TargetWidth;
 };
 
 // d := s, all four bytes.

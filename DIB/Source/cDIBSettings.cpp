@@ -4,28 +4,20 @@
 
 TDIBSettings::TDIBSettings(TComponent* owner) : TComponent(owner) {}
 
-TDIBSettings::~TDIBSettings()
-{
-    SetActiveCompressor(nullptr);
+TDIBSettings::~TDIBSettings() { SetActiveCompressor(nullptr); }
+
+const TClassInfo& TDIBSettings::StaticClass() {
+  static const TClassInfo info =
+      TClassBuilder<TDIBSettings>("TDIBSettings", &TComponent::StaticClass())
+          .Component()
+          .String("DIBCompressor", &TDIBSettings::GetDIBCompressor, &TDIBSettings::SetDIBCompressor)
+          .Build();
+  return info;
 }
 
-const TClassInfo& TDIBSettings::StaticClass()
-{
-    static const TClassInfo info = TClassBuilder<TDIBSettings>("TDIBSettings", &TComponent::StaticClass())
-                                       .Component()
-                                       .String("DIBCompressor", &TDIBSettings::GetDIBCompressor,
-                                               &TDIBSettings::SetDIBCompressor)
-                                       .Build();
-    return info;
+std::string TDIBSettings::GetDIBCompressor() const {
+  const TAbstractDIBCompressor* codec = ActiveCompressor();
+  return codec ? codec->GetGUID().ToString() : std::string();
 }
 
-std::string TDIBSettings::GetDIBCompressor() const
-{
-    const TAbstractDIBCompressor* codec = ActiveCompressor();
-    return codec ? codec->GetGUID().ToString() : std::string();
-}
-
-void TDIBSettings::SetDIBCompressor(const std::string& guidText)
-{
-    SetActiveCompressor(FindCompressor(guidText));
-}
+void TDIBSettings::SetDIBCompressor(const std::string& guidText) { SetActiveCompressor(FindCompressor(guidText)); }

@@ -8,13 +8,12 @@ constexpr uintptr_t kTimerId = 1;
 }  // namespace
 
 const TClassInfo& TDIBTimer::StaticClass() {
-  static const TClassInfo info =
-      TClassBuilder<TDIBTimer>("TDIBTimer", &TComponent::StaticClass())
-          .Component()
-          .Bool("Enabled", &TDIBTimer::Enabled, &TDIBTimer::SetEnabled, false)
-          .Int("Interval", &TDIBTimer::Interval, &TDIBTimer::SetInterval, 1000)
-          .Event<TPersistent*>("OnTimer", &TDIBTimer::OnTimer, &TDIBTimer::SetOnTimer)
-          .Build();
+  static const TClassInfo info = TClassBuilder<TDIBTimer>("TDIBTimer", &TComponent::StaticClass())
+                                     .Component()
+                                     .Bool("Enabled", &TDIBTimer::Enabled, &TDIBTimer::SetEnabled, false)
+                                     .Int("Interval", &TDIBTimer::Interval, &TDIBTimer::SetInterval, 1000)
+                                     .Event<TPersistent*>("OnTimer", &TDIBTimer::OnTimer, &TDIBTimer::SetOnTimer)
+                                     .Build();
   return info;
 }
 
@@ -54,8 +53,8 @@ void TDIBTimer::UpdateTimer() {
   ReleaseWindow();
   if (interval_ == 0 || !enabled_ || !onTimer_) return;
   plat::Backend& platform = plat::Platform();
-  plat::Status s = platform.CreateMessageWindow(
-      [this](plat::WindowHandle w, plat::Message& m) { WindowProc(w, m); }, &window_);
+  plat::Status s =
+      platform.CreateMessageWindow([this](plat::WindowHandle w, plat::Message& m) { WindowProc(w, m); }, &window_);
   if (s == plat::Status::Ok) s = platform.SetTimer(window_, kTimerId, interval_);
   if (s != plat::Status::Ok) {
     enabled_ = false;

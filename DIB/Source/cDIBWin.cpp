@@ -13,223 +13,183 @@ namespace {
 // Regions are built from this many rectangles at a time and united.
 constexpr std::size_t kRegionBatch = 400;
 
-plat::Region RunsToRegion(const std::vector<TDIBRect>& runs)
-{
-    plat::Region result;
-    std::vector<plat::Rect> batch;
-    batch.reserve(kRegionBatch);
-    auto flush = [&] {
-        if (!batch.empty())
-            result.Union(plat::Region::FromRects(batch.data(), batch.size()));
-        batch.clear();
-    };
-    for (const TDIBRect& r : runs) {
-        batch.push_back(plat::Rect{r.Left, r.Top, r.Right, r.Bottom});
-        if (batch.size() == kRegionBatch)
-            flush();
-    }
-    flush();
-    return result;
+plat::Region RunsToRegion(const std::vector<TDIBRect>& runs) {
+  plat::Region result;
+  std::vector<plat::Rect> batch;
+  batch.reserve(kRegionBatch);
+  auto flush = [&] {
+    if (!batch.empty()) result.Union(plat::Region::FromRects(batch.data(), batch.size()));
+    batch.clear();
+  };
+  for (const TDIBRect& r : runs) {
+    batch.push_back(plat::Rect{r.Left, r.Top, r.Right, r.Bottom});
+    if (batch.size() == kRegionBatch) flush();
+  }
+  flush();
+  return result;
 }
 
 // Loads a picture file into a memory image of its size.
-bool LoadPictureFile(const std::string& fileName, TMemoryDIB& into)
-{
-    plat::Picture picture;
-    const plat::Status status = plat::LoadPicture(fileName, &picture);
-    if (status != plat::Status::Ok)
-        throw EDIBError("Cannot load the picture \"" + fileName + "\": " + plat::StatusText(status));
-    into.SetSize(picture.width, picture.height);
-    if (picture.pixels.size() != static_cast<std::size_t>(into.Width()) * into.Height() * 4)
-        throw EDIBError("Cannot load the picture \"" + fileName + "\": size mismatch");
-    std::memcpy(into.Bits(), picture.pixels.data(), picture.pixels.size());
-    return picture.hasAlpha;
+bool LoadPictureFile(const std::string& fileName, TMemoryDIB& into) {
+  plat::Picture picture;
+  const plat::Status status = plat::LoadPicture(fileName, &picture);
+  if (status != plat::Status::Ok)
+    throw EDIBError("Cannot load the picture \"" + fileName + "\": " + plat::StatusText(status));
+  into.SetSize(picture.width, picture.height);
+  if (picture.pixels.size() != static_cast<std::size_t>(into.Width()) * into.Height() * 4)
+    throw EDIBError("Cannot load the picture \"" + fileName + "\": size mismatch");
+  std::memcpy(into.Bits(), picture.pixels.data(), picture.pixels.size());
+  return picture.hasAlpha;
 }
 
 // A drawing context that forwards to the image's own one and raises Changed on the image after
 // every call that draws.
 class TNotifyingCanvas final : public plat::DrawContext {
-public:
-    TNotifyingCanvas(plat::DrawContext& inner, TAbstractSuperDIB& image) : FInner(inner), FImage(image) {}
+ public:
+  TNotifyingCanvas(plat::DrawContext& inner, TAbstractSuperDIB& image) : FInner(inner), FImage(image) {}
 
-    int Save() override { return FInner.Save(); }
-    plat::Status Restore(int depth) override { return FInner.Restore(depth); }
-    plat::Point Origin() const override { return FInner.Origin(); }
-    void SetOrigin(plat::Point origin) override { FInner.SetOrigin(origin); }
-    void IntersectClip(const plat::Rect& rect) override { FInner.IntersectClip(rect); }
-    void ExcludeClip(const plat::Rect& rect) override { FInner.ExcludeClip(rect); }
-    plat::Rect ClipBox() const override { return FInner.ClipBox(); }
-    bool RectVisible(const plat::Rect& rect) const override { return FInner.RectVisible(rect); }
-    plat::Status FillRect(const plat::Rect& rect, plat::Color color) override
-    {
-        return Drawn(FInner.FillRect(rect, color));
-    }
-    plat::Status FrameRect(const plat::Rect& rect, plat::Color color) override
-    {
-        return Drawn(FInner.FrameRect(rect, color));
-    }
-    plat::Status SetFont(const plat::FontSpec& font) override { return FInner.SetFont(font); }
-    const plat::FontSpec& Font() const override { return FInner.Font(); }
-    plat::Status GetFontMetrics(plat::FontMetrics* out) override { return FInner.GetFontMetrics(out); }
-    void SetTextColor(plat::Color color) override { FInner.SetTextColor(color); }
-    void SetBackgroundOpaque(bool opaque, plat::Color color) override { FInner.SetBackgroundOpaque(opaque, color); }
-    plat::Status DrawText(std::string_view text, plat::Rect* rect, std::uint32_t flags, std::int32_t* height) override
-    {
-        const plat::Status status = FInner.DrawText(text, rect, flags, height);
-        return (flags & plat::kTextCalcRect) ? status : Drawn(status);
-    }
-    plat::Status TextExtent(std::string_view text, plat::Size* out) override { return FInner.TextExtent(text, out); }
-    plat::Status Transfer(const plat::Rect& target, plat::DrawContext& source, plat::Point sourcePos) override
-    {
-        return Drawn(FInner.Transfer(target, Unwrap(source), sourcePos));
-    }
-    plat::Status StretchTransfer(const plat::Rect& target, plat::DrawContext& source,
-                                 const plat::Rect& sourceRect) override
-    {
-        return Drawn(FInner.StretchTransfer(target, Unwrap(source), sourceRect));
-    }
-    int BitsPerPixel() const override { return FInner.BitsPerPixel(); }
+  int Save() override { return FInner.Save(); }
+  plat::Status Restore(int depth) override { return FInner.Restore(depth); }
+  plat::Point Origin() const override { return FInner.Origin(); }
+  void SetOrigin(plat::Point origin) override { FInner.SetOrigin(origin); }
+  void IntersectClip(const plat::Rect& rect) override { FInner.IntersectClip(rect); }
+  void ExcludeClip(const plat::Rect& rect) override { FInner.ExcludeClip(rect); }
+  plat::Rect ClipBox() const override { return FInner.ClipBox(); }
+  bool RectVisible(const plat::Rect& rect) const override { return FInner.RectVisible(rect); }
+  plat::Status FillRect(const plat::Rect& rect, plat::Color color) override {
+    return Drawn(FInner.FillRect(rect, color));
+  }
+  plat::Status FrameRect(const plat::Rect& rect, plat::Color color) override {
+    return Drawn(FInner.FrameRect(rect, color));
+  }
+  plat::Status SetFont(const plat::FontSpec& font) override { return FInner.SetFont(font); }
+  const plat::FontSpec& Font() const override { return FInner.Font(); }
+  plat::Status GetFontMetrics(plat::FontMetrics* out) override { return FInner.GetFontMetrics(out); }
+  void SetTextColor(plat::Color color) override { FInner.SetTextColor(color); }
+  void SetBackgroundOpaque(bool opaque, plat::Color color) override { FInner.SetBackgroundOpaque(opaque, color); }
+  plat::Status DrawText(std::string_view text, plat::Rect* rect, std::uint32_t flags, std::int32_t* height) override {
+    const plat::Status status = FInner.DrawText(text, rect, flags, height);
+    return (flags & plat::kTextCalcRect) ? status : Drawn(status);
+  }
+  plat::Status TextExtent(std::string_view text, plat::Size* out) override { return FInner.TextExtent(text, out); }
+  plat::Status Transfer(const plat::Rect& target, plat::DrawContext& source, plat::Point sourcePos) override {
+    return Drawn(FInner.Transfer(target, Unwrap(source), sourcePos));
+  }
+  plat::Status StretchTransfer(const plat::Rect& target, plat::DrawContext& source,
+                               const plat::Rect& sourceRect) override {
+    return Drawn(FInner.StretchTransfer(target, Unwrap(source), sourceRect));
+  }
+  int BitsPerPixel() const override { return FInner.BitsPerPixel(); }
 
-    plat::DrawContext& Inner() { return FInner; }
+  plat::DrawContext& Inner() { return FInner; }
 
-private:
-    static plat::DrawContext& Unwrap(plat::DrawContext& context)
-    {
-        auto* canvas = dynamic_cast<TNotifyingCanvas*>(&context);
-        return canvas ? canvas->Inner() : context;
-    }
-    plat::Status Drawn(plat::Status status)
-    {
-        if (status == plat::Status::Ok)
-            FImage.Changed();
-        return status;
-    }
+ private:
+  static plat::DrawContext& Unwrap(plat::DrawContext& context) {
+    auto* canvas = dynamic_cast<TNotifyingCanvas*>(&context);
+    return canvas ? canvas->Inner() : context;
+  }
+  plat::Status Drawn(plat::Status status) {
+    if (status == plat::Status::Ok) FImage.Changed();
+    return status;
+  }
 
-    plat::DrawContext& FInner;
-    TAbstractSuperDIB& FImage;
+  plat::DrawContext& FInner;
+  TAbstractSuperDIB& FImage;
 };
 
 }  // namespace
 
-plat::Region TAbstractSuperDIB::AlphaRegion(std::uint8_t threshold) const
-{
-    return RunsToRegion(AlphaRuns(threshold));
-}
+plat::Region TAbstractSuperDIB::AlphaRegion(std::uint8_t threshold) const { return RunsToRegion(AlphaRuns(threshold)); }
 
-plat::Region TAbstractSuperDIB::ColorRegion(TDIBColor color) const
-{
-    return RunsToRegion(ColorRuns(color));
-}
+plat::Region TAbstractSuperDIB::ColorRegion(TDIBColor color) const { return RunsToRegion(ColorRuns(color)); }
 
-void TAbstractSuperDIB::ImportPicture(const std::string& fileName)
-{
-    TMemoryDIB picture;
-    const bool hasAlpha = LoadPictureFile(fileName, picture);
-    BeginUpdate();
-    try {
-        CopyPixelsFrom(picture);
-        if (hasAlpha)
-            SetMasked(true);
-        else
-            SetAlpha(255);
-    } catch (...) {
-        EndUpdate();
-        throw;
-    }
+void TAbstractSuperDIB::ImportPicture(const std::string& fileName) {
+  TMemoryDIB picture;
+  const bool hasAlpha = LoadPictureFile(fileName, picture);
+  BeginUpdate();
+  try {
+    CopyPixelsFrom(picture);
+    if (hasAlpha)
+      SetMasked(true);
+    else
+      SetAlpha(255);
+  } catch (...) {
     EndUpdate();
-    Changed();
+    throw;
+  }
+  EndUpdate();
+  Changed();
 }
 
-void TAbstractSuperDIB::ImportMask(const std::string& fileName)
-{
-    if (Width() == 0 || Height() == 0 || !Bits())
-        throw EDIBError("You cannot import a mask until you have an image.");
-    TMemoryDIB picture;
-    LoadPictureFile(fileName, picture);
-    TMemoryDIB mask(Width(), Height());
-    mask.StretchFrom(picture);
-    const std::size_t count = static_cast<std::size_t>(Width()) * Height();
-    for (std::size_t i = 0; i < count; ++i)
-        FBits[i * 4 + 3] = mask.Bits()[i * 4];
-    BeginUpdate();
-    SetMasked(true);
-    EndUpdate();
-    Changed();
+void TAbstractSuperDIB::ImportMask(const std::string& fileName) {
+  if (Width() == 0 || Height() == 0 || !Bits()) throw EDIBError("You cannot import a mask until you have an image.");
+  TMemoryDIB picture;
+  LoadPictureFile(fileName, picture);
+  TMemoryDIB mask(Width(), Height());
+  mask.StretchFrom(picture);
+  const std::size_t count = static_cast<std::size_t>(Width()) * Height();
+  for (std::size_t i = 0; i < count; ++i) FBits[i * 4 + 3] = mask.Bits()[i * 4];
+  BeginUpdate();
+  SetMasked(true);
+  EndUpdate();
+  Changed();
 }
 
 void TAbstractSuperDIB::Render8Bit(plat::DrawContext& context, int /*x*/, int /*y*/, const TDIBPalette& palette,
-                                   int /*sourceX*/, int /*sourceY*/, int /*width*/, int /*height*/) const
-{
-    if (palette.LookupTable.size() < 64u * 64u * 64u)
-        throw EDIBError("Render8Bit can only be used with a palette containing a lookup table");
-    if (context.BitsPerPixel() != 8)
-        throw EDIBError("Render8Bit can only be used to blit to an 8 bit DC");
-    // No backend offers a transfer of palette indices yet.
-    throw EDIBError("Render8Bit: this platform has no 8-bit transfer");
+                                   int /*sourceX*/, int /*sourceY*/, int /*width*/, int /*height*/) const {
+  if (palette.LookupTable.size() < 64u * 64u * 64u)
+    throw EDIBError("Render8Bit can only be used with a palette containing a lookup table");
+  if (context.BitsPerPixel() != 8) throw EDIBError("Render8Bit can only be used to blit to an 8 bit DC");
+  // No backend offers a transfer of palette indices yet.
+  throw EDIBError("Render8Bit: this platform has no 8-bit transfer");
 }
 
 // ---- window kind ------------------------------------------------------------------------------
 
 TCustomWinDIB::TCustomWinDIB() = default;
 
-TCustomWinDIB::TCustomWinDIB(int width, int height)
-{
-    SetSize(width, height);
-    SetClipRect(TDIBRect{0, 0, Width() - 1, Height() - 1});
+TCustomWinDIB::TCustomWinDIB(int width, int height) {
+  SetSize(width, height);
+  SetClipRect(TDIBRect{0, 0, Width() - 1, Height() - 1});
 }
 
-TCustomWinDIB::TCustomWinDIB(const TAbstractSuperDIB* source)
-{
-    if (source)
-        ShareBitsOf(*source);
+TCustomWinDIB::TCustomWinDIB(const TAbstractSuperDIB* source) {
+  if (source) ShareBitsOf(*source);
 }
 
-TCustomWinDIB::~TCustomWinDIB()
-{
-    if (FOwnsBits && FBits)
-        TCustomWinDIB::FreeBits();
+TCustomWinDIB::~TCustomWinDIB() {
+  if (FOwnsBits && FBits) TCustomWinDIB::FreeBits();
 }
 
-void TCustomWinDIB::AllocBits()
-{
-    std::unique_ptr<plat::Surface> surface;
-    const plat::Status status = plat::Platform().CreateSurface(Width(), Height(), &surface);
-    if (status != plat::Status::Ok || !surface)
-        throw std::runtime_error("Windows error (" + std::to_string(static_cast<int>(status)) + ") " +
-                                 plat::StatusText(status));
-    FSurface = std::move(surface);
-    FCanvas = std::make_unique<TNotifyingCanvas>(FSurface->Context(), *this);
-    FBits = FSurface->Bits();
+void TCustomWinDIB::AllocBits() {
+  std::unique_ptr<plat::Surface> surface;
+  const plat::Status status = plat::Platform().CreateSurface(Width(), Height(), &surface);
+  if (status != plat::Status::Ok || !surface)
+    throw std::runtime_error("Windows error (" + std::to_string(static_cast<int>(status)) + ") " +
+                             plat::StatusText(status));
+  FSurface = std::move(surface);
+  FCanvas = std::make_unique<TNotifyingCanvas>(FSurface->Context(), *this);
+  FBits = FSurface->Bits();
 }
 
-void TCustomWinDIB::FreeBits()
-{
-    if (FSurface)
-        FSurface->Flush();
-    FCanvas.reset();
-    FSurface.reset();
-    FBits = nullptr;
+void TCustomWinDIB::FreeBits() {
+  if (FSurface) FSurface->Flush();
+  FCanvas.reset();
+  FSurface.reset();
+  FBits = nullptr;
 }
 
-plat::DrawContext* TCustomWinDIB::Handle() const
-{
-    return FSurface && FOwnsBits ? &FSurface->Context() : nullptr;
+plat::DrawContext* TCustomWinDIB::Handle() const { return FSurface && FOwnsBits ? &FSurface->Context() : nullptr; }
+
+plat::DrawContext* TCustomWinDIB::Canvas() const { return FSurface && FOwnsBits ? FCanvas.get() : nullptr; }
+
+const TClassInfo& TCustomWinDIB::StaticClass() {
+  static const TClassInfo info =
+      TClassBuilder<TCustomWinDIB>("TCustomWinDIB", &TAbstractSuperDIB::StaticClass()).Build();
+  return info;
 }
 
-plat::DrawContext* TCustomWinDIB::Canvas() const
-{
-    return FSurface && FOwnsBits ? FCanvas.get() : nullptr;
-}
-
-const TClassInfo& TCustomWinDIB::StaticClass()
-{
-    static const TClassInfo info =
-        TClassBuilder<TCustomWinDIB>("TCustomWinDIB", &TAbstractSuperDIB::StaticClass()).Build();
-    return info;
-}
-
-const TClassInfo& TWinDIB::StaticClass()
-{
-    static const TClassInfo info = TClassBuilder<TWinDIB>("TWinDIB", &TCustomWinDIB::StaticClass()).Build();
-    return info;
+const TClassInfo& TWinDIB::StaticClass() {
+  static const TClassInfo info = TClassBuilder<TWinDIB>("TWinDIB", &TCustomWinDIB::StaticClass()).Build();
+  return info;
 }

@@ -52,8 +52,10 @@ Status HeadlessBackendImpl::NewWindow(Kind kind, uint64_t parent, const Rect& bo
   w->visible = visible;
   w->proc = std::move(proc);
   windows_[w->id] = w;
-  if (Window* p = FindId(parent)) p->children.push_back(w->id);
-  else if (kind != Kind::Message) tops_.push_back(w->id);
+  if (Window* p = FindId(parent))
+    p->children.push_back(w->id);
+  else if (kind != Kind::Message)
+    tops_.push_back(w->id);
   *out = w.get();
   return Status::Ok;
 }
@@ -160,8 +162,10 @@ Region HeadlessBackendImpl::VisibleRegion(Window* w) const {
   for (Window* c = w; c && c->parent; c = FindId(c->parent)) {
     Window* p = FindId(c->parent);
     const Point po = OffsetInRoot(p);
-    if (p->parent) r.Intersect(Rect{po.x, po.y, po.x + p->bounds.Width(), po.y + p->bounds.Height()});
-    else r.Intersect(Rect{0, 0, p->bounds.Width(), p->bounds.Height()});
+    if (p->parent)
+      r.Intersect(Rect{po.x, po.y, po.x + p->bounds.Width(), po.y + p->bounds.Height()});
+    else
+      r.Intersect(Rect{0, 0, p->bounds.Width(), p->bounds.Height()});
     auto it = std::find(p->children.begin(), p->children.end(), c->id);
     for (++it; it != p->children.end(); ++it)
       if (Window* s = FindId(*it); s && s->visible && !s->destroying) r.Subtract(s->bounds.Offset(po.x, po.y));
@@ -216,8 +220,7 @@ void HeadlessBackendImpl::DestroyTree(Window* w) {
   if (Window* p = FindId(w->parent)) std::erase(p->children, w->id);
   std::erase(tops_, w->id);
   std::erase_if(timers_, [&](const Timer& t) { return t.window == w->id; });
-  for (auto it = adopted_.begin(); it != adopted_.end();)
-    it = it->second == w->id ? adopted_.erase(it) : std::next(it);
+  for (auto it = adopted_.begin(); it != adopted_.end();) it = it->second == w->id ? adopted_.erase(it) : std::next(it);
   if (capture_ == w->id) capture_ = 0;
   if (focus_ == w->id) focus_ = 0;
   if (tracked_ == w->id) tracked_ = 0;
@@ -269,7 +272,8 @@ Status HeadlessBackendImpl::SetBounds(WindowHandle window, const Rect& bounds) {
   const uint64_t id = w->id;
   if (w->kind == Kind::Host) ResizeScreen(w);
   if (w->visible) InvalidateTree(w);
-  if (old.left != bounds.left || old.top != bounds.top) SendMessage(window, kMsgMove, 0, PackPoint(bounds.left, bounds.top));
+  if (old.left != bounds.left || old.top != bounds.top)
+    SendMessage(window, kMsgMove, 0, PackPoint(bounds.left, bounds.top));
   if (FindId(id) && (old.Width() != bounds.Width() || old.Height() != bounds.Height()))
     SendMessage(window, kMsgSize, 0, PackSize(bounds.Width(), bounds.Height()));
   return Status::Ok;
@@ -368,8 +372,10 @@ void HeadlessBackendImpl::DispatchTo(std::shared_ptr<Window> hold, Message& mess
   WindowProc proc = hold->proc;  // the procedure may destroy its window meanwhile
   ++dispatchDepth_;
   try {
-    if (proc) proc(HandleOf(hold->id), message);
-    else DefaultHandling(HandleOf(hold->id), message);
+    if (proc)
+      proc(HandleOf(hold->id), message);
+    else
+      DefaultHandling(HandleOf(hold->id), message);
   } catch (...) {
     ++escaped_;
   }
@@ -399,8 +405,10 @@ void HeadlessBackendImpl::DefaultHandling(WindowHandle window, Message& message)
   if (w->kind == Kind::Host || w->kind == Kind::StatusBar) {
     PaintCycle cycle;
     if (BeginPaint(window, &cycle) != Status::Ok) return;
-    if (w->kind == Kind::Host) PaintHost(w, *cycle.context, cycle.area);
-    else PaintStatusBar(w, *cycle.context);
+    if (w->kind == Kind::Host)
+      PaintHost(w, *cycle.context, cycle.area);
+    else
+      PaintStatusBar(w, *cycle.context);
     EndPaint(window, &cycle);
     return;
   }
@@ -425,8 +433,10 @@ Status HeadlessBackendImpl::Invalidate(WindowHandle window, const Rect* area) {
 Status HeadlessBackendImpl::Validate(WindowHandle window, const Rect* area) {
   Window* w = Find(window);
   if (!w) return Status::NotFound;
-  if (area) w->update.Subtract(*area);
-  else w->update.Clear();
+  if (area)
+    w->update.Subtract(*area);
+  else
+    w->update.Clear();
   return Status::Ok;
 }
 

@@ -111,9 +111,9 @@ class HeadlessBackendImpl final : public HeadlessBackend {
     bool destroying = false;
     bool painting = false;
     bool trackLeave = false;
-    bool implicitHost = false;       // a foreign handle adopted as a host window
+    bool implicitHost = false;  // a foreign handle adopted as a host window
     WindowProc proc;
-    Region update;                   // client coordinates
+    Region update;  // client coordinates
     soft::SoftContext paintContext;
     // Host windows: the in-memory screen (surface layout) and the background colour.
     std::vector<uint8_t> screen;

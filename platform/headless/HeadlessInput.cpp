@@ -66,7 +66,9 @@ Status HeadlessBackendImpl::TrackMouseLeave(WindowHandle window) {
 
 void HeadlessBackendImpl::GetKeyboardState(uint8_t keys[256]) const { std::copy(keys_, keys_ + 256, keys); }
 
-bool HeadlessBackendImpl::IsKeyDown(uint32_t virtualKey) const { return virtualKey < 256 && (keys_[virtualKey] & 0x80); }
+bool HeadlessBackendImpl::IsKeyDown(uint32_t virtualKey) const {
+  return virtualKey < 256 && (keys_[virtualKey] & 0x80);
+}
 
 uintptr_t HeadlessBackendImpl::MouseState() const {
   uintptr_t s = 0;
@@ -97,7 +99,8 @@ Status HeadlessBackendImpl::InjectMouseMove(Point screen) {
     tracked_ = 0;
     SendMessage(HandleOf(left), kMsgMouseLeave, 0, 0);
   }
-  if (!capture_ && underId) SendMessage(HandleOf(underId), kMsgSetCursor, uintptr_t(underId), PackPoint(1, kMsgMouseMove));
+  if (!capture_ && underId)
+    SendMessage(HandleOf(underId), kMsgSetCursor, uintptr_t(underId), PackPoint(1, kMsgMouseMove));
   const uint64_t target = capture_ ? capture_ : underId;
   if (target) Route(target, kMsgMouseMove, MouseState(), screen);
   return Pump();
@@ -188,7 +191,8 @@ Status HeadlessBackendImpl::SetTimer(WindowHandle window, uintptr_t id, uint32_t
 Status HeadlessBackendImpl::KillTimer(WindowHandle window, uintptr_t id) {
   Window* w = Find(window);
   if (!w) return Status::NotFound;
-  auto it = std::find_if(timers_.begin(), timers_.end(), [&](const Timer& t) { return t.window == w->id && t.id == id; });
+  auto it =
+      std::find_if(timers_.begin(), timers_.end(), [&](const Timer& t) { return t.window == w->id && t.id == id; });
   if (it == timers_.end()) return Status::NotFound;
   timers_.erase(it);
   return Status::Ok;
@@ -216,8 +220,8 @@ Status HeadlessBackendImpl::Advance(uint32_t ms) {
   for (;;) {
     auto next = timers_.end();
     for (auto it = timers_.begin(); it != timers_.end(); ++it)
-      if (it->due <= std::max(target, now_) && (next == timers_.end() || it->due < next->due ||
-                                                (it->due == next->due && it->seq < next->seq)))
+      if (it->due <= std::max(target, now_) &&
+          (next == timers_.end() || it->due < next->due || (it->due == next->due && it->seq < next->seq)))
         next = it;
     if (next == timers_.end()) break;
     now_ = std::max(now_, next->due);

@@ -51,8 +51,10 @@ std::vector<uint32_t> DecodeText(std::string_view text) {
       uint32_t cp = b & (0x3Fu >> extra);
       bool ok = true;
       for (size_t k = 1; ok && k <= extra; ++k) {
-        if ((s[i + k] & 0xC0) != 0x80) ok = false;
-        else cp = (cp << 6) | (s[i + k] & 0x3Fu);
+        if ((s[i + k] & 0xC0) != 0x80)
+          ok = false;
+        else
+          cp = (cp << 6) | (s[i + k] & 0x3Fu);
       }
       // Overlong forms and surrogates are not UTF-8; their bytes are then Latin-1.
       if (ok && extra == 2 && (cp < 0x800 || (cp >= 0xD800 && cp < 0xE000))) ok = false;
@@ -334,11 +336,15 @@ Status TextRenderer::Draw(const DrawRequest& request, Rect* rect, int32_t* heigh
 
   for (size_t l = 0; l < lines.size(); ++l) {
     int32_t top = rect->top + int32_t(l) * lineHeight;
-    if (singleLine && (flags & kTextVCenter)) top = rect->top + (rect->Height() - lineHeight) / 2;
-    else if (singleLine && (flags & kTextBottom)) top = rect->bottom - lineHeight;
+    if (singleLine && (flags & kTextVCenter))
+      top = rect->top + (rect->Height() - lineHeight) / 2;
+    else if (singleLine && (flags & kTextBottom))
+      top = rect->bottom - lineHeight;
     int32_t left = rect->left;
-    if (flags & kTextCenter) left = rect->left + (rect->Width() - widths[l]) / 2;
-    else if (flags & kTextRight) left = rect->right - widths[l];
+    if (flags & kTextCenter)
+      left = rect->left + (rect->Width() - widths[l]) / 2;
+    else if (flags & kTextRight)
+      left = rect->right - widths[l];
     if (request.opaque) fill({left, top, left + widths[l], top + lineHeight}, request.background);
     const int32_t baseline = top + face->metrics.ascent;
     int32_t pen = left;

@@ -31,7 +31,7 @@ class TextRenderer {
     std::string_view text;
     uint32_t flags = 0;
     Color color = 0;
-    bool opaque = false;     // fill each line's box with `background` first
+    bool opaque = false;  // fill each line's box with `background` first
     Color background = 0;
   };
   // Lays the text out in `*rect` (device coordinates). When `target` is valid and the

@@ -8,21 +8,19 @@
 #include "DIB/Source/cDIB.h"
 #include "DIB/Source/cDIBCompressor.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
-    TMemoryDIB image;
-    TDIBMemoryStream source(data, size);
-    try {
-        DIBLoadData(image, source);
-    } catch (const std::exception&) {
-        return 0;
-    }
-    // Whatever was accepted must be a consistent image that stores again.
-    if (image.Bits()) {
-        TDIBMemoryStream again;
-        DIBSaveData(image, again);
-        if (again.Size() < 4)
-            __builtin_trap();
-    }
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  TMemoryDIB image;
+  TDIBMemoryStream source(data, size);
+  try {
+    DIBLoadData(image, source);
+  } catch (const std::exception&) {
     return 0;
+  }
+  // Whatever was accepted must be a consistent image that stores again.
+  if (image.Bits()) {
+    TDIBMemoryStream again;
+    DIBSaveData(image, again);
+    if (again.Size() < 4) __builtin_trap();
+  }
+  return 0;
 }

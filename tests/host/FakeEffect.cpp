@@ -65,12 +65,8 @@ VstIntPtr dispatcher(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr valu
       log("close");
       if (f != &refusedEffect) delete f;
       return 1;
-    case effSetSampleRate:
-      log("rate " + std::to_string(static_cast<int>(opt)));
-      return 0;
-    case effSetBlockSize:
-      log("block " + std::to_string(value));
-      return 0;
+    case effSetSampleRate: log("rate " + std::to_string(static_cast<int>(opt))); return 0;
+    case effSetBlockSize: log("block " + std::to_string(value)); return 0;
     case effMainsChanged:
       log("mains " + std::to_string(value));
       if (f->mode == "outputs-on-resume" && value != 0) e->numOutputs = 16;
@@ -79,11 +75,8 @@ VstIntPtr dispatcher(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr valu
       if (value >= 0 && value < 2) f->program = static_cast<int>(value);
       log("program " + std::to_string(value));
       return 0;
-    case effGetProgram:
-      return f->program;
-    case effGetProgramName:
-      fill(ptr, f->programNames[f->program].c_str());
-      return 0;
+    case effGetProgram: return f->program;
+    case effGetProgramName: fill(ptr, f->programNames[f->program].c_str()); return 0;
     case effGetProgramNameIndexed:
       if (f->mode == "no-indexed-names" || index < 0 || index >= 2) return 0;
       fill(ptr, f->programNames[index].c_str());
@@ -95,9 +88,7 @@ VstIntPtr dispatcher(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr valu
       else
         fill(ptr, kParamNames[index]);
       return 0;
-    case effGetParamLabel:
-      fill(ptr, index == 0 ? "dB" : "");
-      return 0;
+    case effGetParamLabel: fill(ptr, index == 0 ? "dB" : ""); return 0;
     case effGetParamDisplay:
       if (index >= 0 && index < 3) fill(ptr, std::to_string(static_cast<int>(f->params[index] * 100)).c_str());
       return 0;
@@ -107,18 +98,11 @@ VstIntPtr dispatcher(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr valu
       else
         fill(ptr, "FakeEffect");
       return 1;
-    case effGetVendorString:
-      fill(ptr, longTexts ? "Bad\tVendor\x01" : "Test Bench");
-      return 1;
-    case effGetProductString:
-      fill(ptr, "Fake");
-      return 1;
-    case effGetVendorVersion:
-      return 42;
-    case effCanDo:
-      return ptr != nullptr && std::strcmp(static_cast<const char*>(ptr), "bypass") == 0 ? 1 : -1;
-    default:
-      return 0;
+    case effGetVendorString: fill(ptr, longTexts ? "Bad\tVendor\x01" : "Test Bench"); return 1;
+    case effGetProductString: fill(ptr, "Fake"); return 1;
+    case effGetVendorVersion: return 42;
+    case effCanDo: return ptr != nullptr && std::strcmp(static_cast<const char*>(ptr), "bypass") == 0 ? 1 : -1;
+    default: return 0;
   }
 }
 

@@ -7,8 +7,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "tests/host/HostTestSupport.h"
@@ -24,9 +24,8 @@ const std::string kFake = std::string(" --plugin ") + quoted(KESTRUNE_FAKE_BOTH)
 // A one-second-long stereo test tone at 48 kHz (or mono), written as 16-bit WAV.
 std::string writeInput(const hosttest::TempFolder& folder, const std::string& name, int channels = 2) {
   const std::string path = folder / name;
-  hosttest::writeAudio(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, channels, 48000, 48000, [](int i, int c) {
-    return 0.5f * static_cast<float>(std::sin(0.01 * i * (c + 1)));
-  });
+  hosttest::writeAudio(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, channels, 48000, 48000,
+                       [](int i, int c) { return 0.5f * static_cast<float>(std::sin(0.01 * i * (c + 1))); });
   return path;
 }
 
@@ -76,7 +75,8 @@ TEST(Cli, InfoRunsOnTheTestEffectAndOnAThirdPartyPlugIn) {
   EXPECT_NE(r.output.find("Damping"), std::string::npos);
 
   hosttest::TempFolder folder;
-  const auto render = run(kExe + " render --plugin " + mverb + " --set Decay=0.9 --tail 0.5 " + quoted(folder / "v.wav"));
+  const auto render =
+      run(kExe + " render --plugin " + mverb + " --set Decay=0.9 --tail 0.5 " + quoted(folder / "v.wav"));
   ASSERT_EQ(render.status, 0) << render.output;
   EXPECT_EQ(hosttest::readAudio(folder / "v.wav").info.frames, 6 * 44100 + 22050);
 }
@@ -189,8 +189,8 @@ TEST(Cli, APlugInFailingMidRenderLeavesNoPartialFile) {
     EXPECT_EQ(r.output.rfind("kestrune: ", 0), 0u) << mode << ": " << r.output;
     EXPECT_EQ(folder.entries(), std::vector<std::string>{"in.wav"}) << mode;
   }
-  const auto r = run("KESTRUNE_FAKE_MODE=nan " + kExe + " render" + kFake + " " + quoted(in) + " " +
-                     quoted(folder / "out.wav"));
+  const auto r =
+      run("KESTRUNE_FAKE_MODE=nan " + kExe + " render" + kFake + " " + quoted(in) + " " + quoted(folder / "out.wav"));
   EXPECT_EQ(r.status, 0);
   EXPECT_NE(r.output.find("kestrune: warning: the plug-in produced"), std::string::npos) << r.output;
 }

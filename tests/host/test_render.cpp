@@ -84,10 +84,10 @@ TEST(Render, RoutesTheFirstTwoSourceChannelsToThePluginInputs) {
     int pluginInputs;
     std::vector<float> expected;  // input k, frame i at [k * 2 + i]
   } cases[] = {
-      {1, 2, {1, 11, 1, 11}},          // mono feeds both inputs
-      {2, 2, {1, 11, 2, 12}},          // stereo as is
-      {4, 2, {1, 11, 2, 12}},          // channels beyond two are left out
-      {2, 1, {1.5f, 11.5f}},           // a single input takes the mean of the pair
+      {1, 2, {1, 11, 1, 11}},  // mono feeds both inputs
+      {2, 2, {1, 11, 2, 12}},  // stereo as is
+      {4, 2, {1, 11, 2, 12}},  // channels beyond two are left out
+      {2, 1, {1.5f, 11.5f}},   // a single input takes the mean of the pair
       {2, 4, {1, 11, 2, 12, 1, 11, 2, 12}},
   };
   for (const auto& c : cases) {
@@ -171,10 +171,14 @@ TEST(OutputFile, FormatFollowsOptionsThenExtension) {
     C expectedContainer;
     E expectedEncoding;
   } cases[] = {
-      {"x.wav", "", "", C::Wav, E::Float},        {"x.WAV", "", "16", C::Wav, E::Pcm16},
-      {"x.flac", "", "", C::Flac, E::Pcm24},      {"x.Flac", "", "16", C::Flac, E::Pcm16},
-      {"x.aif", "", "", C::Aiff, E::Float},       {"x.aiff", "", "24", C::Aiff, E::Pcm24},
-      {"x.out", "", "", C::Wav, E::Float},        {"x.wav", "flac", "", C::Flac, E::Pcm24},
+      {"x.wav", "", "", C::Wav, E::Float},
+      {"x.WAV", "", "16", C::Wav, E::Pcm16},
+      {"x.flac", "", "", C::Flac, E::Pcm24},
+      {"x.Flac", "", "16", C::Flac, E::Pcm16},
+      {"x.aif", "", "", C::Aiff, E::Float},
+      {"x.aiff", "", "24", C::Aiff, E::Pcm24},
+      {"x.out", "", "", C::Wav, E::Float},
+      {"x.wav", "flac", "", C::Flac, E::Pcm24},
       {"noextension", "aiff", "float", C::Aiff, E::Float},
   };
   for (const auto& c : cases) {

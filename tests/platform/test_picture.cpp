@@ -84,7 +84,8 @@ TEST(Picture, BmpVariantsDecodeToBottomUpBgra) {
   auto file = Bmp(3, 2, 24, {}, rows24);
   ASSERT_EQ(LoadPictureFromMemory(file.data(), file.size(), &p), Status::Ok);
   EXPECT_FALSE(p.hasAlpha);
-  EXPECT_EQ(p.pixels, (std::vector<uint8_t>{1, 2, 3, 255, 4, 5, 6, 255, 7, 8, 9, 255, 10, 11, 12, 255, 13, 14, 15, 255, 16, 17, 18, 255}));
+  EXPECT_EQ(p.pixels, (std::vector<uint8_t>{1,  2,  3,  255, 4,  5,  6,  255, 7,  8,  9,  255,
+                                            10, 11, 12, 255, 13, 14, 15, 255, 16, 17, 18, 255}));
   // Top-down (negative height) ends up bottom-up as well.
   file = Bmp(3, -2, 24, {}, rows24);
   ASSERT_EQ(LoadPictureFromMemory(file.data(), file.size(), &p), Status::Ok);
@@ -140,7 +141,13 @@ TEST(Picture, HostileFilesAnswerAnErrorNeverACrash) {
   for (int i = 0; i < 4; ++i) pngHuge[29 + i] = uint8_t(crc >> (24 - 8 * i));
   std::vector<Case> cases = {
       {"bmp huge width", withField(18, 100000), Status::TooLarge},
-      {"bmp huge area", [&] { auto f = withField(18, 16000); Put32(f, 22, 16000); return f; }(), Status::TooLarge},
+      {"bmp huge area",
+       [&] {
+         auto f = withField(18, 16000);
+         Put32(f, 22, 16000);
+         return f;
+       }(),
+       Status::TooLarge},
       {"bmp size beyond file", withField(18, 1000), Status::BadFormat},
       {"bmp zero width", withField(18, 0), Status::BadFormat},
       {"bmp negative width", withField(18, uint32_t(-3)), Status::BadFormat},
@@ -148,7 +155,13 @@ TEST(Picture, HostileFilesAnswerAnErrorNeverACrash) {
       {"bmp pixels offset beyond file", withField(10, 0xFFFFFFF0u), Status::BadFormat},
       {"bmp header beyond file", withField(14, 0x7FFFFFFFu), Status::BadFormat},
       {"bmp run-length", withField(30, 1), Status::Unsupported},
-      {"bmp 8-bit with 1000 colours", [&] { auto f = Bmp(2, 1, 8, {}, {0, 0, 0, 0}); Put32(f, 46, 1000); return f; }(), Status::BadFormat},
+      {"bmp 8-bit with 1000 colours",
+       [&] {
+         auto f = Bmp(2, 1, 8, {}, {0, 0, 0, 0});
+         Put32(f, 46, 1000);
+         return f;
+       }(),
+       Status::BadFormat},
       {"png huge width", pngHuge, Status::TooLarge},
       {"not a picture", {'G', 'I', 'F', '8', '9', 'a', 0, 0}, Status::BadFormat},
   };

@@ -79,8 +79,8 @@ TEST(Region, PointTestsUseExclusiveRightAndBottomEdges) {
   struct Case {
     Point p;
     bool in;
-  } cases[] = {{{0, 0}, true}, {{9, 0}, true}, {{10, 0}, false}, {{4, 1}, false}, {{5, 1}, true},
-               {{14, 1}, true}, {{15, 1}, false}, {{5, 2}, false}, {{-1, 0}, false}};
+  } cases[] = {{{0, 0}, true},  {{9, 0}, true},   {{10, 0}, false}, {{4, 1}, false}, {{5, 1}, true},
+               {{14, 1}, true}, {{15, 1}, false}, {{5, 2}, false},  {{-1, 0}, false}};
   for (const Case& c : cases) EXPECT_EQ(r.Contains(c.p), c.in) << c.p.x << "," << c.p.y;
   EXPECT_EQ(r.Bounds(), (Rect{0, 0, 15, 2}));
   EXPECT_EQ(Region::FromRects(nullptr, 3).IsEmpty(), true);

@@ -20,8 +20,8 @@ TEST_F(Windows, PostedMessageArrivesQueuedAfterCreationInPostingOrder) {
   ASSERT_EQ(hl->SetTimer(w, 1, 15), Status::Ok);
   ASSERT_EQ(hl->Advance(15), Status::Ok);
   // Posted messages first, in posting order, then the paint, then the tick.
-  EXPECT_EQ(MessagesOf(w), (std::vector<uint32_t>{kMsgCreate, kMsgSize, kMsgShowWindow, kAttach, kMsgUser + 1,
-                                                  kMsgPaint, kMsgTimer}));
+  EXPECT_EQ(MessagesOf(w),
+            (std::vector<uint32_t>{kMsgCreate, kMsgSize, kMsgShowWindow, kAttach, kMsgUser + 1, kMsgPaint, kMsgTimer}));
   EXPECT_EQ(log[3].wParam, 0x1234u);
   EXPECT_EQ(hl->PostMessage(reinterpret_cast<WindowHandle>(uintptr_t(0x42)), kAttach, 0, 0), Status::NotFound);
 }
@@ -56,7 +56,7 @@ TEST_F(Windows, PendingInvalidationsMergeIntoOnePaintOfTheirUnion) {
   hl->GetUpdateRect(w, &pending);
   EXPECT_EQ(pending, (Rect{0, 0, 60, 30}));
   hl->Pump();
-  ASSERT_EQ(areas.size(), 2u);  // one paint for both
+  ASSERT_EQ(areas.size(), 2u);                // one paint for both
   EXPECT_EQ(areas[1], (Rect{0, 0, 60, 30}));  // the bounding box is reported...
   // ...but only the two invalidated areas reach the screen.
   EXPECT_EQ(Pixel(host, 10, 10), later);

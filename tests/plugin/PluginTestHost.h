@@ -25,17 +25,13 @@ struct TestHost {
 
   static VstIntPtr VSTCALLBACK callback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr value, void*, float) {
     switch (opcode) {
-      case audioMasterVersion:
-        return version;
-      case audioMasterTempoAt:
-        ++tempoQueries;
-        return tempoAt;
+      case audioMasterVersion: return version;
+      case audioMasterTempoAt: ++tempoQueries; return tempoAt;
       case audioMasterGetTime:
         if (!timeInfoValid || (value & kVstTempoValid) == 0) return 0;
         timeInfo.flags |= kVstTempoValid;
         return reinterpret_cast<VstIntPtr>(&timeInfo);
-      default:
-        return 0;
+      default: return 0;
     }
   }
 };

@@ -1,6 +1,6 @@
 // The built plug-in library, loaded as a host loads it: through its exported entries.
-#include <gtest/gtest.h>
 #include <dlfcn.h>
+#include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
@@ -15,9 +15,7 @@ struct Library {
   ~Library() {
     if (handle != nullptr) dlclose(handle);
   }
-  VstPluginMainProc entry(const char* name) const {
-    return reinterpret_cast<VstPluginMainProc>(dlsym(handle, name));
-  }
+  VstPluginMainProc entry(const char* name) const { return reinterpret_cast<VstPluginMainProc>(dlsym(handle, name)); }
 };
 
 }  // namespace

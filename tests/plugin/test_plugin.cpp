@@ -64,9 +64,9 @@ TEST_F(PluginTest, FactoryRecordIdentityAndCapabilities) {
   const struct {
     const char* what;
     VstIntPtr answer;
-  } canDo[] = {{"sendVstEvents", 1},      {"sendVstMidiEvent", 1}, {"receiveVstEvents", 1},
-               {"receiveVstMidiEvent", 1}, {"receiveVstTimeInfo", 0}, {"2in2out", 0},
-               {"bypass", 0},             {"sendVstTimeInfo", 0},  {"ReceiveVstEvents", -1}};
+  } canDo[] = {{"sendVstEvents", 1},      {"sendVstMidiEvent", 1}, {"receiveVstEvents", 1}, {"receiveVstMidiEvent", 1},
+               {"receiveVstTimeInfo", 0}, {"2in2out", 0},          {"bypass", 0},           {"sendVstTimeInfo", 0},
+               {"ReceiveVstEvents", -1}};
   for (const auto& c : canDo) EXPECT_EQ(ask(e, effCanDo, 0, 0, const_cast<char*>(c.what)), c.answer) << c.what;
   EXPECT_EQ(ask(e, effClose), 1);
 }
@@ -203,7 +203,13 @@ TEST_F(PluginTest, TempoFallsBackToTimeInfoAndBadTemposCountAsZero) {
 TEST_F(PluginTest, SampleRatesOutsideTheUsableRangeAreRefused) {
   APlugin fx(TestHost::callback);
   AEffect* e = fx.getAeffect();
-  const float refused[] = {0.0f, -44100.0f, 0.4f, 0.5f, 768001.0f, 1e9f, std::numeric_limits<float>::infinity(),
+  const float refused[] = {0.0f,
+                           -44100.0f,
+                           0.4f,
+                           0.5f,
+                           768001.0f,
+                           1e9f,
+                           std::numeric_limits<float>::infinity(),
                            std::numeric_limits<float>::quiet_NaN()};
   for (float rate : refused) {
     ask(e, effSetSampleRate, 0, 0, nullptr, 96000.0f);

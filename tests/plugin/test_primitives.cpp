@@ -32,7 +32,7 @@ TEST(VstUtils, FourCharCodesAndValueDisplay) {
   const struct {
     float v;
     const char* text;
-  } cases[] = {{0.5f, "0.50"},   {1.0f, "1.00"},   {0.0f, "0.00"},   {0.1f, "0.10"},     {-3.25f, "-3.25"},
+  } cases[] = {{0.5f, "0.50"},   {1.0f, "1.00"},     {0.0f, "0.00"},    {0.1f, "0.10"},  {-3.25f, "-3.25"},
                {0.125f, "0.13"}, {-0.125f, "-0.13"}, {-0.001f, "0.00"}, {-0.0f, "0.00"}, {1234.5f, "1234.50"}};
   for (const auto& c : cases) EXPECT_EQ(display(c.v), c.text) << c.v;
   EXPECT_EQ(display(std::numeric_limits<float>::max()).find('e'), std::string::npos);
@@ -50,9 +50,10 @@ TEST(DspUtils, KernelsGiveExactBits) {
   const struct {
     float x;
     std::int32_t floor;
-  } floors[] = {{2.5f, 2},        {2.75f, 2},         {-0.5f, -1},      {-2.25f, -3},          {-0.0f, 0},
-                {3.0f, 3},        {-3.0f, -3},        {2049.0f, 2048},  {-2049.0f, -2050},     {2050.0f, 2050},
-                {-1e-30f, -1},    {16777215.0f, 16777214}, {3e9f, INT32_MAX}, {-kInf, INT32_MIN}, {std::nanf(""), 0}};
+  } floors[] = {{2.5f, 2},         {2.75f, 2},         {-0.5f, -1},       {-2.25f, -3},
+                {-0.0f, 0},        {3.0f, 3},          {-3.0f, -3},       {2049.0f, 2048},
+                {-2049.0f, -2050}, {2050.0f, 2050},    {-1e-30f, -1},     {16777215.0f, 16777214},
+                {3e9f, INT32_MAX}, {-kInf, INT32_MIN}, {std::nanf(""), 0}};
   for (const auto& c : floors) EXPECT_EQ(fastFloor(c.x), c.floor) << c.x;
 
   EXPECT_EQ(bits(fastSin(0.7853981634f)), bits(0.70722562f));
@@ -101,9 +102,9 @@ TEST(Delay4p, ReadsWrapsOnceAndStaysInsideTheLine) {
 // contiguous, or marked as straddling position 0 exactly when locate wraps only some taps.
 TEST(Delay4p, RunsOfFourAgreeWithLocate) {
   const std::int32_t ring = 44101;
-  const float delays[] = {0.0f,    0.25f,   0.5f,    0.75f,   1.0f,    1.5f,     2.0f,     2.5f,
-                          3.0f,    7.3f,    2049.0f, 2049.5f, 2050.5f, 4095.5f,  44099.9f, 44100.0f,
-                          -2.0f,   1e30f,   kInf,    std::nanf(""), 4410.0f, 1234.567f, 0.4999f, 3001.5f};
+  const float delays[] = {0.0f,  0.25f, 0.5f,    0.75f,         1.0f,    1.5f,      2.0f,     2.5f,
+                          3.0f,  7.3f,  2049.0f, 2049.5f,       2050.5f, 4095.5f,   44099.9f, 44100.0f,
+                          -2.0f, 1e30f, kInf,    std::nanf(""), 4410.0f, 1234.567f, 0.4999f,  3001.5f};
   const std::int32_t positions[] = {0, 1, 2, 3, 4, 5, 2048, 2049, 2050, 4410, 44098, 44100};
   for (std::int32_t wp : positions) {
     for (std::size_t i = 0; i < std::size(delays); i += 4) {

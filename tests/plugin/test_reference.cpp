@@ -98,38 +98,38 @@ TEST(PluginReference, BlockProcessingEqualsThePlainPerSampleFormulation) {
   TestHost::tempoAt = 1370000;
   // Both builds of the kernel, where the processor runs the wide one.
   for (const bool wide : {false, true})
-  for (const Setting& s : settings) {
-    APlugin fx(TestHost::callback);
-    if (wide && !fx.UseWideVectors) continue;
-    fx.UseWideVectors = wide;
-    fx.setSampleRate(s.rate);
-    fx.setProgram(s.program);
-    fx.setParameter(APlugin::kFeedback, s.feedback);
-    fx.setParameter(APlugin::kMergeins, s.merge);
-    fx.setParameter(APlugin::kSync, s.sync);
-    fx.setParameter(APlugin::kSpeed, s.speed);
-    if (s.amount >= 0.0f)
-      fx.setParameter(APlugin::kDopplerAmount, s.amount);
-    else if (s.program == 0)
-      fx.setParameter(APlugin::kDopplerAmount, 0.01f);
-    PlainDoppler plain(fx);
-    const Stereo in = testSignal(24000, 0.7f, static_cast<std::uint32_t>(s.program + 11));
-    Stereo out(in.size());
-    std::size_t at = 0;
-    for (std::size_t block : {1u, 63u, 64u, 65u, 500u, 4096u, 30000u}) {
-      const std::size_t n = std::min(block, in.size() - at);
-      if (n == 0) break;
-      float* ins[2] = {const_cast<float*>(in.l.data() + at), const_cast<float*>(in.r.data() + at)};
-      float* outs[2] = {out.l.data() + at, out.r.data() + at};
-      fx.processReplacing(ins, outs, static_cast<VstInt32>(n));
-      // The block start has captured the rate and, when synced, replaced Rate: follow it.
-      for (std::size_t i = at; i < at + n; ++i) {
-        float l, r;
-        plain.frame(fx.SampleRateInt.load(), in.l[i], in.r[i], l, r);
-        ASSERT_EQ(bits(out.l[i]), bits(l)) << s.what << (wide ? ", wide" : ", plain") << " frame " << i;
-        ASSERT_EQ(bits(out.r[i]), bits(r)) << s.what << (wide ? ", wide" : ", plain") << " frame " << i;
+    for (const Setting& s : settings) {
+      APlugin fx(TestHost::callback);
+      if (wide && !fx.UseWideVectors) continue;
+      fx.UseWideVectors = wide;
+      fx.setSampleRate(s.rate);
+      fx.setProgram(s.program);
+      fx.setParameter(APlugin::kFeedback, s.feedback);
+      fx.setParameter(APlugin::kMergeins, s.merge);
+      fx.setParameter(APlugin::kSync, s.sync);
+      fx.setParameter(APlugin::kSpeed, s.speed);
+      if (s.amount >= 0.0f)
+        fx.setParameter(APlugin::kDopplerAmount, s.amount);
+      else if (s.program == 0)
+        fx.setParameter(APlugin::kDopplerAmount, 0.01f);
+      PlainDoppler plain(fx);
+      const Stereo in = testSignal(24000, 0.7f, static_cast<std::uint32_t>(s.program + 11));
+      Stereo out(in.size());
+      std::size_t at = 0;
+      for (std::size_t block : {1u, 63u, 64u, 65u, 500u, 4096u, 30000u}) {
+        const std::size_t n = std::min(block, in.size() - at);
+        if (n == 0) break;
+        float* ins[2] = {const_cast<float*>(in.l.data() + at), const_cast<float*>(in.r.data() + at)};
+        float* outs[2] = {out.l.data() + at, out.r.data() + at};
+        fx.processReplacing(ins, outs, static_cast<VstInt32>(n));
+        // The block start has captured the rate and, when synced, replaced Rate: follow it.
+        for (std::size_t i = at; i < at + n; ++i) {
+          float l, r;
+          plain.frame(fx.SampleRateInt.load(), in.l[i], in.r[i], l, r);
+          ASSERT_EQ(bits(out.l[i]), bits(l)) << s.what << (wide ? ", wide" : ", plain") << " frame " << i;
+          ASSERT_EQ(bits(out.r[i]), bits(r)) << s.what << (wide ? ", wide" : ", plain") << " frame " << i;
+        }
+        at += n;
       }
-      at += n;
     }
-  }
 }

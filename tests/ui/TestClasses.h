@@ -18,12 +18,13 @@ namespace uitest {
 class TFace : public TPersistent {
  public:
   static const TClassInfo& StaticClass() {
-    static const TClassInfo info = TClassBuilder<TFace>("TFace", &TPersistent::StaticClass())
-                                       .String("Name", &TFace::Name, &TFace::Name, std::string("Tahoma"))
-                                       .Int("Height", &TFace::Height, &TFace::Height, 11)
-                                       .Color("Color", &TFace::Color, &TFace::Color, clBlack)
-                                       .Set("Style", {"fsBold", "fsItalic", "fsUnderline"}, &TFace::Style, &TFace::Style, 0)
-                                       .Build();
+    static const TClassInfo info =
+        TClassBuilder<TFace>("TFace", &TPersistent::StaticClass())
+            .String("Name", &TFace::Name, &TFace::Name, std::string("Tahoma"))
+            .Int("Height", &TFace::Height, &TFace::Height, 11)
+            .Color("Color", &TFace::Color, &TFace::Color, clBlack)
+            .Set("Style", {"fsBold", "fsItalic", "fsUnderline"}, &TFace::Style, &TFace::Style, 0)
+            .Build();
     return info;
   }
   const TClassInfo& ClassInfo() const override { return StaticClass(); }
@@ -67,21 +68,20 @@ class TThing : public TComponent {
   }
   ~TThing() override { --live; }
   static const TClassInfo& StaticClass() {
-    static const TClassInfo info =
-        TClassBuilder<TThing>("TThing", &TComponent::StaticClass())
-            .Component()
-            .Int("Count", &TThing::count, &TThing::count, 0)
-            .Int("Small", &TThing::small, &TThing::small)
-            .Float("Ratio", &TThing::ratio, &TThing::ratio, 1.0)
-            .Bool("Active", &TThing::active, &TThing::active, false)
-            .String("Caption", &TThing::caption, &TThing::caption)
-            .Enum("Mode", {"mOne", "mTwo", "mThree"}, &TThing::mode, &TThing::mode, 0)
-            .Color("Color", &TThing::color, &TThing::color, clBtnFace)
-            .Object("Face", [](const TThing& t) { return &t.face; })
-            .Reference<TThing>("Buddy", &TThing::GetBuddy, &TThing::SetBuddy)
-            .Collection("Pics", [](const TThing& t) { return &t.pics; })
-            .Event("OnPoke", &TThing::OnPoke)
-            .Build();
+    static const TClassInfo info = TClassBuilder<TThing>("TThing", &TComponent::StaticClass())
+                                       .Component()
+                                       .Int("Count", &TThing::count, &TThing::count, 0)
+                                       .Int("Small", &TThing::small, &TThing::small)
+                                       .Float("Ratio", &TThing::ratio, &TThing::ratio, 1.0)
+                                       .Bool("Active", &TThing::active, &TThing::active, false)
+                                       .String("Caption", &TThing::caption, &TThing::caption)
+                                       .Enum("Mode", {"mOne", "mTwo", "mThree"}, &TThing::mode, &TThing::mode, 0)
+                                       .Color("Color", &TThing::color, &TThing::color, clBtnFace)
+                                       .Object("Face", [](const TThing& t) { return &t.face; })
+                                       .Reference<TThing>("Buddy", &TThing::GetBuddy, &TThing::SetBuddy)
+                                       .Collection("Pics", [](const TThing& t) { return &t.pics; })
+                                       .Event("OnPoke", &TThing::OnPoke)
+                                       .Build();
     return info;
   }
   const TClassInfo& ClassInfo() const override { return StaticClass(); }

@@ -213,7 +213,8 @@ TEST_F(ControlsTest, KeysFocusDialogCharsAndPostedMessages) {
   Log keys;
   form->OnEnter = TNotifyEvent([&](TPersistent*) { keys.push_back("enter"); });
   form->OnExit = TNotifyEvent([&](TPersistent*) { keys.push_back("exit"); });
-  form->OnKeyDown = TKeyEvent([&](TPersistent*, std::uint16_t& k, TShiftState) { keys.push_back("down" + std::to_string(k)); });
+  form->OnKeyDown =
+      TKeyEvent([&](TPersistent*, std::uint16_t& k, TShiftState) { keys.push_back("down" + std::to_string(k)); });
   form->OnKeyPress = TKeyPressEvent([&](TPersistent*, char& c) { keys.push_back(std::string("char") + c); });
   form->SetFocus();
   EXPECT_TRUE(form->Focused());
@@ -316,7 +317,8 @@ TEST_F(ControlsTest, TabMovesTheFocusThroughTheTabOrder) {
 
   // With key preview the form sees its controls' keys first and may take them.
   Log seen;
-  p2->OnKeyDown = TKeyEvent([&](TPersistent*, std::uint16_t& k, TShiftState) { seen.push_back("p2 " + std::to_string(k)); });
+  p2->OnKeyDown =
+      TKeyEvent([&](TPersistent*, std::uint16_t& k, TShiftState) { seen.push_back("p2 " + std::to_string(k)); });
   form->OnKeyDown = TKeyEvent([&](TPersistent*, std::uint16_t& k, TShiftState) {
     seen.push_back("form " + std::to_string(k));
     if (k == 'Z') k = 0;

@@ -165,7 +165,8 @@ TEST(Description, ErrorsNameTheComponentAndPropertyAndFreeEverything) {
       {"class not creatable", Obj("  object C1: TComponent\n  end\n"), "Root1.C1", "cannot be created"},
       {"root class mismatch", "object X: TThing\nend\n", "X", "not TRoot"},
       {"unknown property", Child("    Bogus = 1\n"), "Root1.C1.Bogus", "unknown property Bogus of TThing"},
-      {"unknown nested property", Child("    Face.Bogus = 1\n"), "Root1.C1.Face.Bogus", "unknown property Bogus of TFace"},
+      {"unknown nested property", Child("    Face.Bogus = 1\n"), "Root1.C1.Face.Bogus",
+       "unknown property Bogus of TFace"},
       {"not nested", Child("    Count.X = 1\n"), "Root1.C1.Count.X", "no nested properties"},
       {"object assigned", Child("    Face = 1\n"), "Root1.C1.Face", "property object"},
       {"integer out of range", Child("    Small = 128\n"), "Root1.C1.Small", "out of range -128..127"},
@@ -183,7 +184,8 @@ TEST(Description, ErrorsNameTheComponentAndPropertyAndFreeEverything) {
       {"handler of the wrong type", Child("    OnPoke = Other\n"), "Root1.C1.OnPoke", "does not fit OnPoke"},
       {"unterminated string", Child("    Caption = 'abc\n"), "Root1.C1.Caption", "unterminated string"},
       {"odd hex digits", Child("    Pics = <item Data = {ABC} end>\n"), "Root1.C1.Pics[0].Data", "odd number"},
-      {"truncated byte block", "object Root1: TRoot\n  object C1: TThing\n    Pics = <item Data = {ABCD", "Root1.C1.Pics[0].Data", "missing '}'"},
+      {"truncated byte block", "object Root1: TRoot\n  object C1: TThing\n    Pics = <item Data = {ABCD",
+       "Root1.C1.Pics[0].Data", "missing '}'"},
       {"bad hex", Child("    Pics = <item Data = {ABXY} end>\n"), "Root1.C1.Pics[0].Data", "bad character 'X'"},
       {"setter refuses", Child("    Pics = <item Data = {010203} end>\n"), "Root1.C1.Pics[0].Data", "Corrupt data"},
       {"bad item", Child("    Pics = <thing end>\n"), "Root1.C1.Pics[0]", "expected 'item'"},
@@ -231,7 +233,12 @@ TEST(Description, HostileTextsGiveErrorsNeverCrashes) {
   // Deep nesting of objects.
   std::string deep;
   for (int i = 0; i < 5000; ++i) deep += "object O" + std::to_string(i) + ": TThing\n";
-  EXPECT_THROW({ TComponent* r = ReadDescriptionRoot(deep, nullptr); TComponent::Free(r); }, EDescriptionError);
+  EXPECT_THROW(
+      {
+        TComponent* r = ReadDescriptionRoot(deep, nullptr);
+        TComponent::Free(r);
+      },
+      EDescriptionError);
 
   // Deeply dotted property paths.
   std::string dotted = "Face";

@@ -2,7 +2,6 @@
 // their parents unless set, defaults stay out of the text, events bind to the form's handlers.
 #include <gtest/gtest.h>
 
-
 #include "platform/headless/Headless.h"
 #include "ui/Description.h"
 #include "ui/Errors.h"

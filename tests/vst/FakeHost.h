@@ -30,8 +30,8 @@ class FakeHost {
     return n;
   }
 
-  static VstIntPtr VSTCALLBACK callback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
-                                        void* ptr, float opt) {
+  static VstIntPtr VSTCALLBACK callback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
+                                        float opt) {
     FakeHost* host = current();
     if (host == nullptr) return 0;
     const HostCall call{effect, opcode, index, value, ptr, opt};

@@ -6,7 +6,8 @@
 
 #include "vst/DVstTemplate.h"
 
-inline TVstTemplateIdentity testIdentity(std::uint16_t flags = TVstTemplate::kFlagCanMono | TVstTemplate::kFlagCanReplacing) {
+inline TVstTemplateIdentity testIdentity(std::uint16_t flags = TVstTemplate::kFlagCanMono |
+                                                               TVstTemplate::kFlagCanReplacing) {
   TVstTemplateIdentity id;
   id.uniqueIdString = "QX09";
   id.vendorVersion = 1100;
@@ -31,7 +32,8 @@ class TTestTemplate : public TVstTemplate {
   void processAudio(TArrayOfSingleArray& in, TArrayOfSingleArray& out, VstInt32 frames) override {
     blocks.push_back(frames);
     for (std::size_t k = 0; k < out.size(); ++k)
-      for (VstInt32 i = 0; i < frames; ++i) out[k][static_cast<std::size_t>(i)] = in[k % in.size()][static_cast<std::size_t>(i)] * gain;
+      for (VstInt32 i = 0; i < frames; ++i)
+        out[k][static_cast<std::size_t>(i)] = in[k % in.size()][static_cast<std::size_t>(i)] * gain;
   }
 
   TArrayOfSingleArray& inputs() { return inBuffers; }

@@ -156,7 +156,8 @@ TEST(AudioEffect, UnusableSampleRatesAndBlockSizesAreKeptOut) {
   EXPECT_EQ(fx.getSampleRate(), 44100.0f);
   EXPECT_EQ(fx.getBlockSize(), 256);
 
-  for (VstIntPtr bad : {VstIntPtr{0}, VstIntPtr{-512}, static_cast<VstIntPtr>(std::numeric_limits<std::intptr_t>::min())}) {
+  for (VstIntPtr bad :
+       {VstIntPtr{0}, VstIntPtr{-512}, static_cast<VstIntPtr>(std::numeric_limits<std::intptr_t>::min())}) {
     dispatch(e, effSetBlockSize, 0, bad);
     dispatch(e, effSetBlockSizeAndSampleRate, 0, bad, nullptr, 22050.0f);
   }
@@ -179,7 +180,9 @@ TEST(AudioEffect, AnEffectCanTightenTheSampleRateCheck) {
   struct Picky : AudioEffectX {
     Picky() : AudioEffectX(nullptr, 1, 1) {}
     void process(float**, float**, VstInt32) override {}
-    bool isUsableSampleRate(float rate) const override { return AudioEffectX::isUsableSampleRate(rate) && rate <= 768000.0f; }
+    bool isUsableSampleRate(float rate) const override {
+      return AudioEffectX::isUsableSampleRate(rate) && rate <= 768000.0f;
+    }
   } fx;
   dispatch(fx.getAeffect(), effSetSampleRate, 0, 0, nullptr, 1.0e6f);
   dispatch(fx.getAeffect(), effSetBlockSizeAndSampleRate, 0, 64, nullptr, 1.0e6f);
@@ -358,7 +361,8 @@ TEST(AudioEffect, CloseDestroysTheEffectAndItsEditor) {
 TEST(AudioEffect, CloseDestroysTheEditorWhileTheWholeEffectStillExists) {
   // An editor window may read the effect while it is torn down; the derived effect must still be whole.
   struct WatchingEditor : AEffEditor {
-    WatchingEditor(AudioEffect* e, const Counts& c, int* seen) : AEffEditor(e), counts(c), effectsGoneAtDestruction(seen) {}
+    WatchingEditor(AudioEffect* e, const Counts& c, int* seen)
+        : AEffEditor(e), counts(c), effectsGoneAtDestruction(seen) {}
     ~WatchingEditor() override { *effectsGoneAtDestruction = counts.destroyed; }
     const Counts& counts;
     int* effectsGoneAtDestruction;

@@ -129,8 +129,8 @@ TEST(Processing, TempoComesFromTheTempoQueryOrTheTimeInformation) {
       {1200000, true, kVstTempoValid, 90.0, 120.0f, 1},  // the tempo query wins
       {1234567, false, 0, 0.0, 123.4567f, 1},
       {0, true, kVstTempoValid, 90.0, 90.0f, 2},  // falls back to the time information
-      {0, true, 0, 90.0, 0.0f, 2},               // tempo not flagged valid
-      {0, false, 0, 0.0, 0.0f, 2},               // no time information
+      {0, true, 0, 90.0, 0.0f, 2},                // tempo not flagged valid
+      {0, false, 0, 0.0, 0.0f, 2},                // no time information
       {-1200000, true, kVstTempoValid, 75.0, 75.0f, 2},
       {0, true, kVstTempoValid, -90.0, 0.0f, 2},
       {0, true, kVstTempoValid, nan, 0.0f, 2},

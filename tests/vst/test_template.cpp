@@ -77,10 +77,14 @@ TEST(Template, ConstructionPublishesIdentityFlagsAndDefaults) {
 
 TEST(Template, EachFlagBitDrivesItsRecordFlag) {
   const std::pair<std::uint16_t, VstInt32> rows[] = {
-      {TVstTemplate::kFlagIsSynth, effFlagsIsSynth},         {TVstTemplate::kFlagHasVu, effFlagsHasVu},
-      {TVstTemplate::kFlagHasClip, effFlagsHasClip},         {TVstTemplate::kFlagCanMono, effFlagsCanMono},
-      {TVstTemplate::kFlagCanReplacing, effFlagsCanReplacing}, {TVstTemplate::kFlagProgramChunks, effFlagsProgramChunks},
-      {TVstTemplate::kFlagNoTail, effFlagsNoSoundInStop},    {TVstTemplate::kFlagAsync, effFlagsExtIsAsync},
+      {TVstTemplate::kFlagIsSynth, effFlagsIsSynth},
+      {TVstTemplate::kFlagHasVu, effFlagsHasVu},
+      {TVstTemplate::kFlagHasClip, effFlagsHasClip},
+      {TVstTemplate::kFlagCanMono, effFlagsCanMono},
+      {TVstTemplate::kFlagCanReplacing, effFlagsCanReplacing},
+      {TVstTemplate::kFlagProgramChunks, effFlagsProgramChunks},
+      {TVstTemplate::kFlagNoTail, effFlagsNoSoundInStop},
+      {TVstTemplate::kFlagAsync, effFlagsExtIsAsync},
       {TVstTemplate::kFlagExternalBuffer, effFlagsExtHasBuffer},
   };
   for (auto [bit, flag] : rows) {
@@ -187,9 +191,9 @@ TEST(Template, BoundedCopyKeepsInsideTheLimit) {
 TEST(Template, CanDoAnswersFromItsTable) {
   TTestTemplate fx;
   const std::pair<const char*, VstIntPtr> rows[] = {
-      {"sendVstEvents", 1},       {"sendVstMidiEvent", 1}, {"sendVstTimeInfo", 0},   {"receiveVstEvents", 1},
-      {"receiveVstMidiEvent", 1}, {"receiveVstTimeInfo", 0}, {"2in2out", 0},          {"bypass", 0},
-      {"ReceiveVstEvents", -1},   {"receiveVstEventsX", -1}, {"receiveVst", -1},      {"", -1},
+      {"sendVstEvents", 1},       {"sendVstMidiEvent", 1},   {"sendVstTimeInfo", 0}, {"receiveVstEvents", 1},
+      {"receiveVstMidiEvent", 1}, {"receiveVstTimeInfo", 0}, {"2in2out", 0},         {"bypass", 0},
+      {"ReceiveVstEvents", -1},   {"receiveVstEventsX", -1}, {"receiveVst", -1},     {"", -1},
   };
   for (auto [query, answer] : rows) EXPECT_EQ(dispatch(fx, effCanDo, 0, 0, const_cast<char*>(query)), answer) << query;
   fx.canDoBits() = 1u << 25;

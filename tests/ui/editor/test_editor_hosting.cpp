@@ -277,8 +277,8 @@ TEST_F(EditorHosting, OpenCountsAndCloses) {
 
   // Idle reaches the effect's handler with the form, and only while a form exists.
   std::vector<TForm*> idled;
-  effect->OnEditorIdle = TVstEvent<TForm*>{[](void* r, TForm* f) { static_cast<std::vector<TForm*>*>(r)->push_back(f); },
-                                           &idled};
+  effect->OnEditorIdle =
+      TVstEvent<TForm*>{[](void* r, TForm* f) { static_cast<std::vector<TForm*>*>(r)->push_back(f); }, &idled};
   Dispatch(effEditIdle);
   EXPECT_TRUE(idled.empty());
   // Key opcodes while open: not taken.

@@ -21,9 +21,7 @@ TVstTemplateIdentity testGainIdentity() {
 
 class TTestGain : public TVstTemplate {
  public:
-  explicit TTestGain(audioMasterCallback host) : TVstTemplate(host, 2, 2, nullptr, testGainIdentity()) {
-    initialize();
-  }
+  explicit TTestGain(audioMasterCallback host) : TVstTemplate(host, 2, 2, nullptr, testGainIdentity()) { initialize(); }
 
   void initialize() override {
     getParameterProperty(0)->setName("Gain");
