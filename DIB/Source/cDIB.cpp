@@ -218,17 +218,33 @@ void TAbstractSuperDIB::SetSize(int width, int height) {
   if (width == 0) width = 1;
   if (height == 0) height = 1;
   if (width == FWidth && height == FHeight && (FBits || !FOwnsBits)) return;
-  if (FOwnsBits) {
-    if (FBits) FreeBits();
-  } else {
+  // The new pixels are allocated before the old ones go, so that a refusal leaves the image whole.
+  const int oldWidth = FWidth;
+  const int oldHeight = FHeight;
+  std::uint8_t* const oldBits = FBits;
+  const bool ownedBits = FOwnsBits;
+  if (!FOwnsBits) {
     // A sharing image cannot resize the pixels it borrows: it takes pixels of its own again.
     FBits = nullptr;
     FOwnsBits = true;
   }
   FWidth = width;
   FHeight = height;
-  AllocBits();
+  try {
+    AllocBits();
+  } catch (...) {
+    FWidth = oldWidth;
+    FHeight = oldHeight;
+    FBits = oldBits;
+    FOwnsBits = ownedBits;
+    throw;
+  }
   FClipRect = TDIBRect{0, 0, FWidth - 1, FHeight - 1};
+  BitsChanged();
+}
+
+void TAbstractSuperDIB::BitsChanged() {
+  if (OnBitsChange) OnBitsChange(this);
 }
 
 void TAbstractSuperDIB::ShareBitsOf(const TAbstractSuperDIB& source) {
@@ -239,6 +255,7 @@ void TAbstractSuperDIB::ShareBitsOf(const TAbstractSuperDIB& source) {
   source.CopySettingsTo(this);
   FBits = source.FBits;
   FClipRect = TDIBRect{0, 0, FWidth - 1, FHeight - 1};
+  BitsChanged();
 }
 
 void TAbstractSuperDIB::CopySettingsTo(TPersistent* targetObject) const {
@@ -632,9 +649,11 @@ TCustomMemoryDIB::~TCustomMemoryDIB() {
 
 void TCustomMemoryDIB::AllocBits() {
   const std::size_t bytes = static_cast<std::size_t>(Width()) * Height() * 4;
-  FBits = new (std::nothrow) std::uint8_t[bytes]();
-  if (!FBits)
+  auto* bits = new (std::nothrow) std::uint8_t[bytes]();
+  if (!bits)
     throw EDIBError("Out of memory for an image of " + std::to_string(Width()) + " x " + std::to_string(Height()));
+  if (FOwnsBits) delete[] FBits;
+  FBits = bits;
 }
 
 void TCustomMemoryDIB::FreeBits() {

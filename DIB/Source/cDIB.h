@@ -67,7 +67,8 @@ class TAbstractSuperDIB : public TPersistent {
   static const TClassInfo& StaticClass();
   const TClassInfo& ClassInfo() const override { return StaticClass(); }
 
-  // Pixel storage, supplied by the kinds. AllocBits sizes for Width x Height.
+  // Pixel storage, supplied by the kinds. AllocBits sizes for Width x Height and replaces the pixels
+  // the image owns only once the new ones exist: when it fails, FBits and the storage are untouched.
   virtual void AllocBits() = 0;
   virtual void FreeBits() = 0;
 
@@ -129,6 +130,9 @@ class TAbstractSuperDIB : public TPersistent {
   void SetClipRect(const TDIBRect& rect);
 
   TChangeEvent OnChange;
+  // Raised whenever the pixel storage is replaced (SetSize, ShareBitsOf), inside an update too and
+  // although SetSize raises no Changed: whatever shares these pixels must follow them.
+  TChangeEvent OnBitsChange;
 
   TDIBDrawRoutine DrawRoutine() const { return FDrawRoutine; }
   const TAbstractSuperDIB* DrawRoutineOwner() const { return FDrawRoutineOwner; }
@@ -178,7 +182,8 @@ class TAbstractSuperDIB : public TPersistent {
   virtual void FillRect(TDIBColor color, int x, int y, int width, int height);
   virtual void ResetSettings();
   // 0 becomes 1. Refuses negative sizes, more than 65535 per side and more than DIBMaxPixels with
-  // an EDIBError, before freeing anything. Contents are zero afterwards; no Changed.
+  // an EDIBError, before freeing anything. Contents are zero afterwards; no Changed, but
+  // OnBitsChange. When the pixels cannot be allocated the image stays as it was (size, pixels, clip).
   virtual void SetSize(int width, int height);
   // Rotates and scales the whole image bilinearly into target (already sized) about the centres.
   virtual void RenderRotated(TAbstractSuperDIB* target) const;
@@ -223,6 +228,7 @@ class TAbstractSuperDIB : public TPersistent {
   }
 
  private:
+  void BitsChanged();
   void DrawTransformed(int x, int y, int width, int height, TAbstractSuperDIB* target);
   void DrawBlock(int x, int y, int width, int height, TAbstractSuperDIB* target, int sourceX, int sourceY,
                  TDIBDrawRoutine routine, const TAbstractSuperDIB* owner);

@@ -13,6 +13,10 @@ TDIBImagesItem::TDIBImagesItem(TCollection* collection)
     if (TCustomDIBImageList* list = List()) list->PictureChanged(FDIB.get());
     Changed();
   };
+  // SetSize raises no change, yet frees the pixels a hand-out may be sharing.
+  FDIB->OnBitsChange = [this](TAbstractSuperDIB*) {
+    if (TCustomDIBImageList* list = List()) list->PictureChanged(FDIB.get());
+  };
 }
 
 TDIBImagesItem::~TDIBImagesItem() {
@@ -149,8 +153,11 @@ void TCustomDIBImageList::UnregisterLink(TDIBImageLink* link) {
 }
 
 void TCustomDIBImageList::NotifyLinks(int index, TDIBImageChange kind) {
-  // By position, re-checked every step: a handler may register or drop links.
-  for (std::size_t i = 0; i < FLinks.size(); ++i) FLinks[i]->Deliver(index, kind);
+  // A handler may register or drop links (its own or others): the links present at the start
+  // hear it once each, unless they are gone by their turn.
+  const std::vector<TDIBImageLink*> links = FLinks;
+  for (TDIBImageLink* link : links)
+    if (std::find(FLinks.begin(), FLinks.end(), link) != FLinks.end()) link->Deliver(index, kind);
 }
 
 void TCustomDIBImageList::MoveLinks(int from, int to) {

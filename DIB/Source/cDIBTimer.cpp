@@ -75,4 +75,8 @@ void TDIBTimer::WindowProc(plat::WindowHandle window, plat::Message& message) {
   }
 }
 
-void TDIBTimer::Timer() { onTimer_(this); }
+void TDIBTimer::Timer() {
+  // The handler may replace OnTimer while it runs; the copy keeps it alive until it returns.
+  const TNotifyEvent handler = onTimer_;
+  handler(this);
+}

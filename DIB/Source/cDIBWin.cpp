@@ -167,8 +167,10 @@ void TCustomWinDIB::AllocBits() {
   if (status != plat::Status::Ok || !surface)
     throw std::runtime_error("Windows error (" + std::to_string(static_cast<int>(status)) + ") " +
                              plat::StatusText(status));
+  auto canvas = std::make_unique<TNotifyingCanvas>(surface->Context(), *this);
+  if (FOwnsBits && FBits) FreeBits();
   FSurface = std::move(surface);
-  FCanvas = std::make_unique<TNotifyingCanvas>(FSurface->Context(), *this);
+  FCanvas = std::move(canvas);
   FBits = FSurface->Bits();
 }
 

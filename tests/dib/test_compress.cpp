@@ -194,7 +194,7 @@ TEST_F(Container, HostileContainers) {
     huge.insert(huge.end(), {0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00});
     EXPECT_THROW(Load(huge), EDIBCompressError) << guid;
   }
-  // Two gigabytes declared over enough packed bytes to pass the expansion check: still more than
+  // Two gigabytes declared over many packed bytes: still more than
   // any image holds, so nothing is allocated for it.
   Bytes large = Header(kRLE, 0x7FFFFF00u);
   large.resize(large.size() + (0x7FFFFF00u / 128 + 2), 0xFF);
@@ -228,6 +228,22 @@ TEST_F(Container, HostileContainers) {
   data = Store(payload);
   data.resize(data.size() - 20);
   EXPECT_EQ(Load(data).size(), payload.size());
+}
+
+TEST_F(Container, PackedBytesCutShortDecodeAsZeros) {
+  // Far more declared than any codec expands a few bytes to: still decoded, the rest zero.
+  const Bytes payload = Payload(64, 64, 3);
+  for (const std::string& guid : {kRLE, kLZH}) {
+    SetActiveCompressor(FindCompressor(guid));
+    Bytes data = Store(payload);
+    ASSERT_GT(data.size(), 26u + 4u) << guid;
+    for (std::size_t kept : {std::size_t{0}, std::size_t{1}, std::size_t{4}}) {
+      Bytes cut(data.begin(), data.begin() + 26 + kept);
+      Bytes loaded;
+      ASSERT_NO_THROW(loaded = Load(cut)) << guid << " " << kept;
+      EXPECT_EQ(loaded.size(), payload.size()) << guid << " " << kept;
+    }
+  }
 }
 
 TEST(LZHCodec, RefusalsStoreUncompressed) {

@@ -74,6 +74,47 @@ TEST(DIB, HostileSizesAreRefusedAndLeaveTheImageAlone) {
   EXPECT_THROW(dib.Draw(0, 0, 4, 4, &target), EDIBError);
 }
 
+// An image whose pixel allocation can be made to fail, as memory running out would.
+class TRefusingDIB : public TMemoryDIB {
+ public:
+  using TMemoryDIB::TMemoryDIB;
+  bool refuse = false;
+  void AllocBits() override {
+    if (refuse) throw EDIBError("Out of memory for an image");
+    TMemoryDIB::AllocBits();
+  }
+};
+
+TEST(DIB, RefusedAllocationLeavesSizePixelsAndClip) {
+  TRefusingDIB dib(5, 3);
+  Number(dib);
+  dib.SetClipRect(TDIBRect{1, 1, 3, 2});
+  const auto before = Bytes(dib);
+  const std::uint8_t* bits = dib.Bits();
+  int bitsChanges = 0;
+  dib.OnBitsChange = [&](TAbstractSuperDIB*) { ++bitsChanges; };
+  dib.refuse = true;
+  EXPECT_THROW(dib.SetSize(7, 7), EDIBError);
+  EXPECT_EQ(dib.Width(), 5);
+  EXPECT_EQ(dib.Height(), 3);
+  EXPECT_EQ(dib.Bits(), bits);
+  EXPECT_EQ(Bytes(dib), before);
+  EXPECT_EQ(dib.ClipRect().Left, 1);
+  EXPECT_EQ(dib.ClipRect().Right, 3);
+  EXPECT_EQ(bitsChanges, 0);
+  // A sharing image keeps sharing when it cannot get pixels of its own.
+  TRefusingDIB sharer;
+  sharer.ShareBitsOf(dib);
+  sharer.refuse = true;
+  EXPECT_THROW(sharer.SetSize(2, 2), EDIBError);
+  EXPECT_EQ(sharer.Bits(), bits);
+  EXPECT_FALSE(sharer.OwnsBits());
+  dib.refuse = false;
+  dib.SetSize(7, 7);
+  EXPECT_EQ(dib.Width(), 7);
+  EXPECT_EQ(bitsChanges, 1);
+}
+
 TEST(DIB, SettingsNormaliseAndNotifyOnce) {
   TMemoryDIB dib(2, 2);
   int changes = 0;

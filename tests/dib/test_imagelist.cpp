@@ -124,6 +124,28 @@ TEST(DIBImageLink, RemovingAndMovingImagesKeepsLinksOnTheirPictures) {
   EXPECT_TRUE(b0.heard.empty() && b2.heard.empty());
 }
 
+TEST(DIBImageLink, HandlersDroppingLinksDuringANotification) {
+  TDIBImageList list(nullptr);
+  AddImage(list, 1, 1, 0);
+  Probe first(&list, 0), second(&list, 0), third(&list, 0), fourth(&list, 0);
+  // The first drops itself, the second drops the fourth before its turn.
+  first.link.OnChange = [&](TDIBImageLink* link, int i, TDIBImageChange k) {
+    first.heard.push_back({i, k});
+    link->SetDIBImageList(nullptr);
+  };
+  second.link.OnChange = [&](TDIBImageLink*, int i, TDIBImageChange k) {
+    second.heard.push_back({i, k});
+    fourth.link.SetDIBImageList(nullptr);
+  };
+  list.DIBImages()->Items(0)->DIB()->SetOpacity(9);
+  const std::vector<Heard> once = {{0, dicChanged}};
+  EXPECT_EQ(first.heard, once);
+  EXPECT_EQ(second.heard, once);
+  EXPECT_EQ(third.heard, once) << "skipped after the first link left";
+  EXPECT_TRUE(fourth.heard.empty());
+  EXPECT_EQ(list.Links().size(), 2u);
+}
+
 TEST(DIBImageLink, OwnerBeingDestroyedAndListGoingAway) {
   TComponent owner(nullptr);
   auto list = std::make_unique<TDIBImageList>(nullptr);
@@ -174,6 +196,14 @@ TEST(DIBImageList, HandOutImageIsSharedAndReused) {
   EXPECT_EQ(b->Bits(), second->DIB()->Bits());
   EXPECT_EQ(b->Width(), 4);
   b->Draw(0, 0, 4, 1, &target);
+
+  // SetSize raises no change, yet the hand-out must not keep the pixels it freed.
+  ASSERT_TRUE(list.GetImage(1, b));
+  second->DIB()->SetSize(6, 2);
+  EXPECT_EQ(b->Bits(), second->DIB()->Bits());
+  EXPECT_EQ(b->Width(), 6);
+  EXPECT_EQ(b->Height(), 2);
+  b->Draw(0, 0, 6, 2, &target);
 
   // Once its picture is gone the hand-out no longer points at freed pixels.
   delete second;

@@ -121,4 +121,20 @@ TEST_F(DIBTimer, HandlerMayChangeItsOwnTimer) {
   EXPECT_EQ(hl->WindowCount(), 0u);
 }
 
+TEST_F(DIBTimer, HandlerReplacingOnTimerRunsToItsEnd) {
+  TDIBTimer t(nullptr);
+  timer = &t;
+  t.SetInterval(10);
+  // Captured state on the heap: the running handler reads it after replacing itself.
+  std::vector<int> own(64, 7);
+  int later = 0;
+  t.SetOnTimer(TNotifyEvent([&t, &later, own](TPersistent*) {
+    t.SetOnTimer(TNotifyEvent([&later](TPersistent*) { ++later; }));
+    later += own[63];
+  }));
+  t.SetEnabled(true);
+  hl->Advance(30);
+  EXPECT_EQ(later, 7 + 2);
+}
+
 }  // namespace
