@@ -5,8 +5,8 @@
 // - input is injected at screen positions and routed by hit-testing the window tree;
 // - each top-level ("host") window owns an in-memory screen that child windows paint into and
 //   that can be read back or saved as PNG;
-// - text is drawn with FreeType from a font file the project installs, so the same text gives
-//   the same pixels everywhere.
+// - text is drawn with FreeType from a face built into the library (no font file is read), so
+//   the same text gives the same pixels everywhere.
 // Every Inject* call and Advance deliver the messages they cause, then everything posted, then
 // pending paints, before they answer.
 #pragma once
@@ -66,7 +66,7 @@ HeadlessBackend& InstallHeadless();
 // The current backend when it is headless, else null.
 HeadlessBackend* CurrentHeadless();
 
-// Where the headless text face comes from, for diagnostics ("" when no font file was found).
+// Which face the headless text is drawn with, for diagnostics ("" without FreeType).
 std::string FontFilePath(bool bold);
 
 }  // namespace plat::headless

@@ -5,27 +5,33 @@
 #include FT_FREETYPE_H
 #endif
 
-#include <fstream>
+#include <cstddef>
+#include <cstdint>
+
+#if KESTRUNE_HAVE_FREETYPE
+// The built-in faces, made from soft/font at build time.
+namespace embedded {
+extern const std::uint8_t DejaVuSansCondensedLatin1[];
+extern const std::size_t DejaVuSansCondensedLatin1Size;
+extern const std::uint8_t DejaVuSansCondensedBoldLatin1[];
+extern const std::size_t DejaVuSansCondensedBoldLatin1Size;
+}  // namespace embedded
+#endif
 
 namespace plat::soft {
 
 namespace {
 
-// The project's text face: a condensed sans close to the classic 11-pixel dialog face in width.
-// Falls back to the regular width of the same family, which every install of the project has.
-[[maybe_unused]] const char* const kRegularFiles[] = {
-    "/usr/share/fonts/truetype/dejavu/DejaVuSansCondensed.ttf",
-    "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
-};
-[[maybe_unused]] const char* const kBoldFiles[] = {
-    "/usr/share/fonts/truetype/dejavu/DejaVuSansCondensed-Bold.ttf",
-    "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf",
+// The project's text face: a condensed sans close to the classic 11-pixel dialog face in width,
+// built into the library (a Latin-1 subset; see soft/font) so that no machine draws text with a
+// different file. Code points outside Latin-1 draw the face's missing-glyph box.
+struct BuiltInFace {
+  const char* name;
+  const std::uint8_t* data;
+  std::size_t size;
 };
 
-[[maybe_unused]] bool FileExists(const char* path) {
-  std::ifstream f(path, std::ios::binary);
-  return f.good();
-}
+[[maybe_unused]] BuiltInFace BuiltIn(bool bold);
 
 [[maybe_unused]] constexpr int32_t kMaxFontHeight = 512;
 [[maybe_unused]] constexpr size_t kMaxCachedGlyphs = 2048;
@@ -72,6 +78,16 @@ std::vector<uint32_t> DecodeText(std::string_view text) {
 }
 
 #if KESTRUNE_HAVE_FREETYPE
+namespace {
+BuiltInFace BuiltIn(bool bold) {
+  if (bold)
+    return {"DejaVuSansCondensed-Bold-Latin1.ttf (built in)", embedded::DejaVuSansCondensedBoldLatin1,
+            embedded::DejaVuSansCondensedBoldLatin1Size};
+  return {"DejaVuSansCondensed-Latin1.ttf (built in)", embedded::DejaVuSansCondensedLatin1,
+          embedded::DejaVuSansCondensedLatin1Size};
+}
+}  // namespace
+
 struct TextRenderer::Face {
   FT_Face face = nullptr;
   FontMetrics metrics;
@@ -96,11 +112,7 @@ TextRenderer::~TextRenderer() {
   if (library_) FT_Done_FreeType(static_cast<FT_Library>(library_));
 }
 
-std::string TextRenderer::FontFile(bool bold) {
-  for (const char* path : bold ? kBoldFiles : kRegularFiles)
-    if (FileExists(path)) return path;
-  return {};
-}
+std::string TextRenderer::FontFile(bool bold) { return BuiltIn(bold).name; }
 
 Status TextRenderer::GetFace(const FontSpec& font, Face** out) {
   int32_t height = font.height < 0 ? -font.height : font.height;
@@ -113,11 +125,10 @@ Status TextRenderer::GetFace(const FontSpec& font, Face** out) {
     return Status::Ok;
   }
   if (!library_) return Status::OutOfResources;
-  std::string path = FontFile(font.bold);
-  if (path.empty() && font.bold) path = FontFile(false);  // synthesise nothing: regular face
-  if (path.empty()) return Status::NotFound;
+  const BuiltInFace built = BuiltIn(font.bold);
   auto face = std::make_unique<Face>();
-  if (FT_New_Face(static_cast<FT_Library>(library_), path.c_str(), 0, &face->face) != 0) return Status::NotFound;
+  if (FT_New_Memory_Face(static_cast<FT_Library>(library_), built.data, FT_Long(built.size), 0, &face->face) != 0)
+    return Status::NotFound;
   if (FT_Set_Pixel_Sizes(face->face, 0, FT_UInt(height)) != 0) return Status::Unsupported;
   if (font.italic) {
     FT_Matrix shear{0x10000, 0x3333, 0, 0x10000};  // slant of 0.2

@@ -38,7 +38,7 @@ class TextRenderer {
   // calculate flag is not set, draws it there, clipped to `clip` (device coordinates).
   Status Draw(const DrawRequest& request, Rect* rect, int32_t* height, const PixelTarget* target, const Region* clip);
 
-  // The font files in use ("" when none was found).
+  // The built-in face drawn for regular or bold text ("" without FreeType).
   static std::string FontFile(bool bold);
 
  private:
