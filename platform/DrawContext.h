@@ -102,6 +102,16 @@ class DrawContext {
 
   // Bits per pixel of the device behind the context (32 for surfaces; 8 on a palette display).
   virtual int BitsPerPixel() const = 0;
+
+  // --- Palette pictures. Puts an 8-bit picture of colour-table indices onto `target` (logical
+  // coordinates, one picture pixel per target pixel, clipped): index i draws colors[i]; an index
+  // at or beyond colorCount draws black. Row 0 is the top row; rows are `stride` bytes apart
+  // (stride >= target width). Colour bytes only, as FillRect. This is how pictures reach an 8-bit
+  // display in its own palette; contexts without it answer Unsupported.
+  virtual Status TransferIndexed(const Rect& /*target*/, const uint8_t* /*indices*/, int32_t /*stride*/,
+                                 const Color* /*colors*/, int32_t /*colorCount*/) {
+    return Status::Unsupported;
+  }
 };
 
 // A 32-bit pixel surface with a drawing context bound to it. Pixels are blue, green, red, alpha

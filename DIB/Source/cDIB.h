@@ -45,11 +45,21 @@ constexpr std::int64_t DIBMaxPixels = std::int64_t{1} << 25;
 class TAbstractSuperDIB;
 
 // A palette for Render8Bit: up to 256 entries and the colour lookup table, 64 x 64 x 64 entry
-// numbers indexed by (B >> 2) + (G >> 2) * 64 + (R >> 2) * 4096. An empty table means none.
+// numbers indexed by DIBLookupIndex. An empty table means none. Only the first kDIBSectionColors
+// entries reach the display, so a table should name no later entry.
 struct TDIBPalette {
   std::vector<TDIBColor> Entries;
   std::vector<std::uint8_t> LookupTable;
 };
+
+constexpr std::size_t kDIBLookupSize = 64 * 64 * 64;
+constexpr std::size_t kDIBSectionColors = 235;
+
+// The lookup table's entry number for a pixel's blue, green and red bytes.
+constexpr std::size_t DIBLookupIndex(const std::uint8_t* pixel) {
+  return static_cast<std::size_t>(pixel[0] >> 2) + static_cast<std::size_t>(pixel[1] >> 2) * 64 +
+         static_cast<std::size_t>(pixel[2] >> 2) * 4096;
+}
 
 // A row routine: blends Rows x Pixels from source to target; the image it is called on is the
 // routine owner whose Opacity and stored key it reads.
@@ -209,9 +219,10 @@ class TAbstractSuperDIB : public TPersistent {
   // Loads a PNG or BMP file, stretches it to this image's size and takes its blue byte as every
   // pixel's alpha; sets Masked. Needs pixels first.
   virtual void ImportMask(const std::string& fileName);
-  // Copies a block through the palette's lookup table onto an 8-bit context. Fails without a
-  // lookup table, on a context that is not 8 bits per pixel, and where the platform has no 8-bit
-  // transfer.
+  // Copies a block (clipped to the image) through the palette's lookup table onto an 8-bit context
+  // at (x, y), with the palette's first kDIBSectionColors entries as the colour table. EDIBError
+  // without a lookup table or on a context that is not 8 bits per pixel; std::runtime_error
+  // "Windows error (...)" when the platform refuses the transfer.
   virtual void Render8Bit(plat::DrawContext& context, int x, int y, const TDIBPalette& palette, int sourceX,
                           int sourceY, int width, int height) const;
 

@@ -1,6 +1,8 @@
 // The parts of the image library that reach the platform: the window kind's surfaces, picture
 // files, regions and 8-bit output.
+#include <algorithm>
 #include <cstring>
+#include <stdexcept>
 
 #include "DIB/Source/cDIB.h"
 #include "platform/DrawContext.h"
@@ -27,6 +29,12 @@ plat::Region RunsToRegion(const std::vector<TDIBRect>& runs) {
   }
   flush();
   return result;
+}
+
+// A platform refusal in the words the library has always used for it.
+std::runtime_error PlatformError(plat::Status status) {
+  return std::runtime_error("Windows error (" + std::to_string(static_cast<int>(status)) + ") " +
+                            plat::StatusText(status));
 }
 
 // Loads a picture file into a memory image of its size.
@@ -80,6 +88,10 @@ class TNotifyingCanvas final : public plat::DrawContext {
     return Drawn(FInner.StretchTransfer(target, Unwrap(source), sourceRect));
   }
   int BitsPerPixel() const override { return FInner.BitsPerPixel(); }
+  plat::Status TransferIndexed(const plat::Rect& target, const std::uint8_t* indices, std::int32_t stride,
+                               const plat::Color* colors, std::int32_t colorCount) override {
+    return Drawn(FInner.TransferIndexed(target, indices, stride, colors, colorCount));
+  }
 
   plat::DrawContext& Inner() { return FInner; }
 
@@ -135,13 +147,41 @@ void TAbstractSuperDIB::ImportMask(const std::string& fileName) {
   Changed();
 }
 
-void TAbstractSuperDIB::Render8Bit(plat::DrawContext& context, int /*x*/, int /*y*/, const TDIBPalette& palette,
-                                   int /*sourceX*/, int /*sourceY*/, int /*width*/, int /*height*/) const {
-  if (palette.LookupTable.size() < 64u * 64u * 64u)
+void TAbstractSuperDIB::Render8Bit(plat::DrawContext& context, int x, int y, const TDIBPalette& palette, int sourceX,
+                                   int sourceY, int width, int height) const {
+  if (palette.LookupTable.size() < kDIBLookupSize)
     throw EDIBError("Render8Bit can only be used with a palette containing a lookup table");
   if (context.BitsPerPixel() != 8) throw EDIBError("Render8Bit can only be used to blit to an 8 bit DC");
-  // No backend offers a transfer of palette indices yet.
-  throw EDIBError("Render8Bit: this platform has no 8-bit transfer");
+  // Only the part of the block that lies on the image is sent.
+  if (sourceX < 0) {
+    x -= sourceX;
+    width += sourceX;
+    sourceX = 0;
+  }
+  if (sourceY < 0) {
+    y -= sourceY;
+    height += sourceY;
+    sourceY = 0;
+  }
+  width = std::min(width, Width() - sourceX);
+  height = std::min(height, Height() - sourceY);
+  if (width <= 0 || height <= 0 || !FBits) return;
+  // The section: one index byte per pixel, rows padded to 4 bytes, the palette's first entries
+  // as its colour table.
+  const std::size_t stride = (static_cast<std::size_t>(width) + 3) & ~std::size_t{3};
+  std::vector<std::uint8_t> section(stride * static_cast<std::size_t>(height));
+  for (int row = 0; row < height; ++row) {
+    const std::uint8_t* p = ScanLine(sourceY + row) + static_cast<std::size_t>(sourceX) * 4;
+    std::uint8_t* out = section.data() + stride * static_cast<std::size_t>(row);
+    for (int column = 0; column < width; ++column, p += 4) out[column] = palette.LookupTable[DIBLookupIndex(p)];
+  }
+  const std::size_t colors = std::min(palette.Entries.size(), kDIBSectionColors);
+  std::vector<plat::Color> table(colors);
+  for (std::size_t i = 0; i < colors; ++i) table[i] = plat::ResolveColor(palette.Entries[i]) & 0x00FFFFFFu;
+  const plat::Status status =
+      context.TransferIndexed(plat::Rect{x, y, x + width, y + height}, section.data(),
+                              static_cast<std::int32_t>(stride), table.data(), static_cast<std::int32_t>(colors));
+  if (status != plat::Status::Ok) throw PlatformError(status);
 }
 
 // ---- window kind ------------------------------------------------------------------------------
@@ -164,9 +204,7 @@ TCustomWinDIB::~TCustomWinDIB() {
 void TCustomWinDIB::AllocBits() {
   std::unique_ptr<plat::Surface> surface;
   const plat::Status status = plat::Platform().CreateSurface(Width(), Height(), &surface);
-  if (status != plat::Status::Ok || !surface)
-    throw std::runtime_error("Windows error (" + std::to_string(static_cast<int>(status)) + ") " +
-                             plat::StatusText(status));
+  if (status != plat::Status::Ok || !surface) throw PlatformError(status);
   auto canvas = std::make_unique<TNotifyingCanvas>(surface->Context(), *this);
   if (FOwnsBits && FBits) FreeBits();
   FSurface = std::move(surface);

@@ -53,6 +53,10 @@ class HeadlessBackend : public Backend {
   virtual Status InjectChar(uint8_t character) = 0;
 
   // --- Test hooks
+  // Makes the host window's screen stand for an 8-bit palette display (bits 8) or a true-colour
+  // one (32, the default): paint contexts on it report that depth. The screen keeps full colour;
+  // pictures reach it through TransferIndexed like on a palette display.
+  virtual Status SetScreenBitsPerPixel(WindowHandle hostWindow, int bits) = 0;
   // At most this many timers may run at once; beyond it SetTimer answers OutOfResources.
   virtual void SetTimerLimit(size_t limit) = 0;
   virtual size_t RunningTimerCount() const = 0;

@@ -111,6 +111,14 @@ Status HeadlessBackendImpl::CreateHostWindow(const Rect& screenBounds, Color bac
   return Status::Ok;
 }
 
+Status HeadlessBackendImpl::SetScreenBitsPerPixel(WindowHandle hostWindow, int bits) {
+  Window* w = Find(hostWindow);
+  if (!w) return Status::NotFound;
+  if (w->kind != Kind::Host || (bits != 8 && bits != 32)) return Status::InvalidArgument;
+  w->screenBits = bits;
+  return Status::Ok;
+}
+
 void HeadlessBackendImpl::ResizeScreen(Window* host) {
   const size_t w = size_t(std::max(0, host->bounds.Width())), h = size_t(std::max(0, host->bounds.Height()));
   std::vector<uint8_t> fresh(w * h * 4, 0);
@@ -461,6 +469,7 @@ Status HeadlessBackendImpl::BeginPaint(WindowHandle window, PaintCycle* out) {
   limit.Intersect(update);
   soft::PixelTarget target{root->screen.data(), root->bounds.Width(), root->bounds.Height()};
   w->paintContext.Bind(target, limit, o);
+  w->paintContext.SetBitsPerPixel(root->screenBits);
   w->painting = true;
   out->context = &w->paintContext;
   out->area = w->update.Bounds();

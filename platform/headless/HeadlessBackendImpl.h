@@ -87,6 +87,7 @@ class HeadlessBackendImpl final : public HeadlessBackend {
   Status InjectKey(uint32_t virtualKey, bool down) override;
   Status InjectChar(uint8_t character) override;
 
+  Status SetScreenBitsPerPixel(WindowHandle hostWindow, int bits) override;
   void SetTimerLimit(size_t limit) override { timerLimit_ = limit; }
   size_t RunningTimerCount() const override { return timers_.size(); }
   size_t WindowCount() const override { return windows_.size(); }
@@ -118,6 +119,7 @@ class HeadlessBackendImpl final : public HeadlessBackend {
     // Host windows: the in-memory screen (surface layout) and the background colour.
     std::vector<uint8_t> screen;
     Color background = 0;
+    int screenBits = 32;
     std::unique_ptr<StatusBarData> bar;
   };
   struct Posted {

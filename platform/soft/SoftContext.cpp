@@ -14,7 +14,10 @@ void SoftContext::Bind(const PixelTarget& target, const Region& limit, Point ori
   state_.clip = limit_;
 }
 
-void SoftContext::Unbind() { Bind(PixelTarget{}, Region{}, Point{}); }
+void SoftContext::Unbind() {
+  Bind(PixelTarget{}, Region{}, Point{});
+  bitsPerPixel_ = 32;
+}
 
 int SoftContext::Save() {
   saved_.push_back(state_);
@@ -153,6 +156,31 @@ Status SoftContext::StretchTransfer(const Rect& target, DrawContext& source, con
         uint8_t* p = target_.At(x, y);
         if (sx < 0 || sy < 0 || sx >= from.width || sy >= from.height) continue;  // outside the source bitmap
         std::memcpy(p, from.At(int32_t(sx), int32_t(sy)), 4);
+      }
+    }
+  }
+  return Status::Ok;
+}
+
+Status SoftContext::TransferIndexed(const Rect& target, const uint8_t* indices, int32_t stride, const Color* colors,
+                                    int32_t colorCount) {
+  if (target.IsEmpty()) return Status::Ok;
+  if (!indices || stride < target.Width() || colorCount < 0 || (colorCount > 0 && !colors))
+    return Status::InvalidArgument;
+  if (!target_.Valid()) return Status::Ok;
+  const Rect d = ToDevice(target);
+  Region area = state_.clip;
+  area.Intersect(d);
+  for (const Rect& r : area.Rects()) {
+    for (int32_t y = r.top; y < r.bottom; ++y) {
+      const uint8_t* row = indices + size_t(y - d.top) * size_t(stride);
+      for (int32_t x = r.left; x < r.right; ++x) {
+        const uint8_t index = row[x - d.left];
+        const Color c = index < colorCount ? colors[index] : 0;
+        uint8_t* p = target_.At(x, y);
+        p[0] = ColorBlue(c);
+        p[1] = ColorGreen(c);
+        p[2] = ColorRed(c);
       }
     }
   }

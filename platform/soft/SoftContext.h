@@ -43,7 +43,12 @@ class SoftContext : public DrawContext {
   Status TextExtent(std::string_view text, Size* out) override;
   Status Transfer(const Rect& target, DrawContext& source, Point sourcePos) override;
   Status StretchTransfer(const Rect& target, DrawContext& source, const Rect& sourceRect) override;
-  int BitsPerPixel() const override { return 32; }
+  Status TransferIndexed(const Rect& target, const uint8_t* indices, int32_t stride, const Color* colors,
+                         int32_t colorCount) override;
+  int BitsPerPixel() const override { return bitsPerPixel_; }
+  // The depth the context reports: the pixels stay 32-bit, but an 8 stands for a palette display
+  // (the headless backend's 8-bit screens). Unbind returns to 32.
+  void SetBitsPerPixel(int bits) { bitsPerPixel_ = bits; }
 
  private:
   struct State {
@@ -60,6 +65,7 @@ class SoftContext : public DrawContext {
   Region limit_;
   State state_;
   std::vector<State> saved_;
+  int bitsPerPixel_ = 32;
 };
 
 }  // namespace plat::soft

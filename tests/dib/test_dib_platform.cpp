@@ -7,9 +7,11 @@
 #include <string>
 
 #include "DIB/Source/cDIB.h"
+#include "DIB/Source/cDIBPalette.h"
 #include "platform/DrawContext.h"
 #include "platform/Picture.h"
 #include "platform/Platform.h"
+#include "platform/headless/Headless.h"
 
 namespace {
 
@@ -142,4 +144,69 @@ TEST(DIBWin, Render8BitNeedsATableAndAnEightBitContext) {
   } catch (const EDIBError& e) {
     EXPECT_STREQ(e.what(), "Render8Bit can only be used to blit to an 8 bit DC");
   }
+}
+
+TEST(DIBWin, Render8BitDrawsTheNearestPaletteColoursOnAnEightBitScreen) {
+  plat::headless::HeadlessBackend& hl = plat::headless::InstallHeadless();
+  // Pixels as 0x00RRGGBB: red, green, blue on top; white, almost black, almost grey below.
+  TMemoryDIB dib(3, 2);
+  const std::uint32_t pixels[2][3] = {{0xFF0000, 0x00FF00, 0x0000FF}, {0xFFFFFF, 0x050505, 0x7F8081}};
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 3; ++x) std::memcpy(dib.ScanLine(y) + x * 4, &pixels[y][x], 4);
+  // Platform colours 0x00BBGGRR.
+  TDIBPaletteComponent palette(nullptr);
+  palette.SetEntries({0x000000, 0xFFFFFF, 0x0000FF, 0x00FF00, 0xFF0000, 0x808080});
+  ASSERT_TRUE(palette.HasLookupTable());
+  // Beyond the section's 235 colours nothing is chosen, even an exact match.
+  TDIBPaletteComponent wide(nullptr);
+  std::vector<TDIBColor> many(240, 0x101010);
+  many[0] = 0x000000;
+  many[239] = 0x0000FF;
+  wide.SetEntries(many);
+  EXPECT_THROW(wide.SetEntries(std::vector<TDIBColor>(257, 0)), EDIBError);
+  EXPECT_EQ(wide.Entries().size(), 240u);
+
+  plat::WindowHandle host = nullptr;
+  std::vector<std::string> errors;
+  ASSERT_EQ(hl.CreateHostWindow(plat::Rect{0, 0, 12, 6}, plat::MakeColor(9, 9, 9), &host,
+                                [&](plat::WindowHandle w, plat::Message& m) {
+                                  if (m.msg != plat::kMsgPaint) return hl.DefaultHandling(w, m);
+                                  plat::PaintCycle cycle;
+                                  ASSERT_EQ(hl.BeginPaint(w, &cycle), plat::Status::Ok);
+                                  try {
+                                    palette.Render(dib, *cycle.context, 1, 1, 0, 0, 3, 2);
+                                    // A block reaching past the image is cut to it.
+                                    palette.Render(dib, *cycle.context, 5, 1, -1, 1, 9, 9);
+                                    wide.Render(dib, *cycle.context, 8, 4, 0, 0, 1, 1);
+                                  } catch (const std::exception& e) {
+                                    errors.push_back(e.what());
+                                  }
+                                  hl.EndPaint(w, &cycle);
+                                }),
+            plat::Status::Ok);
+  ASSERT_EQ(hl.SetScreenBitsPerPixel(host, 8), plat::Status::Ok);
+  ASSERT_EQ(hl.Pump(), plat::Status::Ok);
+  EXPECT_TRUE(errors.empty()) << errors.front();
+  auto at = [&](int x, int y) {
+    plat::Color c = 0;
+    EXPECT_EQ(hl.ScreenPixel(host, plat::Point{x, y}, &c), plat::Status::Ok);
+    return c;
+  };
+  EXPECT_EQ(at(1, 1), plat::MakeColor(255, 0, 0));
+  EXPECT_EQ(at(2, 1), plat::MakeColor(0, 255, 0));
+  EXPECT_EQ(at(3, 1), plat::MakeColor(0, 0, 255));
+  EXPECT_EQ(at(1, 2), plat::MakeColor(255, 255, 255));
+  EXPECT_EQ(at(2, 2), plat::MakeColor(0, 0, 0));
+  EXPECT_EQ(at(3, 2), plat::MakeColor(128, 128, 128));
+  EXPECT_EQ(at(0, 1), plat::MakeColor(9, 9, 9));
+  EXPECT_EQ(at(4, 1), plat::MakeColor(9, 9, 9));
+  // The cut block: source row 1 from column 0 lands one column further right.
+  EXPECT_EQ(at(5, 1), plat::MakeColor(9, 9, 9));
+  EXPECT_EQ(at(6, 1), plat::MakeColor(255, 255, 255));
+  EXPECT_EQ(at(8, 1), plat::MakeColor(128, 128, 128));
+  EXPECT_EQ(at(9, 1), plat::MakeColor(9, 9, 9));
+  EXPECT_EQ(at(6, 2), plat::MakeColor(9, 9, 9));
+  // Red through the wide palette: the nearest of the first 235 colours, not the exact entry 239.
+  EXPECT_EQ(at(8, 4), plat::MakeColor(0x10, 0x10, 0x10));
+  plat::InstallBackend(nullptr);
 }

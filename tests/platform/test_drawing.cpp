@@ -95,6 +95,41 @@ TEST_F(Drawing, TransfersCopyAllFourBytesHandleOverlapAndStretchNearest) {
   EXPECT_EQ(At(*small, 0, 1), MakeColor(5, 5, 5));
 }
 
+TEST_F(Drawing, EightBitScreensReportTheirDepthAndTakeIndexedPictures) {
+  const WindowHandle host = Host({0, 0, 40, 20}, MakeColor(1, 2, 3));
+  EXPECT_EQ(hl->SetScreenBitsPerPixel(host, 16), Status::InvalidArgument);
+  ASSERT_EQ(hl->SetScreenBitsPerPixel(host, 8), Status::Ok);
+  const Color table[3] = {MakeColor(200, 0, 0), MakeColor(0, 150, 0), MakeColor(0, 0, 90)};
+  // 3 x 2 indices with rows padded to 4 bytes; index 7 has no colour.
+  const uint8_t indices[8] = {0, 1, 2, 0xEE, 2, 7, 1, 0xEE};
+  std::vector<int> depths;
+  const WindowHandle child = Child(host, {10, 5, 30, 15}, [&](WindowHandle w, Message& m) {
+    if (m.msg != kMsgPaint) return hl->DefaultHandling(w, m);
+    PaintCycle cycle;
+    ASSERT_EQ(hl->BeginPaint(w, &cycle), Status::Ok);
+    depths.push_back(cycle.context->BitsPerPixel());
+    cycle.context->OffsetOrigin(-1, 0);  // logical 19..22 is 18..21 in the child: its right edge cuts one column
+    EXPECT_EQ(cycle.context->TransferIndexed({19, 1, 22, 3}, indices, 4, table, 3), Status::Ok);
+    EXPECT_EQ(cycle.context->TransferIndexed({0, 0, 5, 1}, indices, 4, table, 3), Status::InvalidArgument);
+    EXPECT_EQ(cycle.context->TransferIndexed({0, 0, 1, 1}, nullptr, 4, table, 3), Status::InvalidArgument);
+    hl->EndPaint(w, &cycle);
+  });
+  ASSERT_EQ(hl->Pump(), Status::Ok);
+  EXPECT_EQ(depths, std::vector<int>{8});
+  EXPECT_EQ(Pixel(host, 28, 6), MakeColor(200, 0, 0));
+  EXPECT_EQ(Pixel(host, 29, 6), MakeColor(0, 150, 0));
+  EXPECT_EQ(Pixel(host, 30, 6), MakeColor(1, 2, 3));  // outside the child
+  EXPECT_EQ(Pixel(host, 28, 7), MakeColor(0, 0, 90));
+  EXPECT_EQ(Pixel(host, 29, 7), MakeColor(0, 0, 0));  // index without a colour
+  EXPECT_EQ(Pixel(host, 28, 8), MakeColor(1, 2, 3));  // below the picture
+  (void)child;
+  // Surfaces are true colour but take indexed pictures too.
+  auto s = MakeSurface(*hl, 2, 1, 0);
+  EXPECT_EQ(s->Context().BitsPerPixel(), 32);
+  ASSERT_EQ(s->Context().TransferIndexed({0, 0, 2, 1}, indices, 2, table, 3), Status::Ok);
+  EXPECT_EQ(At(*s, 1, 0), MakeColor(0, 150, 0));
+}
+
 TEST_F(Drawing, TextMeasuresLikeTheClassicLayout) {
   DrawContext& dc = hl->ScreenContext();
   ASSERT_FALSE(headless::FontFilePath(false).empty()) << "the text face is not installed";
