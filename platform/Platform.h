@@ -154,6 +154,13 @@ class Backend {
   // --- Colours ----------------------------------------------------------------------------
   // The colour of a kColor* slot (black for an unknown index).
   virtual Color SystemColor(int index) const = 0;
+
+  // --- The pump for hosts that run no loop of ours -----------------------------------------
+  // Delivers, without ever blocking, what is due now: the system's pending events, posted
+  // messages, timers whose time has come, paints and their transfer to the screen. Plug-in hosts
+  // reach it through the editor's idle call; a backend whose windows the system's own message
+  // loop serves does nothing here. Busy when called from inside a message being delivered.
+  virtual Status Idle() { return Status::Ok; }
 };
 
 // The backend in use. The first call creates the default one for this system (headless on

@@ -19,7 +19,7 @@
 
 namespace plat::headless {
 
-class HeadlessBackend : public Backend {
+class HeadlessBackend : public virtual Backend {
  public:
   // --- Host windows: top-level windows standing in for the windows a plug-in host owns. They
   // paint their client area in `background` unless `proc` handles kMsgPaint.

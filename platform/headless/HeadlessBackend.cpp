@@ -1,112 +1,18 @@
-// Headless windows: the window tree, messages, invalidation and the paint cycle.
+// The headless backend: host windows, the virtual clock and injected input on top of the
+// software windows.
 #include <algorithm>
 
+#include "platform/Picture.h"
 #include "platform/headless/HeadlessBackendImpl.h"
+#include "platform/soft/SoftSurface.h"
 
 namespace plat::headless {
-
-namespace {
-// Paint rounds per pump before giving up on a window that invalidates itself for ever.
-constexpr int kMaxPumpRounds = 10000;
-}  // namespace
-
-HeadlessBackendImpl::HeadlessBackendImpl() { screenContext_.Unbind(); }
-
-HeadlessBackendImpl::~HeadlessBackendImpl() {
-  // No messages on teardown: procedures may belong to objects that are already gone.
-  timers_.clear();
-  queue_.clear();
-  windows_.clear();
-}
-
-HeadlessBackendImpl::Window* HeadlessBackendImpl::FindId(uint64_t id) const {
-  if (id == 0) return nullptr;
-  auto it = windows_.find(id);
-  return it == windows_.end() ? nullptr : it->second.get();
-}
-
-HeadlessBackendImpl::Window* HeadlessBackendImpl::Find(WindowHandle handle) const {
-  Window* w = FindId(uint64_t(reinterpret_cast<uintptr_t>(handle)));
-  return (w && !w->destroying) ? w : nullptr;
-}
-
-HeadlessBackendImpl::Window* HeadlessBackendImpl::AdoptForeign(WindowHandle handle) {
-  auto key = reinterpret_cast<uintptr_t>(handle);
-  if (auto it = adopted_.find(key); it != adopted_.end()) return FindId(it->second);
-  WindowHandle h = nullptr;
-  if (CreateHostWindow(Rect{}, SystemColor(kColorAppWorkspace), &h, {}) != Status::Ok) return nullptr;
-  Window* w = Find(h);
-  w->implicitHost = true;
-  adopted_[key] = w->id;
-  return w;
-}
-
-Status HeadlessBackendImpl::NewWindow(Kind kind, uint64_t parent, const Rect& bounds, bool visible, WindowProc proc,
-                                      Window** out) {
-  auto w = std::make_shared<Window>();
-  w->id = nextId_;
-  nextId_ += kIdStep;
-  w->kind = kind;
-  w->parent = parent;
-  w->bounds = bounds;
-  w->visible = visible;
-  w->proc = std::move(proc);
-  windows_[w->id] = w;
-  if (Window* p = FindId(parent))
-    p->children.push_back(w->id);
-  else if (kind != Kind::Message)
-    tops_.push_back(w->id);
-  *out = w.get();
-  return Status::Ok;
-}
-
-Status HeadlessBackendImpl::CreateChildWindow(const WindowDesc& desc, WindowHandle* out) {
-  if (!out) return Status::InvalidArgument;
-  *out = nullptr;
-  if (desc.bounds.right < desc.bounds.left || desc.bounds.bottom < desc.bounds.top) return Status::InvalidArgument;
-  if (!desc.parent) return Status::InvalidArgument;
-  Window* parent = Find(desc.parent);
-  if (!parent && !WasOurs(desc.parent)) parent = AdoptForeign(desc.parent);
-  if (!parent || parent->kind == Kind::Message) return Status::NotFound;
-  Window* w = nullptr;
-  NewWindow(Kind::Child, parent->id, desc.bounds, desc.visible, desc.proc, &w);
-  w->doubleClicks = desc.doubleClicks;
-  const uint64_t id = w->id;
-  if (parent->implicitHost) {  // an adopted host window grows to hold what is placed in it
-    parent->bounds.right = std::max(parent->bounds.right, parent->bounds.left + desc.bounds.right);
-    parent->bounds.bottom = std::max(parent->bounds.bottom, parent->bounds.top + desc.bounds.bottom);
-    ResizeScreen(parent);
-  }
-  *out = HandleOf(id);
-  SendMessage(*out, kMsgCreate, 0, 0);
-  Window* again = Find(*out);
-  if (!again) {  // the procedure destroyed its window while it was being created
-    *out = nullptr;
-    return Status::NotFound;
-  }
-  if (again->visible) Invalidate(*out, nullptr);
-  return Status::Ok;
-}
-
-Status HeadlessBackendImpl::CreateMessageWindow(WindowProc proc, WindowHandle* out) {
-  if (!out) return Status::InvalidArgument;
-  Window* w = nullptr;
-  NewWindow(Kind::Message, 0, Rect{}, false, std::move(proc), &w);
-  *out = HandleOf(w->id);
-  return Status::Ok;
-}
 
 Status HeadlessBackendImpl::CreateHostWindow(const Rect& screenBounds, Color background, WindowHandle* out,
                                              WindowProc proc) {
   if (!out) return Status::InvalidArgument;
-  if (screenBounds.Width() < 0 || screenBounds.Height() < 0 || screenBounds.Width() > kMaxPixelDimension ||
-      screenBounds.Height() > kMaxPixelDimension)
-    return Status::TooLarge;
   Window* w = nullptr;
-  NewWindow(Kind::Host, 0, screenBounds, true, std::move(proc), &w);
-  w->background = background;
-  ResizeScreen(w);
-  w->update = Region(Rect{0, 0, screenBounds.Width(), screenBounds.Height()});
+  if (Status s = CreateRoot(screenBounds, background, std::move(proc), false, &w); s != Status::Ok) return s;
   *out = HandleOf(w->id);
   return Status::Ok;
 }
@@ -114,417 +20,120 @@ Status HeadlessBackendImpl::CreateHostWindow(const Rect& screenBounds, Color bac
 Status HeadlessBackendImpl::SetScreenBitsPerPixel(WindowHandle hostWindow, int bits) {
   Window* w = Find(hostWindow);
   if (!w) return Status::NotFound;
-  if (w->kind != Kind::Host || (bits != 8 && bits != 32)) return Status::InvalidArgument;
+  if (w->kind != Kind::Root || (bits != 8 && bits != 32)) return Status::InvalidArgument;
   w->screenBits = bits;
   return Status::Ok;
 }
 
-void HeadlessBackendImpl::ResizeScreen(Window* host) {
-  const size_t w = size_t(std::max(0, host->bounds.Width())), h = size_t(std::max(0, host->bounds.Height()));
-  std::vector<uint8_t> fresh(w * h * 4, 0);
-  for (size_t i = 0; i < w * h; ++i) {
-    fresh[i * 4 + 0] = ColorBlue(host->background);
-    fresh[i * 4 + 1] = ColorGreen(host->background);
-    fresh[i * 4 + 2] = ColorRed(host->background);
-    fresh[i * 4 + 3] = 255;
-  }
-  host->screen.swap(fresh);
-  host->update.Union(Rect{0, 0, int32_t(w), int32_t(h)});
+HeadlessBackendImpl::Window* HeadlessBackendImpl::HostRoot(WindowHandle hostWindow, Status* status) const {
+  Window* w = Find(hostWindow);
+  *status = !w ? Status::NotFound : (w->kind != Kind::Root || w->screen.empty()) ? Status::InvalidArgument : Status::Ok;
+  return *status == Status::Ok ? w : nullptr;
 }
 
-bool HeadlessBackendImpl::IsWindow(WindowHandle window) const { return Find(window) != nullptr; }
-
-bool HeadlessBackendImpl::WasOurs(WindowHandle handle) const {
-  const uint64_t v = uint64_t(reinterpret_cast<uintptr_t>(handle));
-  return v >= kFirstId && v < nextId_ && (v - kFirstId) % kIdStep == 0;
-}
-
-HeadlessBackendImpl::Window* HeadlessBackendImpl::Root(Window* w) const {
-  while (w && w->parent) w = FindId(w->parent);
-  return w;
-}
-
-bool HeadlessBackendImpl::ChainVisible(const Window* w) const {
-  for (const Window* c = w; c; c = FindId(c->parent))
-    if (!c->visible || c->destroying) return false;
-  return true;
-}
-
-Point HeadlessBackendImpl::OffsetInRoot(const Window* w) const {
-  Point p;
-  for (const Window* c = w; c && c->parent; c = FindId(c->parent)) {
-    p.x += c->bounds.left;
-    p.y += c->bounds.top;
-  }
-  return p;
-}
-
-Region HeadlessBackendImpl::VisibleRegion(Window* w) const {
-  if (!w || w->kind == Kind::Message || !ChainVisible(w)) return {};
-  const Point o = OffsetInRoot(w);
-  Region r(Rect{o.x, o.y, o.x + w->bounds.Width(), o.y + w->bounds.Height()});
-  // Children clip their parent.
-  for (uint64_t cid : w->children)
-    if (Window* c = FindId(cid); c && c->visible && !c->destroying) r.Subtract(c->bounds.Offset(o.x, o.y));
-  // Ancestors clip, and so do siblings above on every level.
-  for (Window* c = w; c && c->parent; c = FindId(c->parent)) {
-    Window* p = FindId(c->parent);
-    const Point po = OffsetInRoot(p);
-    if (p->parent)
-      r.Intersect(Rect{po.x, po.y, po.x + p->bounds.Width(), po.y + p->bounds.Height()});
-    else
-      r.Intersect(Rect{0, 0, p->bounds.Width(), p->bounds.Height()});
-    auto it = std::find(p->children.begin(), p->children.end(), c->id);
-    for (++it; it != p->children.end(); ++it)
-      if (Window* s = FindId(*it); s && s->visible && !s->destroying) r.Subtract(s->bounds.Offset(po.x, po.y));
-  }
-  return r;
-}
-
-void HeadlessBackendImpl::ExposeArea(Window* w) {
-  Window* root = Root(w);
-  if (!root || root == w) return;
-  const Point o = OffsetInRoot(FindId(w->parent));
-  const Rect area = w->bounds.Offset(o.x, o.y);
-  std::vector<uint64_t> order{root->id};
-  for (size_t i = 0; i < order.size(); ++i) {
-    Window* c = FindId(order[i]);
-    if (!c || c->destroying) continue;
-    const Point co = OffsetInRoot(c);
-    const Rect local = area.Offset(-co.x, -co.y);
-    Invalidate(HandleOf(c->id), &local);
-    order.insert(order.end(), c->children.begin(), c->children.end());
-  }
-}
-
-void HeadlessBackendImpl::InvalidateTree(Window* w) {
-  std::vector<uint64_t> order{w->id};
-  for (size_t i = 0; i < order.size(); ++i) {
-    Window* c = FindId(order[i]);
-    if (!c || c->destroying) continue;
-    Invalidate(HandleOf(c->id), nullptr);
-    order.insert(order.end(), c->children.begin(), c->children.end());
-  }
-}
-
-Status HeadlessBackendImpl::DestroyWindow(WindowHandle window) {
-  Window* w = Find(window);
-  if (!w) return Status::NotFound;
-  if (w->visible) ExposeArea(w);
-  DestroyTree(w);
-  return Status::Ok;
-}
-
-void HeadlessBackendImpl::DestroyTree(Window* w) {
-  // Keep the object alive while its own procedure may still be running.
-  std::shared_ptr<Window> hold = windows_[w->id];
-  // From here on the window answers as gone to every call, but its procedure still gets
-  // kMsgDestroy, then its children are destroyed the same way.
-  w->destroying = true;
-  Message m{kMsgDestroy, 0, 0, 0};
-  DispatchTo(hold, m);
-  for (uint64_t cid : std::vector<uint64_t>(w->children))
-    if (Window* c = FindId(cid); c && !c->destroying) DestroyTree(c);
-  if (Window* p = FindId(w->parent)) std::erase(p->children, w->id);
-  std::erase(tops_, w->id);
-  std::erase_if(timers_, [&](const Timer& t) { return t.window == w->id; });
-  for (auto it = adopted_.begin(); it != adopted_.end();) it = it->second == w->id ? adopted_.erase(it) : std::next(it);
-  if (capture_ == w->id) capture_ = 0;
-  if (focus_ == w->id) focus_ = 0;
-  if (tracked_ == w->id) tracked_ = 0;
-  if (lastDownWindow_ == w->id) lastDownWindow_ = 0;
-  windows_.erase(w->id);
-}
-
-Status HeadlessBackendImpl::SetParent(WindowHandle window, WindowHandle newParent) {
-  Window* w = Find(window);
-  if (!w) return Status::NotFound;
-  if (w->kind == Kind::Host || w->kind == Kind::Message) return Status::InvalidArgument;
-  Window* p = Find(newParent);
-  if (!p && newParent && !WasOurs(newParent)) p = AdoptForeign(newParent);
-  if (!p || p->kind == Kind::Message) return Status::NotFound;
-  for (Window* a = p; a; a = FindId(a->parent))
-    if (a == w) return Status::InvalidArgument;  // would make a cycle
-  if (p->id == w->parent) return Status::Ok;
-  if (w->visible) ExposeArea(w);
-  if (Window* old = FindId(w->parent)) std::erase(old->children, w->id);
-  w->parent = p->id;
-  p->children.push_back(w->id);
-  if (p->implicitHost) {
-    p->bounds.right = std::max(p->bounds.right, p->bounds.left + w->bounds.right);
-    p->bounds.bottom = std::max(p->bounds.bottom, p->bounds.top + w->bounds.bottom);
-    ResizeScreen(p);
-  }
-  InvalidateTree(w);
-  return Status::Ok;
-}
-
-Status HeadlessBackendImpl::GetParent(WindowHandle window, WindowHandle* out) const {
-  Window* w = Find(window);
-  if (!w || !out) return w ? Status::InvalidArgument : Status::NotFound;
-  *out = HandleOf(w->parent);
-  return Status::Ok;
-}
-
-Status HeadlessBackendImpl::SetBounds(WindowHandle window, const Rect& bounds) {
-  Window* w = Find(window);
-  if (!w) return Status::NotFound;
-  if (bounds.right < bounds.left || bounds.bottom < bounds.top || bounds.Width() > kMaxPixelDimension ||
-      bounds.Height() > kMaxPixelDimension)
-    return Status::InvalidArgument;
-  if (w->kind == Kind::Message) return Status::InvalidArgument;
-  const Rect old = w->bounds;
-  if (old == bounds) return Status::Ok;
-  if (w->visible) ExposeArea(w);
-  w->bounds = bounds;
-  const uint64_t id = w->id;
-  if (w->kind == Kind::Host) ResizeScreen(w);
-  if (w->visible) InvalidateTree(w);
-  if (old.left != bounds.left || old.top != bounds.top)
-    SendMessage(window, kMsgMove, 0, PackPoint(bounds.left, bounds.top));
-  if (FindId(id) && (old.Width() != bounds.Width() || old.Height() != bounds.Height()))
-    SendMessage(window, kMsgSize, 0, PackSize(bounds.Width(), bounds.Height()));
-  return Status::Ok;
-}
-
-Status HeadlessBackendImpl::GetBounds(WindowHandle window, Rect* out) const {
-  Window* w = Find(window);
-  if (!w) return Status::NotFound;
+Status HeadlessBackendImpl::ReadScreen(WindowHandle hostWindow, std::unique_ptr<Surface>* out) {
+  Status s = Status::Ok;
+  Window* w = HostRoot(hostWindow, &s);
+  if (!w) return s;
   if (!out) return Status::InvalidArgument;
-  *out = w->bounds;
+  std::vector<uint8_t> copy = w->screen;
+  for (size_t i = 3; i < copy.size(); i += 4) copy[i] = 255;
+  *out = std::make_unique<soft::SoftSurface>(w->bounds.Width(), w->bounds.Height(), std::move(copy));
   return Status::Ok;
 }
 
-Status HeadlessBackendImpl::GetClientSize(WindowHandle window, Size* out) const {
-  Window* w = Find(window);
+Status HeadlessBackendImpl::SaveScreenPng(WindowHandle hostWindow, const std::string& path) {
+  Status s = Status::Ok;
+  Window* w = HostRoot(hostWindow, &s);
+  if (!w) return s;
+  return SavePng(path, w->screen.data(), w->bounds.Width(), w->bounds.Height(), false);
+}
+
+Status HeadlessBackendImpl::ScreenPixel(WindowHandle hostWindow, Point p, Color* out) const {
+  Window* w = Find(hostWindow);
   if (!w) return Status::NotFound;
+  if (w->kind != Kind::Root || !out) return Status::InvalidArgument;
+  if (!Rect{0, 0, w->bounds.Width(), w->bounds.Height()}.Contains(p)) return Status::InvalidArgument;
+  soft::PixelTarget t{const_cast<uint8_t*>(w->screen.data()), w->bounds.Width(), w->bounds.Height()};
+  const uint8_t* px = t.At(p.x, p.y);
+  *out = MakeColor(px[2], px[1], px[0]);
+  return Status::Ok;
+}
+
+// --- Virtual clock
+
+Status HeadlessBackendImpl::Idle() {
+  if (InDispatch()) return Status::Busy;
+  return DeliverPending();
+}
+
+Status HeadlessBackendImpl::Advance(uint32_t ms) {
+  if (InDispatch()) return Status::Busy;
+  const uint64_t target = now_ + ms;
+  Status result = DeliverPending();
+  while (const soft::TimerQueue::Timer* due = timers_.NextDue(std::max(target, now_))) {
+    now_ = std::max(now_, due->due);
+    const soft::TimerQueue::Timer tick = timers_.Fire(due, now_);
+    Message m{kMsgTimer, tick.id, 0, 0};
+    Dispatch(tick.window, m);
+    if (Status s = DeliverPending(); s != Status::Ok) result = s;
+    if (now_ > target) break;  // a handler spent the rest of the time
+  }
+  now_ = std::max(now_, target);
+  if (Status s = DeliverPending(); s != Status::Ok) result = s;
+  return result;
+}
+
+Status HeadlessBackendImpl::CreateGuid(uint8_t out[16]) {
   if (!out) return Status::InvalidArgument;
-  *out = {w->bounds.Width(), w->bounds.Height()};
-  return Status::Ok;
-}
-
-Status HeadlessBackendImpl::Show(WindowHandle window, bool visible) {
-  Window* w = Find(window);
-  if (!w) return Status::NotFound;
-  if (w->kind == Kind::Message) return Status::InvalidArgument;
-  if (w->visible == visible) return Status::Ok;
-  if (!visible) ExposeArea(w);
-  w->visible = visible;
-  if (visible) InvalidateTree(w);
-  if (!visible && capture_ == w->id) ReleaseCapture();
-  SendMessage(window, kMsgShowWindow, visible ? 1 : 0, 0);
-  return Status::Ok;
-}
-
-Status HeadlessBackendImpl::IsVisible(WindowHandle window, bool* out) const {
-  Window* w = Find(window);
-  if (!w) return Status::NotFound;
-  if (!out) return Status::InvalidArgument;
-  *out = ChainVisible(w);
-  return Status::Ok;
-}
-
-Status HeadlessBackendImpl::ClientToScreen(WindowHandle window, Point* point) const {
-  Window* w = Find(window);
-  if (!w) return Status::NotFound;
-  if (!point) return Status::InvalidArgument;
-  for (Window* c = w; c; c = FindId(c->parent)) {
-    point->x += c->bounds.left;
-    point->y += c->bounds.top;
+  for (int half = 0; half < 2; ++half) {
+    // splitmix64: a fixed, well-mixed sequence.
+    uint64_t z = (guidState_ += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    z ^= z >> 31;
+    for (int i = 0; i < 8; ++i) out[half * 8 + i] = uint8_t(z >> (8 * i));
   }
+  out[6] = uint8_t((out[6] & 0x0F) | 0x40);
+  out[8] = uint8_t((out[8] & 0x3F) | 0x80);
   return Status::Ok;
 }
 
-Status HeadlessBackendImpl::ScreenToClient(WindowHandle window, Point* point) const {
-  Window* w = Find(window);
-  if (!w) return Status::NotFound;
-  if (!point) return Status::InvalidArgument;
-  for (Window* c = w; c; c = FindId(c->parent)) {
-    point->x -= c->bounds.left;
-    point->y -= c->bounds.top;
-  }
-  return Status::Ok;
+// --- Injected input
+
+Status HeadlessBackendImpl::Deliver(Status injected) {
+  if (injected != Status::Ok) return injected;
+  return DeliverPending();
 }
 
-WindowHandle HeadlessBackendImpl::WindowFromPoint(Point screen) const {
-  for (auto top = tops_.rbegin(); top != tops_.rend(); ++top) {
-    Window* w = FindId(*top);
-    if (!w || !w->visible || !w->bounds.Contains(screen)) continue;
-    Point local{screen.x - w->bounds.left, screen.y - w->bounds.top};
-    for (bool descended = true; descended;) {
-      descended = false;
-      for (auto c = w->children.rbegin(); c != w->children.rend(); ++c) {
-        Window* child = FindId(*c);
-        if (child && child->visible && !child->destroying && child->bounds.Contains(local)) {
-          local = {local.x - child->bounds.left, local.y - child->bounds.top};
-          w = child;
-          descended = true;
-          break;
-        }
-      }
-    }
-    return HandleOf(w->id);
-  }
-  return nullptr;
+Status HeadlessBackendImpl::InjectMouseMove(Point screen) { return Deliver(MouseMove(screen)); }
+
+Status HeadlessBackendImpl::InjectMouseButton(Point screen, int button, bool down) {
+  return Deliver(MouseButton(screen, button, down));
 }
 
-// --- Messages
-
-void HeadlessBackendImpl::Dispatch(uint64_t id, Message& message) {
-  auto it = windows_.find(id);
-  if (it == windows_.end() || it->second->destroying) return;
-  DispatchTo(it->second, message);
+Status HeadlessBackendImpl::InjectClick(Point screen, int button) {
+  if (Status s = InjectMouseButton(screen, button, true); s != Status::Ok) return s;
+  return InjectMouseButton(screen, button, false);
 }
 
-void HeadlessBackendImpl::DispatchTo(std::shared_ptr<Window> hold, Message& message) {
-  WindowProc proc = hold->proc;  // the procedure may destroy its window meanwhile
-  ++dispatchDepth_;
-  try {
-    if (proc)
-      proc(HandleOf(hold->id), message);
-    else
-      DefaultHandling(HandleOf(hold->id), message);
-  } catch (...) {
-    ++escaped_;
-  }
-  --dispatchDepth_;
+Status HeadlessBackendImpl::InjectKey(uint32_t virtualKey, bool down) { return Deliver(Key(virtualKey, down)); }
+
+Status HeadlessBackendImpl::InjectChar(uint8_t character) { return Deliver(Char(character)); }
+
+// --- Creation
+
+HeadlessBackend& InstallHeadless() {
+  auto backend = std::make_unique<HeadlessBackendImpl>();
+  HeadlessBackend& ref = *backend;
+  InstallBackend(std::move(backend));
+  return ref;
 }
 
-Status HeadlessBackendImpl::PostMessage(WindowHandle window, uint32_t msg, uintptr_t wParam, intptr_t lParam) {
-  Window* w = Find(window);
-  if (!w) return Status::NotFound;
-  queue_.push_back({w->id, Message{msg, wParam, lParam, 0}});
-  return Status::Ok;
-}
+HeadlessBackend* CurrentHeadless() { return dynamic_cast<HeadlessBackend*>(&Platform()); }
 
-intptr_t HeadlessBackendImpl::SendMessage(WindowHandle window, uint32_t msg, uintptr_t wParam, intptr_t lParam) {
-  Window* w = Find(window);
-  if (!w) return 0;
-  Message m{msg, wParam, lParam, 0};
-  Dispatch(w->id, m);
-  return m.result;
-}
+std::string FontFilePath(bool bold) { return soft::TextRenderer::FontFile(bold); }
 
-void HeadlessBackendImpl::DefaultHandling(WindowHandle window, Message& message) {
-  Window* w = Find(window);
-  if (!w) return;
-  message.result = 0;
-  if (message.msg != kMsgPaint) return;
-  if (w->kind == Kind::Host || w->kind == Kind::StatusBar) {
-    PaintCycle cycle;
-    if (BeginPaint(window, &cycle) != Status::Ok) return;
-    if (w->kind == Kind::Host)
-      PaintHost(w, *cycle.context, cycle.area);
-    else
-      PaintStatusBar(w, *cycle.context);
-    EndPaint(window, &cycle);
-    return;
-  }
-  Validate(window, nullptr);
-}
-
-void HeadlessBackendImpl::PaintHost(Window* w, DrawContext& dc, const Rect& area) { dc.FillRect(area, w->background); }
-
-// --- Invalidation and painting
-
-Status HeadlessBackendImpl::Invalidate(WindowHandle window, const Rect* area) {
-  Window* w = Find(window);
-  if (!w) return Status::NotFound;
-  if (w->kind == Kind::Message) return Status::Ok;
-  Rect client{0, 0, w->bounds.Width(), w->bounds.Height()};
-  Rect r = client;
-  if (area && !Intersect(*area, client, &r)) return Status::Ok;
-  w->update.Union(r);
-  return Status::Ok;
-}
-
-Status HeadlessBackendImpl::Validate(WindowHandle window, const Rect* area) {
-  Window* w = Find(window);
-  if (!w) return Status::NotFound;
-  if (area)
-    w->update.Subtract(*area);
-  else
-    w->update.Clear();
-  return Status::Ok;
-}
-
-Status HeadlessBackendImpl::GetUpdateRect(WindowHandle window, Rect* out) const {
-  Window* w = Find(window);
-  if (!w) return Status::NotFound;
-  if (!out) return Status::InvalidArgument;
-  *out = w->update.Bounds();
-  return Status::Ok;
-}
-
-Status HeadlessBackendImpl::BeginPaint(WindowHandle window, PaintCycle* out) {
-  Window* w = Find(window);
-  if (!w) return Status::NotFound;
-  if (!out) return Status::InvalidArgument;
-  if (w->painting) return Status::Busy;
-  Window* root = Root(w);
-  const Point o = OffsetInRoot(w);
-  Region limit = VisibleRegion(w);
-  Region update = w->update;
-  update.Offset(o.x, o.y);
-  limit.Intersect(update);
-  soft::PixelTarget target{root->screen.data(), root->bounds.Width(), root->bounds.Height()};
-  w->paintContext.Bind(target, limit, o);
-  w->paintContext.SetBitsPerPixel(root->screenBits);
-  w->painting = true;
-  out->context = &w->paintContext;
-  out->area = w->update.Bounds();
-  w->update.Clear();
-  return Status::Ok;
-}
-
-Status HeadlessBackendImpl::EndPaint(WindowHandle window, PaintCycle* cycle) {
-  Window* w = Find(window);
-  if (!w) return Status::NotFound;
-  if (!w->painting) return Status::InvalidArgument;
-  w->painting = false;
-  w->paintContext.Unbind();
-  if (cycle) cycle->context = nullptr;
-  return Status::Ok;
-}
-
-Status HeadlessBackendImpl::UpdateWindow(WindowHandle window) {
-  Window* w = Find(window);
-  if (!w) return Status::NotFound;
-  if (w->update.IsEmpty() || !ChainVisible(w) || w->painting) return Status::Ok;
-  const uint64_t id = w->id;
-  Message m{kMsgPaint, 0, 0, 0};
-  Dispatch(id, m);
-  // A procedure that ignored the paint message must not get it again and again.
-  if (Window* again = FindId(id)) again->update.Clear();
-  return Status::Ok;
-}
-
-bool HeadlessBackendImpl::PaintOne() {
-  // Parents before children: walk the tree from the top-level windows.
-  std::vector<uint64_t> order(tops_);
-  for (size_t i = 0; i < order.size(); ++i) {
-    Window* w = FindId(order[i]);
-    if (!w || !w->visible || w->destroying) continue;
-    if (!w->update.IsEmpty() && !w->painting) {
-      UpdateWindow(HandleOf(w->id));
-      return true;
-    }
-    order.insert(order.end(), w->children.begin(), w->children.end());
-  }
-  return false;
-}
-
-Status HeadlessBackendImpl::Pump() {
-  for (int round = 0; round < kMaxPumpRounds; ++round) {
-    if (!queue_.empty()) {
-      Posted p = queue_.front();
-      queue_.pop_front();
-      Dispatch(p.window, p.message);
-      continue;
-    }
-    if (!PaintOne()) return Status::Ok;
-  }
-  return Status::Busy;
-}
+std::unique_ptr<Backend> CreateHeadlessBackend() { return std::make_unique<HeadlessBackendImpl>(); }
 
 }  // namespace plat::headless

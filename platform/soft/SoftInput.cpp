@@ -1,20 +1,19 @@
-// Headless input, focus, capture, timers and the virtual clock.
+// Software windows: input routing, focus, capture and timers.
 #include <algorithm>
 #include <cstdlib>
 
-#include "platform/headless/HeadlessBackendImpl.h"
+#include "platform/soft/SoftBackend.h"
 
-namespace plat::headless {
+namespace plat::soft {
 
 namespace {
-constexpr uint32_t kMinTimerPeriod = 10;
 constexpr uint64_t kDoubleClickTime = 500;
 constexpr int32_t kDoubleClickDistance = 2;  // half the width of the double-click box
 }  // namespace
 
 // --- Focus, capture, mouse-leave tracking
 
-Status HeadlessBackendImpl::SetFocus(WindowHandle window) {
+Status SoftBackend::SetFocus(WindowHandle window) {
   Window* w = nullptr;
   if (window) {
     w = Find(window);
@@ -29,7 +28,7 @@ Status HeadlessBackendImpl::SetFocus(WindowHandle window) {
   return Status::Ok;
 }
 
-Status HeadlessBackendImpl::SetCapture(WindowHandle window) {
+Status SoftBackend::SetCapture(WindowHandle window) {
   Window* w = Find(window);
   if (!w) return Status::NotFound;
   const uint64_t old = capture_;
@@ -38,14 +37,14 @@ Status HeadlessBackendImpl::SetCapture(WindowHandle window) {
   return Status::Ok;
 }
 
-Status HeadlessBackendImpl::ReleaseCapture() {
+Status SoftBackend::ReleaseCapture() {
   const uint64_t old = capture_;
   capture_ = 0;
   if (old) SendMessage(HandleOf(old), kMsgCaptureChanged, 0, 0);
   return Status::Ok;
 }
 
-Status HeadlessBackendImpl::TrackMouseLeave(WindowHandle window) {
+Status SoftBackend::TrackMouseLeave(WindowHandle window) {
   Window* w = Find(window);
   if (!w) return Status::NotFound;
   // One window is tracked at a time; a new request replaces an older one.
@@ -64,13 +63,11 @@ Status HeadlessBackendImpl::TrackMouseLeave(WindowHandle window) {
   return Status::Ok;
 }
 
-void HeadlessBackendImpl::GetKeyboardState(uint8_t keys[256]) const { std::copy(keys_, keys_ + 256, keys); }
+void SoftBackend::GetKeyboardState(uint8_t keys[256]) const { std::copy(keys_, keys_ + 256, keys); }
 
-bool HeadlessBackendImpl::IsKeyDown(uint32_t virtualKey) const {
-  return virtualKey < 256 && (keys_[virtualKey] & 0x80);
-}
+bool SoftBackend::IsKeyDown(uint32_t virtualKey) const { return virtualKey < 256 && (keys_[virtualKey] & 0x80); }
 
-uintptr_t HeadlessBackendImpl::MouseState() const {
+uintptr_t SoftBackend::MouseState() const {
   uintptr_t s = 0;
   if (IsKeyDown(kVkLButton)) s |= kMkLButton;
   if (IsKeyDown(kVkRButton)) s |= kMkRButton;
@@ -80,16 +77,16 @@ uintptr_t HeadlessBackendImpl::MouseState() const {
   return s;
 }
 
-void HeadlessBackendImpl::Route(uint64_t target, uint32_t msg, uintptr_t wParam, Point screen) {
+void SoftBackend::Route(uint64_t target, uint32_t msg, uintptr_t wParam, Point screen) {
   Point local = screen;
   if (ScreenToClient(HandleOf(target), &local) != Status::Ok) return;
   Message m{msg, wParam, PackPoint(local.x, local.y), 0};
   Dispatch(target, m);
 }
 
-// --- Injected input
+// --- Input at screen positions
 
-Status HeadlessBackendImpl::InjectMouseMove(Point screen) {
+Status SoftBackend::MouseMove(Point screen) {
   if (dispatchDepth_ > 0) return Status::Busy;
   cursor_ = screen;
   Window* under = Find(WindowFromPoint(screen));
@@ -103,26 +100,36 @@ Status HeadlessBackendImpl::InjectMouseMove(Point screen) {
     SendMessage(HandleOf(underId), kMsgSetCursor, uintptr_t(underId), PackPoint(1, kMsgMouseMove));
   const uint64_t target = capture_ ? capture_ : underId;
   if (target) Route(target, kMsgMouseMove, MouseState(), screen);
-  return Pump();
+  return Status::Ok;
 }
 
-Status HeadlessBackendImpl::MouseButton(Point screen, int button, bool down) {
+void SoftBackend::MouseLeft() {
+  if (!tracked_ || dispatchDepth_ > 0) return;
+  const uint64_t left = tracked_;
+  tracked_ = 0;
+  SendMessage(HandleOf(left), kMsgMouseLeave, 0, 0);
+}
+
+Status SoftBackend::MouseButton(Point screen, int button, bool down) {
   static constexpr uint32_t kDown[3] = {kMsgLButtonDown, kMsgRButtonDown, kMsgMButtonDown};
   static constexpr uint32_t kKeys[3] = {kVkLButton, kVkRButton, kVkMButton};
   if (button < 0 || button > 2) return Status::InvalidArgument;
-  if (cursor_ != screen) {
-    if (Status s = InjectMouseMove(screen); s != Status::Ok) return s;
-  }
   if (dispatchDepth_ > 0) return Status::Busy;
+  if (cursor_ != screen) {
+    // What the move caused (posted messages, paints) comes before the button.
+    MouseMove(screen);
+    if (Status s = DeliverPending(); s != Status::Ok) return s;
+  }
   keys_[kKeys[button]] = down ? 0x80 : 0;
   Window* under = Find(WindowFromPoint(screen));
   const uint64_t target = capture_ ? capture_ : (under ? under->id : 0);
-  if (!target) return Pump();
+  if (!target) return Status::Ok;
   uint32_t msg = kDown[button] + (down ? 0 : 1);
   if (down) {
     Window* t = FindId(target);
+    const uint64_t now = NowMs();
     const bool dbl = t && t->doubleClicks && lastButton_ == button && lastDownWindow_ == target &&
-                     now_ - lastDownTime_ <= kDoubleClickTime &&
+                     now - lastDownTime_ <= kDoubleClickTime &&
                      std::abs(screen.x - lastDownPos_.x) <= kDoubleClickDistance &&
                      std::abs(screen.y - lastDownPos_.y) <= kDoubleClickDistance;
     if (dbl) {
@@ -131,25 +138,28 @@ Status HeadlessBackendImpl::MouseButton(Point screen, int button, bool down) {
     } else {
       lastButton_ = button;
       lastDownWindow_ = target;
-      lastDownTime_ = now_;
+      lastDownTime_ = now;
       lastDownPos_ = screen;
     }
   }
   Route(target, msg, MouseState(), screen);
-  return Pump();
+  return Status::Ok;
 }
 
-Status HeadlessBackendImpl::InjectMouseButton(Point screen, int button, bool down) {
+Status SoftBackend::MouseWheel(Point screen, int32_t delta) {
   if (dispatchDepth_ > 0) return Status::Busy;
-  return MouseButton(screen, button, down);
+  if (cursor_ != screen) MouseMove(screen);
+  Window* under = Find(WindowFromPoint(screen));
+  const uint64_t target = capture_ ? capture_ : (under ? under->id : 0);
+  if (!target) return Status::Ok;
+  // The wheel message carries the screen position, not the client one.
+  const uintptr_t wParam = MouseState() | (uintptr_t(uint16_t(int16_t(delta))) << 16);
+  Message m{kMsgMouseWheel, wParam, PackPoint(screen.x, screen.y), 0};
+  Dispatch(target, m);
+  return Status::Ok;
 }
 
-Status HeadlessBackendImpl::InjectClick(Point screen, int button) {
-  if (Status s = InjectMouseButton(screen, button, true); s != Status::Ok) return s;
-  return InjectMouseButton(screen, button, false);
-}
-
-Status HeadlessBackendImpl::InjectKey(uint32_t virtualKey, bool down) {
+Status SoftBackend::Key(uint32_t virtualKey, bool down) {
   if (virtualKey == 0 || virtualKey > 255) return Status::InvalidArgument;
   if (dispatchDepth_ > 0) return Status::Busy;
   const bool wasDown = IsKeyDown(virtualKey);
@@ -161,81 +171,46 @@ Status HeadlessBackendImpl::InjectKey(uint32_t virtualKey, bool down) {
     intptr_t lParam = 1 | (wasDown ? 0x40000000 : 0) | (down ? 0 : intptr_t(0x80000000u));
     SendMessage(HandleOf(focus_), msg, virtualKey, lParam);
   }
-  return Pump();
+  return Status::Ok;
 }
 
-Status HeadlessBackendImpl::InjectChar(uint8_t character) {
+Status SoftBackend::Char(uint8_t character) {
   if (dispatchDepth_ > 0) return Status::Busy;
   if (focus_) SendMessage(HandleOf(focus_), IsKeyDown(kVkMenu) ? kMsgSysChar : kMsgChar, character, 1);
-  return Pump();
+  return Status::Ok;
 }
 
-// --- Timers and the virtual clock
+void SoftBackend::RaiseRoot(Window* root) {
+  if (!root || root->kind != Kind::Root || (!tops_.empty() && tops_.back() == root->id)) return;
+  std::erase(tops_, root->id);
+  tops_.push_back(root->id);
+}
 
-Status HeadlessBackendImpl::SetTimer(WindowHandle window, uintptr_t id, uint32_t periodMs) {
+// --- Timers
+
+Status SoftBackend::SetTimer(WindowHandle window, uintptr_t id, uint32_t periodMs) {
   Window* w = Find(window);
   if (!w) return Status::NotFound;
-  const uint32_t period = std::max(periodMs, kMinTimerPeriod);
-  for (Timer& t : timers_)
-    if (t.window == w->id && t.id == id) {
-      t.period = period;
-      t.due = now_ + period;
-      t.seq = ++timerSeq_;
-      return Status::Ok;
-    }
-  if (timers_.size() >= timerLimit_) return Status::OutOfResources;
-  timers_.push_back({w->id, id, period, now_ + period, ++timerSeq_});
-  return Status::Ok;
+  return timers_.Set(w->id, id, periodMs, NowMs());
 }
 
-Status HeadlessBackendImpl::KillTimer(WindowHandle window, uintptr_t id) {
+Status SoftBackend::KillTimer(WindowHandle window, uintptr_t id) {
   Window* w = Find(window);
   if (!w) return Status::NotFound;
-  auto it =
-      std::find_if(timers_.begin(), timers_.end(), [&](const Timer& t) { return t.window == w->id && t.id == id; });
-  if (it == timers_.end()) return Status::NotFound;
-  timers_.erase(it);
-  return Status::Ok;
+  return timers_.Kill(w->id, id);
 }
 
-Status HeadlessBackendImpl::CreateGuid(uint8_t out[16]) {
-  if (!out) return Status::InvalidArgument;
-  for (int half = 0; half < 2; ++half) {
-    // splitmix64: a fixed, well-mixed sequence.
-    uint64_t z = (guidState_ += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    z ^= z >> 31;
-    for (int i = 0; i < 8; ++i) out[half * 8 + i] = uint8_t(z >> (8 * i));
-  }
-  out[6] = uint8_t((out[6] & 0x0F) | 0x40);
-  out[8] = uint8_t((out[8] & 0x3F) | 0x80);
-  return Status::Ok;
-}
-
-Status HeadlessBackendImpl::Advance(uint32_t ms) {
+Status SoftBackend::FireDueTimers(uint64_t now) {
   if (dispatchDepth_ > 0) return Status::Busy;
-  const uint64_t target = now_ + ms;
-  Status result = Pump();
-  for (;;) {
-    auto next = timers_.end();
-    for (auto it = timers_.begin(); it != timers_.end(); ++it)
-      if (it->due <= std::max(target, now_) &&
-          (next == timers_.end() || it->due < next->due || (it->due == next->due && it->seq < next->seq)))
-        next = it;
-    if (next == timers_.end()) break;
-    now_ = std::max(now_, next->due);
-    // Late ticks are not made up: the next one is the first period boundary after now.
-    while (next->due <= now_) next->due += next->period;
-    const uint64_t window = next->window;
-    Message m{kMsgTimer, next->id, 0, 0};
-    Dispatch(window, m);
-    if (Status s = Pump(); s != Status::Ok) result = s;
-    if (now_ > target) break;  // a handler spent the rest of the time
+  Status result = Status::Ok;
+  // Each timer fires at most once: Fire moves it past `now`.
+  while (const TimerQueue::Timer* due = timers_.NextDue(now)) {
+    const TimerQueue::Timer tick = timers_.Fire(due, now);
+    Message m{kMsgTimer, tick.id, 0, 0};
+    Dispatch(tick.window, m);
+    if (Status s = DeliverPending(); s != Status::Ok) result = s;
   }
-  now_ = std::max(now_, target);
-  if (Status s = Pump(); s != Status::Ok) result = s;
   return result;
 }
 
-}  // namespace plat::headless
+}  // namespace plat::soft

@@ -1,31 +1,12 @@
-// Headless status bar, surfaces, system colours, screens and the backend's creation.
+// Software windows: the status bar, surfaces and system colours.
 #include <algorithm>
 
-#include "platform/Picture.h"
-#include "platform/headless/HeadlessBackendImpl.h"
+#include "platform/soft/SoftBackend.h"
+#include "platform/soft/SoftSurface.h"
 
-namespace plat::headless {
+namespace plat::soft {
 
 namespace {
-
-// Pixels in memory with a software context bound to them.
-class SoftSurface final : public Surface {
- public:
-  SoftSurface(int32_t w, int32_t h, std::vector<uint8_t> bits) : width_(w), height_(h), bits_(std::move(bits)) {
-    context_.Bind({bits_.data(), width_, height_}, Region(Rect{0, 0, width_, height_}), Point{});
-  }
-  int32_t Width() const override { return width_; }
-  int32_t Height() const override { return height_; }
-  uint8_t* Bits() override { return bits_.data(); }
-  const uint8_t* Bits() const override { return bits_.data(); }
-  DrawContext& Context() override { return context_; }
-  void Flush() override {}
-
- private:
-  int32_t width_, height_;
-  std::vector<uint8_t> bits_;
-  soft::SoftContext context_;
-};
 
 // A quiet grey scheme: the same on every machine, which is what headless output needs.
 constexpr Color kSystemColors[kSystemColorCount] = {
@@ -66,11 +47,11 @@ constexpr int32_t kPanelGap = 2;  // pixels between panels
 
 }  // namespace
 
-Color HeadlessBackendImpl::SystemColor(int index) const {
+Color SoftBackend::SystemColor(int index) const {
   return index >= 0 && index < kSystemColorCount ? kSystemColors[index] : 0;
 }
 
-Status HeadlessBackendImpl::CreateSurface(int32_t width, int32_t height, std::unique_ptr<Surface>* out) {
+Status SoftBackend::CreateSurface(int32_t width, int32_t height, std::unique_ptr<Surface>* out) {
   if (!out) return Status::InvalidArgument;
   out->reset();
   if (width < 1 || height < 1) return Status::InvalidArgument;
@@ -85,40 +66,9 @@ Status HeadlessBackendImpl::CreateSurface(int32_t width, int32_t height, std::un
   return Status::Ok;
 }
 
-// --- Screens
-
-Status HeadlessBackendImpl::ReadScreen(WindowHandle hostWindow, std::unique_ptr<Surface>* out) {
-  Window* w = Find(hostWindow);
-  if (!w) return Status::NotFound;
-  if (w->kind != Kind::Host || !out) return Status::InvalidArgument;
-  if (w->screen.empty()) return Status::InvalidArgument;
-  std::vector<uint8_t> copy = w->screen;
-  for (size_t i = 3; i < copy.size(); i += 4) copy[i] = 255;
-  *out = std::make_unique<SoftSurface>(w->bounds.Width(), w->bounds.Height(), std::move(copy));
-  return Status::Ok;
-}
-
-Status HeadlessBackendImpl::SaveScreenPng(WindowHandle hostWindow, const std::string& path) {
-  Window* w = Find(hostWindow);
-  if (!w) return Status::NotFound;
-  if (w->kind != Kind::Host || w->screen.empty()) return Status::InvalidArgument;
-  return SavePng(path, w->screen.data(), w->bounds.Width(), w->bounds.Height(), false);
-}
-
-Status HeadlessBackendImpl::ScreenPixel(WindowHandle hostWindow, Point p, Color* out) const {
-  Window* w = Find(hostWindow);
-  if (!w) return Status::NotFound;
-  if (w->kind != Kind::Host || !out) return Status::InvalidArgument;
-  if (!Rect{0, 0, w->bounds.Width(), w->bounds.Height()}.Contains(p)) return Status::InvalidArgument;
-  soft::PixelTarget t{const_cast<uint8_t*>(w->screen.data()), w->bounds.Width(), w->bounds.Height()};
-  const uint8_t* px = t.At(p.x, p.y);
-  *out = MakeColor(px[2], px[1], px[0]);
-  return Status::Ok;
-}
-
 // --- Status bar
 
-Status HeadlessBackendImpl::CreateStatusBar(WindowHandle parent, const Rect& bounds, WindowHandle* out) {
+Status SoftBackend::CreateStatusBar(WindowHandle parent, const Rect& bounds, WindowHandle* out) {
   WindowDesc desc;
   desc.parent = parent;
   desc.bounds = bounds;
@@ -133,7 +83,7 @@ Status HeadlessBackendImpl::CreateStatusBar(WindowHandle parent, const Rect& bou
   return Status::Ok;
 }
 
-Status HeadlessBackendImpl::SetStatusPanels(WindowHandle bar, const std::vector<int32_t>& widths) {
+Status SoftBackend::SetStatusPanels(WindowHandle bar, const std::vector<int32_t>& widths) {
   Window* w = Find(bar);
   if (!w) return Status::NotFound;
   if (!w->bar || widths.size() > 256) return Status::InvalidArgument;
@@ -144,7 +94,7 @@ Status HeadlessBackendImpl::SetStatusPanels(WindowHandle bar, const std::vector<
   return Invalidate(bar, nullptr);
 }
 
-Status HeadlessBackendImpl::SetStatusText(WindowHandle bar, int32_t panel, const std::string& text) {
+Status SoftBackend::SetStatusText(WindowHandle bar, int32_t panel, const std::string& text) {
   Window* w = Find(bar);
   if (!w) return Status::NotFound;
   if (!w->bar || panel < 0 || size_t(panel) >= w->bar->texts.size()) return Status::InvalidArgument;
@@ -153,7 +103,7 @@ Status HeadlessBackendImpl::SetStatusText(WindowHandle bar, int32_t panel, const
   return Invalidate(bar, nullptr);
 }
 
-Status HeadlessBackendImpl::GetStatusText(WindowHandle bar, int32_t panel, std::string* out) const {
+Status SoftBackend::GetStatusText(WindowHandle bar, int32_t panel, std::string* out) const {
   Window* w = Find(bar);
   if (!w) return Status::NotFound;
   if (!w->bar || !out || panel < 0 || size_t(panel) >= w->bar->texts.size()) return Status::InvalidArgument;
@@ -161,7 +111,7 @@ Status HeadlessBackendImpl::GetStatusText(WindowHandle bar, int32_t panel, std::
   return Status::Ok;
 }
 
-Status HeadlessBackendImpl::SetStatusColor(WindowHandle bar, Color background) {
+Status SoftBackend::SetStatusColor(WindowHandle bar, Color background) {
   Window* w = Find(bar);
   if (!w) return Status::NotFound;
   if (!w->bar) return Status::InvalidArgument;
@@ -169,7 +119,7 @@ Status HeadlessBackendImpl::SetStatusColor(WindowHandle bar, Color background) {
   return Invalidate(bar, nullptr);
 }
 
-Status HeadlessBackendImpl::SetStatusFont(WindowHandle bar, const FontSpec& font) {
+Status SoftBackend::SetStatusFont(WindowHandle bar, const FontSpec& font) {
   Window* w = Find(bar);
   if (!w) return Status::NotFound;
   if (!w->bar) return Status::InvalidArgument;
@@ -177,7 +127,7 @@ Status HeadlessBackendImpl::SetStatusFont(WindowHandle bar, const FontSpec& font
   return Invalidate(bar, nullptr);
 }
 
-void HeadlessBackendImpl::PaintStatusBar(Window* w, DrawContext& dc) {
+void SoftBackend::PaintStatusBar(Window* w, DrawContext& dc) {
   const StatusBarData& bar = *w->bar;
   const int32_t width = w->bounds.Width(), height = w->bounds.Height();
   dc.FillRect({0, 0, width, height}, bar.background);
@@ -205,19 +155,4 @@ void HeadlessBackendImpl::PaintStatusBar(Window* w, DrawContext& dc) {
   }
 }
 
-// --- Creation
-
-HeadlessBackend& InstallHeadless() {
-  auto backend = std::make_unique<HeadlessBackendImpl>();
-  HeadlessBackend& ref = *backend;
-  InstallBackend(std::move(backend));
-  return ref;
-}
-
-HeadlessBackend* CurrentHeadless() { return dynamic_cast<HeadlessBackend*>(&Platform()); }
-
-std::string FontFilePath(bool bold) { return soft::TextRenderer::FontFile(bold); }
-
-std::unique_ptr<Backend> CreateHeadlessBackend() { return std::make_unique<HeadlessBackendImpl>(); }
-
-}  // namespace plat::headless
+}  // namespace plat::soft
