@@ -7,6 +7,11 @@ namespace headless {
 std::unique_ptr<Backend> CreateHeadlessBackend();
 }
 #endif
+#if defined(KESTRUNE_PLATFORM_X11)
+namespace x11 {
+std::unique_ptr<Backend> CreateX11Backend();
+}
+#endif
 
 namespace {
 
@@ -18,14 +23,32 @@ std::unique_ptr<Backend>& Current() {
 // The backend for this system. Each backend folder supplies its factory; a system without one
 // of its own gets the headless backend.
 std::unique_ptr<Backend> CreateDefaultBackend() {
-#if defined(KESTRUNE_PLATFORM_HEADLESS)
+#if defined(KESTRUNE_PLATFORM_X11)
+  return x11::CreateX11Backend();
+#elif defined(KESTRUNE_PLATFORM_HEADLESS)
   return headless::CreateHeadlessBackend();
 #else
   return nullptr;
 #endif
 }
 
+ErrorSink& Sink() {
+  static ErrorSink sink;
+  return sink;
+}
+
 }  // namespace
+
+void SetErrorSink(ErrorSink sink) { Sink() = std::move(sink); }
+
+void ReportError(const std::string& text) {
+  if (!Sink()) return;
+  try {
+    Sink()(text);
+  } catch (...) {
+    // A failing sink has nowhere left to report to.
+  }
+}
 
 Backend& Platform() {
   auto& b = Current();

@@ -163,10 +163,19 @@ class Backend {
   virtual Status Idle() { return Status::Ok; }
 };
 
-// The backend in use. The first call creates the default one for this system (headless on
-// Linux for now); InstallBackend replaces it (earlier handles become stale).
+// The backend in use. The first call creates the default one for this system: on Linux built
+// with X11, the X11 backend (real windows inside a host's X window when a display is reachable,
+// in-memory windows as headless ones otherwise); else headless. InstallBackend replaces it
+// (earlier handles become stale).
 Backend& Platform();
 void InstallBackend(std::unique_ptr<Backend> backend);
+
+// Where a backend reports a failure that no call can answer, such as an error the display
+// connection delivers later. The user-interface layer installs its application error handler
+// here; without a sink reports are dropped. The sink must not throw.
+using ErrorSink = std::function<void(const std::string& text)>;
+void SetErrorSink(ErrorSink sink);
+void ReportError(const std::string& text);
 
 // Resolves a colour that may name a system colour: values with the top bit set
 // (0x80000000 | index) are looked up, others returned as they are.

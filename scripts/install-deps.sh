@@ -10,6 +10,7 @@ packages=(
   clang libclang-rt-14-dev clang-format
   g++-mingw-w64-i686-posix
   dpf-plugins-vst
+  libx11-dev libxext-dev libxtst-dev xvfb x11-utils
 )
 missing=()
 for p in "${packages[@]}"; do

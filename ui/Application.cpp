@@ -1,5 +1,24 @@
 #include "ui/Application.h"
 
+#include <stdexcept>
+
+#include "platform/Platform.h"
+
+namespace {
+// Failures the platform learns of outside any call (an error arriving on a display connection)
+// go where errors of user-interface callbacks go.
+const bool kPlatformErrorsHandled = [] {
+  plat::SetErrorSink([](const std::string& text) {
+    try {
+      throw std::runtime_error(text);
+    } catch (...) {
+      Application().HandleException(nullptr);
+    }
+  });
+  return true;
+}();
+}  // namespace
+
 TApplication& Application() {
   static TApplication app;
   return app;

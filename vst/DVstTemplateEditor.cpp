@@ -89,6 +89,9 @@ void TVstTemplateEditor::close() {
 }
 
 void TVstTemplateEditor::idle() {
+  // Hosts call this regularly from their own loop: it is what moves the platform's events,
+  // timers and paints along where the plug-in has no message loop of its own.
+  plat::Platform().Idle();
   if (!form || !effect) return;
   auto* t = dynamic_cast<TVstTemplate*>(effect);
   if (!t || !t->OnEditorIdle) return;

@@ -19,7 +19,9 @@ class TVstTemplateEditor : public AEffEditor {
   // in it. A further open with another window moves the live form into that window.
   VstInt32 open(void* ptr) override;
   void close() override;
-  void idle() override;  // the effect's OnEditorIdle with the form, when all three exist
+  // Runs the platform's pump (Backend::Idle), then the effect's OnEditorIdle with the form, when
+  // all three exist.
+  void idle() override;
   void update() override {}
 
   TForm* getForm() const { return form; }

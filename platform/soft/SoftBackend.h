@@ -5,8 +5,8 @@
 // keeps update areas, the message queue, the paint cycle, focus, capture and mouse routing,
 // timers, status bars, surfaces and system colours. What differs per backend:
 // - the clock (NowMs): virtual for headless, the system's monotonic time for a display;
-// - where a foreign parent handle leads (AdoptForeign): by default an in-memory root that grows
-//   to hold what is placed in it; a display backend makes a real window there;
+// - what stands for a foreign parent handle: always an in-memory root that grows to hold what is
+//   placed in it; a display backend gives it a real window (RootAdopted);
 // - what happens when a root's screen changes: RootResized, RootDestroyed, and the painted area
 //   collected in each root's `dirty` region, which a display backend transfers to its window.
 // Screen coordinates are those of the roots' bounds; roots are stacked in creation order and
@@ -117,9 +117,9 @@ class SoftBackend : public virtual Backend {
 
   // --- For the backends
   virtual uint64_t NowMs() const = 0;
-  // The root that a foreign handle given as a parent leads to, or null (the call answers
-  // NotFound). The default is an in-memory root that grows to hold what is placed in it.
-  virtual Window* AdoptForeign(WindowHandle handle);
+  // A foreign handle was given as a parent and `root` now stands for it: an in-memory root that
+  // grows to hold what is placed in it, until a backend gives it a real window here.
+  virtual void RootAdopted(WindowHandle /*foreign*/, Window* /*root*/) {}
   // A root's screen was reallocated for new bounds (and wholly invalidated).
   virtual void RootResized(Window* /*root*/) {}
   // A root goes: its tree has had kMsgDestroy and is gone.
@@ -127,6 +127,7 @@ class SoftBackend : public virtual Backend {
   // An adopted root holds no window any more (its last child was destroyed or moved away).
   virtual void AdoptedRootEmptied(Window* /*root*/) {}
 
+  Window* AdoptForeign(WindowHandle handle);
   Status CreateRoot(const Rect& screenBounds, Color background, WindowProc proc, bool adopted, Window** out);
   // Delivers everything posted and every pending paint (what a message loop does when idle);
   // Busy when a window invalidates itself for ever.

@@ -36,7 +36,9 @@ SoftBackend::Window* SoftBackend::AdoptForeign(WindowHandle handle) {
   Window* w = nullptr;
   if (CreateRoot(Rect{}, SystemColor(kColorAppWorkspace), {}, true, &w) != Status::Ok) return nullptr;
   adopted_[key] = w->id;
-  return w;
+  const uint64_t id = w->id;
+  RootAdopted(handle, w);
+  return FindId(id);
 }
 
 Status SoftBackend::NewWindow(Kind kind, uint64_t parent, const Rect& bounds, bool visible, WindowProc proc,
