@@ -26,6 +26,7 @@ const TClassInfo& TControl::StaticClass() {
                                      .String("Hint", &TControl::Hint, &TControl::SetHint)
                                      .Bool("ShowHint", &TControl::ShowHint, &TControl::SetShowHint, false)
                                      .Bool("Visible", &TControl::Visible, &TControl::SetVisible, true)
+                                     .Object("Constraints", [](const TControl& c) { return &c.Constraints(); })
                                      .Event("OnClick", &TControl::OnClick)
                                      .Event("OnDblClick", &TControl::OnDblClick)
                                      .Event("OnMouseDown", &TControl::OnMouseDown)
@@ -38,8 +39,48 @@ const TClassInfo& TControl::StaticClass() {
   return info;
 }
 
+const TClassInfo& TSizeConstraints::StaticClass() {
+  using T = TSizeConstraints;
+  static const TClassInfo info = TClassBuilder<T>("TSizeConstraints", &TPersistent::StaticClass())
+                                     .Int("MaxHeight", &T::MaxHeight, &T::SetMaxHeight, 0)
+                                     .Int("MaxWidth", &T::MaxWidth, &T::SetMaxWidth, 0)
+                                     .Int("MinHeight", &T::MinHeight, &T::SetMinHeight, 0)
+                                     .Int("MinWidth", &T::MinWidth, &T::SetMinWidth, 0)
+                                     .Build();
+  return info;
+}
+
+void TSizeConstraints::Set(int& field, int v) {
+  if (v < 0) v = 0;
+  if (v == field) return;
+  field = v;
+  OnChange(this);
+}
+void TSizeConstraints::SetMinWidth(int v) { Set(minWidth_, v); }
+void TSizeConstraints::SetMinHeight(int v) { Set(minHeight_, v); }
+void TSizeConstraints::SetMaxWidth(int v) { Set(maxWidth_, v); }
+void TSizeConstraints::SetMaxHeight(int v) { Set(maxHeight_, v); }
+
+void TSizeConstraints::Apply(int& width, int& height) const {
+  if (maxWidth_ > 0 && width > maxWidth_) width = maxWidth_;
+  if (maxHeight_ > 0 && height > maxHeight_) height = maxHeight_;
+  if (width < minWidth_) width = minWidth_;
+  if (height < minHeight_) height = minHeight_;
+}
+
+void TSizeConstraints::Assign(const TPersistent& source) {
+  auto* c = dynamic_cast<const TSizeConstraints*>(&source);
+  if (!c) return TPersistent::Assign(source);
+  minWidth_ = c->minWidth_;
+  minHeight_ = c->minHeight_;
+  maxWidth_ = c->maxWidth_;
+  maxHeight_ = c->maxHeight_;
+  OnChange(this);
+}
+
 TControl::TControl(TComponent* owner) : TComponent(owner) {
   font_.OnChange = TNotifyEvent(this, &TControl::FontChanged);
+  constraints_.OnChange = TNotifyEvent(this, &TControl::ConstraintsChanged);
 }
 
 TControl::~TControl() {
@@ -48,6 +89,7 @@ TControl::~TControl() {
   if (captureControl_ == this) SetMouseCapture(false);
   if (parent_) parent_->RemoveControl(this);
   font_.OnChange.Clear();
+  constraints_.OnChange.Clear();
 }
 
 TControl* TControl::MouseControl() { return mouseControl_; }
@@ -83,9 +125,11 @@ void TControl::WndProc(TMessage& m) {
     case kCmTextChanged:
     case kCmFontChanged:
     case kCmColorChanged: Invalidate(); break;
-    default: break;
+    default: DefaultHandler(m); break;
   }
 }
+
+void TControl::DefaultHandler(TMessage& /*message*/) {}
 
 void TControl::HandleMouse(TMessage& m) {
   plat::Point p = plat::UnpackPoint(m.lParam);
@@ -142,7 +186,38 @@ void TControl::Resize() { OnResize(this); }
 
 void TControl::Changed(std::uint32_t cm) { Perform(cm); }
 
+bool TControl::CanAutoSize(int& /*newWidth*/, int& /*newHeight*/) { return false; }
+
+void TControl::SetAutoSize(bool v) {
+  if (v == autoSize_) return;
+  autoSize_ = v;
+  AdjustSize();
+}
+
+void TControl::AdjustSize() {
+  if (autoSize_ && !Loading()) SetBounds(left_, top_, width_, height_);
+}
+
+void TControl::ConstraintsChanged(TPersistent*) {
+  if (!Loading()) SetBounds(left_, top_, width_, height_);
+}
+
+void TControl::Loaded() {
+  TComponent::Loaded();
+  SetBounds(left_, top_, width_, height_);  // AutoSize and constraints read with the description
+}
+
 void TControl::SetBounds(int left, int top, int width, int height) {
+  if (!Loading()) {
+    if (autoSize_) {
+      int w = width, h = height;
+      if (CanAutoSize(w, h)) {
+        width = w;
+        height = h;
+      }
+    }
+    constraints_.Apply(width, height);
+  }
   if (width < 0) width = 0;
   if (height < 0) height = 0;
   if (left == left_ && top == top_ && width == width_ && height == height_) return;

@@ -17,6 +17,31 @@
 
 class TWinControl;
 
+// Size limits of a control, applied by SetBounds; 0 means no limit.
+class TSizeConstraints : public TPersistent {
+ public:
+  static const TClassInfo& StaticClass();
+  const TClassInfo& ClassInfo() const override { return StaticClass(); }
+
+  int MinWidth() const { return minWidth_; }
+  void SetMinWidth(int v);
+  int MinHeight() const { return minHeight_; }
+  void SetMinHeight(int v);
+  int MaxWidth() const { return maxWidth_; }
+  void SetMaxWidth(int v);
+  int MaxHeight() const { return maxHeight_; }
+  void SetMaxHeight(int v);
+  // Clamps a size to the limits (minimums win over maximums).
+  void Apply(int& width, int& height) const;
+  void Assign(const TPersistent& source) override;
+
+  TNotifyEvent OnChange;  // raised after a real change
+
+ private:
+  void Set(int& field, int v);
+  int minWidth_ = 0, minHeight_ = 0, maxWidth_ = 0, maxHeight_ = 0;
+};
+
 using TMouseEvent = TEvent<TPersistent*, TMouseButton, TShiftState, int, int>;
 using TMouseMoveEvent = TEvent<TPersistent*, TShiftState, int, int>;
 using TKeyEvent = TEvent<TPersistent*, std::uint16_t&, TShiftState>;
@@ -62,6 +87,14 @@ class TControl : public TComponent {
   int ClientHeight() const { return ClientRect().Height(); }
   void SetClientWidth(int v);
   void SetClientHeight(int v);
+  // With AutoSize set, every SetBounds (after loading) asks CanAutoSize for the size to take;
+  // classes that size themselves publish AutoSize and answer CanAutoSize.
+  bool AutoSize() const { return autoSize_; }
+  virtual void SetAutoSize(bool v);
+  // Re-applies the automatic size now (nothing without AutoSize or while loading).
+  void AdjustSize();
+  TSizeConstraints& Constraints() { return constraints_; }
+  const TSizeConstraints& Constraints() const { return constraints_; }
   // Between this control's client coordinates and the screen (needs a windowed ancestor with a window).
   plat::Point ClientToScreen(plat::Point p) const;
   plat::Point ScreenToClient(plat::Point p) const;
@@ -112,6 +145,7 @@ class TControl : public TComponent {
   TComponent* GetParentComponent() const override;
   void SetParentComponent(TComponent* parent) override;
   bool HasParent() const override { return true; }
+  void Loaded() override;  // applies AutoSize
 
   TNotifyEvent OnClick, OnDblClick, OnResize;
   TMouseEvent OnMouseDown, OnMouseUp;
@@ -128,6 +162,12 @@ class TControl : public TComponent {
   virtual void MouseMove(TShiftState shift, int x, int y);
   virtual void MouseUp(TMouseButton button, TShiftState shift, int x, int y);
   virtual void Resize();
+  // The size the control wants for a proposed one: adjusts the two values and answers true, or
+  // answers false to keep the proposed size. Asked only while AutoSize is set.
+  virtual bool CanAutoSize(int& newWidth, int& newHeight);
+  // Messages no handler took: nothing for a windowless control; a windowed one passes platform
+  // messages to the platform's default handling.
+  virtual void DefaultHandler(TMessage& message);
   virtual void Changed(std::uint32_t cm);  // a kCm*Changed notification to itself
   // Font or colour of the parent changed: take them when following the parent.
   virtual void ParentFontChanged();
@@ -143,6 +183,7 @@ class TControl : public TComponent {
  private:
   void HandleMouse(TMessage& m);
   void FontChanged(TPersistent*);
+  void ConstraintsChanged(TPersistent*);
 
   TWinControl* parent_ = nullptr;
   bool visible_ = true;
@@ -157,6 +198,8 @@ class TControl : public TComponent {
   std::string hint_;
   bool showHint_ = false;
   TCursor cursor_ = crDefault;
+  bool autoSize_ = false;
+  TSizeConstraints constraints_;
 
   static TControl* mouseControl_;
   static TControl* captureControl_;

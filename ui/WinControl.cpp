@@ -209,6 +209,28 @@ void TWinControl::WndProc(TMessage& m) {
     case plat::kMsgSetFocus: DoEnter(); break;
     case plat::kMsgKillFocus: DoExit(); break;
     case plat::kMsgKeyDown:
+    case plat::kMsgSysKeyDown:
+    case plat::kMsgKeyUp:
+    case plat::kMsgSysKeyUp:
+    case plat::kMsgChar: HandleKey(m); break;
+    case plat::kMsgSysChar: {
+      TWinControl* top = this;
+      while (top->Parent()) top = top->Parent();
+      m.result = top->BroadcastDialogChar(static_cast<char>(m.wParam)) ? 1 : 0;
+      break;
+    }
+    case plat::kMsgCaptureChanged:
+      if (TControl* cc = CaptureControl();
+          cc && cc->WindowHolder() == this && reinterpret_cast<plat::WindowHandle>(m.lParam) != handle_)
+        cc->SetMouseCapture(false);
+      break;
+    default: TControl::WndProc(m); break;
+  }
+}
+
+void TWinControl::HandleKey(TMessage& m) {
+  switch (m.msg) {
+    case plat::kMsgKeyDown:
     case plat::kMsgSysKeyDown: {
       auto key = static_cast<std::uint16_t>(m.wParam);
       TShiftState shift = ShiftFromKeyboard();
@@ -236,43 +258,47 @@ void TWinControl::WndProc(TMessage& m) {
       KeyPress(ch);
       break;
     }
-    case plat::kMsgSysChar: {
-      TWinControl* top = this;
-      while (top->Parent()) top = top->Parent();
-      m.result = top->BroadcastDialogChar(static_cast<char>(m.wParam)) ? 1 : 0;
-      break;
-    }
-    case plat::kMsgCaptureChanged:
-      if (TControl* cc = CaptureControl();
-          cc && cc->WindowHolder() == this && reinterpret_cast<plat::WindowHandle>(m.lParam) != handle_)
-        cc->SetMouseCapture(false);
-      break;
-    default: TControl::WndProc(m); break;
+    default: break;
   }
+}
+
+void TWinControl::DefaultHandler(TMessage& m) {
+  if (handle_ && m.msg < plat::kMsgFrameworkBase) plat::Platform().DefaultHandling(handle_, m);
+}
+
+TControl* TWinControl::ControlUnderMouse(plat::Point p) const {
+  // Under a capture the moves keep coming from outside the window: then nothing is under it.
+  if (!plat::Rect{0, 0, Width(), Height()}.Contains(p)) return nullptr;
+  TControl* under = ControlAtPos(p);
+  return under ? under : const_cast<TWinControl*>(this);
 }
 
 void TWinControl::RouteMouse(TMessage& m) {
   plat::Point p = plat::UnpackPoint(m.lParam);
+  TControl* cc = CaptureControl();
   if (m.msg == plat::kMsgMouseMove) {
-    // Under a capture the moves keep coming from outside the window: then nothing is under it.
-    TControl* under = nullptr;
-    if (plat::Rect{0, 0, Width(), Height()}.Contains(p)) {
-      under = ControlAtPos(p);
-      if (!under) under = this;
-    }
+    TControl* under = ControlUnderMouse(p);
+    // During a capture only the capturing control hears enter and leave: a drag must not light up
+    // the controls it crosses.
+    if (cc && under != cc) under = nullptr;
     TrackMouseControl(under);
     if (handle_) plat::Platform().TrackMouseLeave(handle_);
   }
   TControl* target = nullptr;
-  TControl* cc = CaptureControl();
   if (cc && cc != this && cc->Parent() == this && !IsWindowed(cc))
     target = cc;
   else if (cc != this)
     target = ControlAtPos(p);
-  if (!target) return TControl::WndProc(m);
-  TMessage sub{m.msg, m.wParam, plat::PackPoint(p.x - target->Left(), p.y - target->Top()), 0};
-  target->WndProc(sub);
-  m.result = sub.result;
+  if (!target) {
+    TControl::WndProc(m);
+  } else {
+    TMessage sub{m.msg, m.wParam, plat::PackPoint(p.x - target->Left(), p.y - target->Top()), 0};
+    target->WndProc(sub);
+    m.result = sub.result;
+  }
+  // The capture ended with this release: what lies under the mouse now is entered at once.
+  bool buttonUp = m.msg == plat::kMsgLButtonUp || m.msg == plat::kMsgRButtonUp || m.msg == plat::kMsgMButtonUp;
+  if (buttonUp && cc && !CaptureControl() && handle_) TrackMouseControl(ControlUnderMouse(p));
 }
 
 void TWinControl::TrackMouseControl(TControl* under) {

@@ -78,6 +78,13 @@ class TWinControl : public TControl {
   virtual void PaintWindow(plat::DrawContext& context);
   // Paints the windowless children that meet `area`, bottom-most first.
   void PaintControls(plat::DrawContext& context, const plat::Rect& area);
+  // The generic handling of the raw messages, for descendants that take them first in their own
+  // WndProc: the paint message (with or without a carried context) and the key messages
+  // (key-down/up, system keys, characters; form preview, key events, Tab navigation).
+  void HandlePaint(TMessage& m);
+  void HandleKey(TMessage& m);
+  // Passes platform messages to the platform's default handling of this control's window.
+  void DefaultHandler(TMessage& message) override;
 
   virtual void DoEnter();
   virtual void DoExit();
@@ -99,7 +106,7 @@ class TWinControl : public TControl {
   bool CanCreateHandle() const;
   void RouteMouse(TMessage& m);
   void TrackMouseControl(TControl* under);
-  void HandlePaint(TMessage& m);
+  TControl* ControlUnderMouse(plat::Point p) const;
   void Dispatch(plat::WindowHandle window, TMessage& m);
   void ForgetHandle();
   void CollectTabOrder(std::vector<TWinControl*>& out) const;
