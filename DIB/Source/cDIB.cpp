@@ -25,6 +25,17 @@ int CheckedDimension(long double value, const char* what) {
 
 }  // namespace
 
+void DIBRotatedBounds(int width, int height, long double scaleX, long double scaleY, long double angle,
+                      int& boundsWidth, int& boundsHeight) {
+  if (!(angle >= 0 && angle < 360)) throw EAssertionFailed("DIB/Source/cDIB");
+  const long double theta = -angle * 3.14159265358979323846264338327950288L / 180;
+  const long double w = scaleX * width / 100, h = scaleY * height / 100;
+  const int bw = CheckedDimension(std::ceil(std::fabs(w * std::cos(theta)) + std::fabs(h * std::sin(theta))), "width");
+  const int bh = CheckedDimension(std::ceil(std::fabs(w * std::sin(theta)) + std::fabs(h * std::cos(theta))), "height");
+  boundsWidth = bw - bw % 2;
+  boundsHeight = bh - bh % 2;
+}
+
 std::uint32_t DIBColorToPixel(TDIBColor color) {
   const std::uint32_t rgb = plat::ResolveColor(color) & 0x00FFFFFFu;
   return ((rgb & 0xFFu) << 16) | (rgb & 0xFF00u) | ((rgb >> 16) & 0xFFu);
@@ -563,13 +574,7 @@ void TAbstractSuperDIB::DrawTransformed(int x, int y, int width, int height, TAb
   int scratchWidth = width, scratchHeight = height;
   if (FAutoSize) {
     if (FAngle != 0) {
-      if (!(FAngle >= 0 && FAngle < 360)) throw EAssertionFailed("DIB/Source/cDIB");
-      const long double theta = -FAngle * 3.14159265358979323846264338327950288L / 180;
-      const long double w = FScaleX * width / 100, h = FScaleY * height / 100;
-      int bw = CheckedDimension(std::ceil(std::fabs(w * std::cos(theta)) + std::fabs(h * std::sin(theta))), "width");
-      int bh = CheckedDimension(std::ceil(std::fabs(w * std::sin(theta)) + std::fabs(h * std::cos(theta))), "height");
-      scratchWidth = bw - bw % 2;
-      scratchHeight = bh - bh % 2;
+      DIBRotatedBounds(width, height, FScaleX, FScaleY, FAngle, scratchWidth, scratchHeight);
     } else {
       scratchWidth = CheckedDimension(std::ceil(width * FScaleX / 100), "width");
       scratchHeight = CheckedDimension(std::ceil(height * FScaleY / 100), "height");

@@ -44,6 +44,12 @@ constexpr std::int64_t DIBMaxPixels = std::int64_t{1} << 25;
 
 class TAbstractSuperDIB;
 
+// The bounds of a width x height picture scaled by scaleX, scaleY percent and rotated by `angle`
+// degrees (which must lie in [0, 360)): each side ceil(|w'cos| + |h'sin|) or ceil(|w'sin| + |h'cos|)
+// of the scaled sides, then made even (101 -> 100). EDIBError when a side leaves 0..65535.
+void DIBRotatedBounds(int width, int height, long double scaleX, long double scaleY, long double angle,
+                      int& boundsWidth, int& boundsHeight);
+
 // A palette for Render8Bit: up to 256 entries and the colour lookup table, 64 x 64 x 64 entry
 // numbers indexed by DIBLookupIndex. An empty table means none. Only the first kDIBSectionColors
 // entries reach the display, so a table should name no later entry.

@@ -234,6 +234,15 @@ const TClassInfo& TDIBImageList::StaticClass() {
 
 // ---- link -------------------------------------------------------------------------------------
 
+namespace {
+bool OwnerPublishesList(const TDIBImageLink& link) {
+  const TComponent* owner = link.Owner();
+  if (!owner) return false;
+  const TPropInfo* p = owner->ClassInfo().FindProp("DIBImageList");
+  return p && p->Kind == TPropKind::Reference && p->GetRef(*owner) == link.DIBImageList();
+}
+}  // namespace
+
 TDIBImageLink::TDIBImageLink(TComponent* owner) : FOwner(owner) {}
 
 TDIBImageLink::~TDIBImageLink() {
@@ -285,15 +294,11 @@ const TClassInfo& TDIBImageLink::StaticClass() {
   static const TClassInfo info =
       TClassBuilder<T>("TDIBImageLink", &TPersistent::StaticClass())
           .Reference<TCustomDIBImageList>("DIBImageList", &T::DIBImageList, &T::SetDIBImageList)
+          // A link owned by a component that publishes the same list (a control, a border) would
+          // only repeat it.
+          .StoredIf([](const T& link) { return !OwnerPublishesList(link); })
           .Int("DIBIndex", &T::DIBIndex, &T::SetDIBIndex, -1)
           .Build();
   return info;
 }
 
-// ---- registration -----------------------------------------------------------------------------
-
-void RegisterDIBImageListClasses() { RegisterClasses({&TDIBImageList::StaticClass()}); }
-
-namespace {
-const bool kRegistered = (RegisterDIBImageListClasses(), true);
-}  // namespace

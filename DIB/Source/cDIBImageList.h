@@ -171,6 +171,3 @@ class TDIBImageLink : public TPersistent {
   TCustomDIBImageList* FDIBImageList = nullptr;
   int FDIBIndex = -1;
 };
-
-// Makes TDIBImageList known to description readers (also done at start-up; calling again is harmless).
-void RegisterDIBImageListClasses();

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "DIB/Source/DIBRegister.h"
 #include "DIB/Source/cDIBImageList.h"
 #include "platform/Picture.h"
 #include "ui/Description.h"
@@ -310,7 +311,7 @@ TEST(DIBImageList, FileBasedPicturesLoadOnStartOrOnDemand) {
 }
 
 TEST(DIBImageList, DescriptionRoundTrip) {
-  RegisterDIBImageListClasses();
+  RegisterDIBClasses();
   TDIBImageList list(nullptr);
   list.SetName("Images");
   TDIBImagesItem* a = AddImage(list, 3, 2, 0);

@@ -1,0 +1,300 @@
+// The container and the control base end to end on the headless platform: a form read from a
+// description, composed into the container's buffer and the host screen; mouse, keys and timers
+// injected through the platform.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "DIB/Source/cDIBBorder.h"
+#include "DIB/Source/cDIBImage.h"
+#include "DIB/Source/cDIBPanel.h"
+#include "tests/dib/DIBFixture.h"
+#include "ui/ClassRegistry.h"
+#include "ui/Panel.h"
+#include "ui/TypeInfo.h"
+
+namespace {
+
+using dibtest::Rgb;
+
+// A static image that logs its highlight transitions and mouse events.
+class TProbeImage : public TDIBImage {
+ public:
+  using TDIBImage::TDIBImage;
+  static const TClassInfo& StaticClass() {
+    static const TClassInfo info =
+        TClassBuilder<TProbeImage>("TProbeImage", &TDIBImage::StaticClass()).Component().Build();
+    return info;
+  }
+  const TClassInfo& ClassInfo() const override { return StaticClass(); }
+  void HighlightOn() override { log->push_back(Name() + ":on"); }
+  void HighlightOff() override { log->push_back(Name() + ":off"); }
+  static inline std::vector<std::string>* log = nullptr;
+};
+
+plat::Color Background(int x, int y) { return Rgb(x * 2, y * 4, 90); }
+plat::Color Chip(int x, int y) { return Rgb(200, 10 + x, 30 + y); }
+plat::Color MiddleRow(int row) { return Rgb(0, 20 * row, 250); }
+constexpr plat::Color kEdgeTop = Rgb(250, 0, 0), kEdgeBottom = Rgb(0, 250, 0);
+constexpr plat::Color kContainerColor = Rgb(0x30, 0x20, 0x10);
+
+// The blend of a control at opacity o over what lies below it, per colour byte.
+plat::Color Blend(plat::Color over, plat::Color under, int o) {
+  auto mix = [o](int a, int b) { return (o * a + (255 - o) * b + 255) >> 8; };
+  return Rgb(mix(dibtest::RedOf(over), dibtest::RedOf(under)), mix(dibtest::GreenOf(over), dibtest::GreenOf(under)),
+             mix(dibtest::BlueOf(over), dibtest::BlueOf(under)));
+}
+
+class ContainerTest : public dibtest::DIBFixture {
+ protected:
+  void SetUp() override {
+    DIBFixture::SetUp();
+    RegisterClass(TProbeImage::StaticClass());
+    TProbeImage::log = &log;
+  }
+  void TearDown() override {
+    DIBFixture::TearDown();
+    TProbeImage::log = nullptr;
+  }
+
+  // A 120 x 30 container at (10, 5) of the form: a background image sized by its 121 x 31 picture,
+  // a chip at opacity 128, a chip half outside on the left, and a left border edge whose 10-pixel
+  // middle picture tiles over 25 pixels.
+  void LoadEditorLike(const std::string& borderPosition = "bdOverControls") {
+    const std::string text =
+        "object F: TForm\n ClientWidth = 300\n ClientHeight = 200\n"
+        "object Images: TDIBImageList\n DIBImages = <\n" +
+        dibtest::PictureItem(121, 31, Background) + dibtest::PictureItem(20, 10, Chip) +
+        dibtest::PictureItem(4, 3, [](int, int) { return kEdgeTop; }) +
+        dibtest::PictureItem(4, 10, [](int, int y) { return MiddleRow(y); }) +
+        dibtest::PictureItem(4, 2, [](int, int) { return kEdgeBottom; }) +
+        ">\nend\n"
+        "object Border: TDIBBorder\n DIBImageList = Images\n BorderLeft.ImageTop.DIBIndex = 2\n"
+        " BorderLeft.ImageMiddle.DIBIndex = 3\n BorderLeft.ImageBottom.DIBIndex = 4\nend\n"
+        "object C: TDIBContainer\n Left = 10\n Top = 5\n Width = 120\n Height = 30\n Color = $00102030\n"
+        " DIBBorder = Border\n BorderDrawPosition = " +
+        borderPosition +
+        "\n"
+        " object Back: TProbeImage\n DIBImageList = Images\n IndexMain.DIBIndex = 0\n AutoSize = True\n end\n"
+        " object Half: TProbeImage\n Left = 30\n Top = 10\n Width = 20\n Height = 10\n Opacity = 128\n"
+        "  DIBImageList = Images\n IndexMain.DIBIndex = 1\n DIBTabOrder = 0\n end\n"
+        " object Edge: TProbeImage\n Left = -5\n Top = 15\n Width = 20\n Height = 10\n"
+        "  DIBImageList = Images\n IndexMain.DIBIndex = 1\n DIBTabOrder = 1\n end\n"
+        "end\nend\n";
+    LoadForm(text);
+    container = Find<TDIBContainer>("C");
+    back = Find<TProbeImage>("Back");
+    half = Find<TProbeImage>("Half");
+    edge = Find<TProbeImage>("Edge");
+  }
+
+  // The composition of LoadEditorLike at container pixel (x, y), written out plainly.
+  static plat::Color Expected(int x, int y, bool borderOver = true) {
+    plat::Color c = kContainerColor;
+    auto border = [&] {
+      if (x < 4) {
+        if (y < 3)
+          c = kEdgeTop;
+        else if (y >= 28)
+          c = kEdgeBottom;
+        else
+          c = MiddleRow((y - 3) % 10);
+      }
+    };
+    if (!borderOver) border();
+    if (x < 120 && y < 30) c = Background(x, y);
+    if (x >= 30 && x < 50 && y >= 10 && y < 20) c = Blend(Chip(x - 30, y - 10), c, 128);
+    if (x < 15 && y >= 15 && y < 25) c = Chip(x + 5, y - 15);
+    if (borderOver) border();
+    return c;
+  }
+
+  TDIBContainer* container = nullptr;
+  TProbeImage *back = nullptr, *half = nullptr, *edge = nullptr;
+  std::vector<std::string> log;
+};
+
+}  // namespace
+
+TEST_F(ContainerTest, ComposesBackgroundChildrenAndBorderOntoTheScreen) {
+  LoadEditorLike();
+  ASSERT_TRUE(container->HandleAllocated());
+  EXPECT_EQ(back->Width(), 120);  // a 121 x 31 picture auto-sizes to even bounds
+  EXPECT_EQ(back->Height(), 30);
+  EXPECT_EQ(Application().ErrorCount(), 0u) << Application().LastError();
+  int wrong = 0;
+  for (int y = 0; y < 30; ++y)
+    for (int x = 0; x < 120; ++x) {
+      const plat::Color want = Expected(x, y);
+      if (ScreenPixel(10 + x, 5 + y) != want || ImagePixel(container->BufferDIB(), x, y) != want) {
+        if (++wrong < 5) ADD_FAILURE() << "pixel " << x << "," << y;
+      }
+    }
+  EXPECT_EQ(wrong, 0);
+  // The tile of 10 over 25: copies at rows 3, 13 and 23, the last cut to 5 rows.
+  EXPECT_EQ(ScreenPixel(10 + 1, 5 + 27), MiddleRow(4));
+  EXPECT_EQ(ScreenPixel(10 + 1, 5 + 28), kEdgeBottom);
+  // Outside the container the form shows.
+  EXPECT_EQ(ScreenPixel(5, 5), ColorToRGB(form->Color()));
+}
+
+TEST_F(ContainerTest, BorderUnderControlsLiesBelowTheChildren) {
+  LoadEditorLike("bdUnderControls");
+  for (int y = 0; y < 30; ++y)
+    for (int x = 0; x < 8; ++x) ASSERT_EQ(ScreenPixel(10 + x, 5 + y), Expected(x, y, false)) << x << "," << y;
+  // Switching back draws it over them again.
+  container->SetBorderDrawPosition(bdOverControls);
+  Pump();
+  EXPECT_EQ(ScreenPixel(10 + 1, 5 + 16), Expected(1, 16, true));
+}
+
+TEST_F(ContainerTest, InvalidatingOneChildRepaintsOnlyItsArea) {
+  LoadEditorLike();
+  // Marks in the buffer: one well away from the chip, one just inside its area.
+  TWinDIB& buffer = container->BufferDIB();
+  buffer.ScanLine(2)[100 * 4] = 7;
+  buffer.ScanLine(12)[35 * 4] = 7;
+  half->SetOpacity(255);  // repaints the chip's area only
+  Pump();
+  EXPECT_EQ(buffer.ScanLine(2)[100 * 4], 7);  // untouched
+  EXPECT_EQ(ImagePixel(buffer, 35, 12), Chip(5, 2));
+  EXPECT_EQ(ScreenPixel(10 + 35, 5 + 12), Chip(5, 2));
+  EXPECT_EQ(ScreenPixel(10 + 100, 5 + 2), Expected(100, 2));
+}
+
+TEST_F(ContainerTest, OpacityMovesAndTheLastChangeTime) {
+  LoadEditorLike();
+  Advance(100);
+  const std::uint32_t before = half->LastChangeTime();
+  half->SetOpacity(128);  // unchanged: nothing to repaint
+  plat::Rect pending;
+  ASSERT_EQ(hl->GetUpdateRect(container->WindowHandle(), &pending), plat::Status::Ok);
+  EXPECT_TRUE(pending.IsEmpty());
+  EXPECT_EQ(half->LastChangeTime(), before);
+
+  // A pure move repaints but is no change of the control's look; a resize is.
+  half->SetBounds(60, 10, 20, 10);
+  EXPECT_EQ(half->LastChangeTime(), before);
+  Pump();
+  EXPECT_EQ(ScreenPixel(10 + 65, 5 + 12), Blend(Chip(5, 2), Background(65, 12), 128));
+  EXPECT_EQ(ScreenPixel(10 + 35, 5 + 12), Background(35, 12));
+  half->SetBounds(60, 10, 22, 10);
+  EXPECT_EQ(half->LastChangeTime(), plat::Platform().TickCount());
+  EXPECT_NE(half->LastChangeTime(), before);
+}
+
+TEST_F(ContainerTest, ChildrenMoveWithTheirControl) {
+  LoadEditorLike();
+  auto* item = static_cast<TControlItem*>(back->Children()->Add());
+  item->SetControl(half);
+  EXPECT_EQ(item->DisplayName(), "Half");
+  back->SetBounds(3, 4, back->Width(), back->Height());
+  EXPECT_EQ(half->Left(), 33);
+  EXPECT_EQ(half->Top(), 14);
+  back->SetBounds(3, 4, 50, 50);  // a resize alone moves nothing
+  EXPECT_EQ(half->Left(), 33);
+
+  auto* second = static_cast<TControlItem*>(back->Children()->Add());
+  try {
+    second->SetControl(half);
+    ADD_FAILURE() << "a control twice in the list";
+  } catch (const EFeatureError& e) {
+    EXPECT_STREQ(e.what(), "Control already exists in list.");
+  }
+  try {
+    second->SetControl(nullptr);
+    ADD_FAILURE() << "no control";
+  } catch (const EFeatureError& e) {
+    EXPECT_STREQ(e.what(), "You cannot set Control to nil");
+  }
+  // Freeing a held control removes its item.
+  const int count = back->Children()->Count();
+  TComponent::Free(half);
+  half = nullptr;
+  EXPECT_EQ(back->Children()->Count(), count - 1);
+}
+
+TEST_F(ContainerTest, OwnerAndParentMustLeadToAContainer) {
+  LoadEditorLike();
+  try {
+    new TDIBImage(nullptr);
+    ADD_FAILURE();
+  } catch (const EDIBControlError& e) {
+    EXPECT_STREQ(e.what(), "Owner cannot be nil");
+  }
+  auto* bare = new TForm(nullptr);
+  try {
+    new TDIBImage(bare);
+    ADD_FAILURE();
+  } catch (const EDIBControlError& e) {
+    EXPECT_STREQ(e.what(), "Parent must be a TDIBContainer");
+  }
+  // A form holding a container is accepted, and as a parent it stands for its container.
+  auto* image = new TDIBImage(form);
+  image->SetParent(form);
+  EXPECT_EQ(image->Parent(), container);
+  auto* panel = new TPanel(bare);
+  try {
+    image->SetParent(panel);
+    ADD_FAILURE();
+  } catch (const EDIBControlError& e) {
+    EXPECT_STREQ(e.what(), "Parent must be a TDIBContainer");
+  }
+  EXPECT_EQ(image->Parent(), container);
+  TComponent::Free(bare);
+}
+
+TEST_F(ContainerTest, HighlightFollowsTheMouseAndADragLightsNothingElse) {
+  LoadEditorLike();
+  // Across the controls: each is highlighted exactly once while the mouse is over it.
+  MoveTo(10 + 80, 5 + 5);  // the background image
+  MoveTo(10 + 35, 5 + 12);  // the chip
+  MoveTo(10 + 80, 5 + 5);
+  EXPECT_EQ(log, (std::vector<std::string>{"Back:on", "Back:off", "Half:on", "Half:off", "Back:on"}));
+  log.clear();
+
+  // A drag from the background across the chip lights nothing else; releasing over the chip
+  // lets the background go and enters the chip.
+  Press(10 + 80, 5 + 5);
+  MoveTo(10 + 35, 5 + 12);
+  MoveTo(10 + 40, 5 + 14);
+  EXPECT_TRUE(back->MouseIn());
+  EXPECT_FALSE(back->MouseOver());
+  EXPECT_EQ(log, std::vector<std::string>{});
+  Release(10 + 40, 5 + 14);
+  EXPECT_EQ(log, (std::vector<std::string>{"Back:off", "Half:on"}));
+  EXPECT_FALSE(back->MouseIn());
+  EXPECT_TRUE(half->MouseIn());
+}
+
+TEST_F(ContainerTest, HeldButtonRepeatsEveryIntervalUntilReleaseOrStop) {
+  LoadEditorLike();
+  std::vector<int> downs;
+  back->OnMouseDown = TMouseEvent([&](TPersistent*, TMouseButton, TShiftState, int x, int) { downs.push_back(x); });
+  back->SetAutoRepeat(true);
+  Press(10 + 80, 5 + 5);
+  EXPECT_EQ(downs.size(), 1u);
+  Advance(249);
+  EXPECT_EQ(downs.size(), 1u);
+  Advance(1);
+  EXPECT_EQ(downs.size(), 2u);
+  MoveTo(10 + 90, 5 + 5);  // the repeat carries the latest position
+  Advance(250);
+  ASSERT_EQ(downs.size(), 3u);
+  EXPECT_EQ(downs.back(), 90);
+  Release(10 + 90, 5 + 5);
+  Advance(1000);
+  EXPECT_EQ(downs.size(), 3u);
+
+  // StopRepeat ends it at the next tick, without a repeat.
+  Press(10 + 80, 5 + 5);
+  Advance(250);
+  EXPECT_EQ(downs.size(), 5u);
+  back->StopRepeat();
+  Advance(250);
+  Advance(1000);
+  EXPECT_EQ(downs.size(), 5u);
+  EXPECT_FALSE(back->RepeatTimerRunning());
+  Release(10 + 80, 5 + 5);
+}
