@@ -102,7 +102,8 @@ void TDIBBorderEdge::Draw(TAbstractSuperDIB* target, const plat::Rect& rect) con
       image->CopySettingsTo(&stretched);
       put(&stretched, origin + startLength, length);
     } else if (piece > 0) {
-      for (int done = 0; done < length; done += piece) put(image, origin + startLength + done, std::min(piece, length - done));
+      for (int done = 0; done < length; done += piece)
+        put(image, origin + startLength + done, std::min(piece, length - done));
     }
   }
   if (start_->IsValid() && start_->GetImage(image)) put(image, origin, startLength);
@@ -115,7 +116,8 @@ const TClassInfo& TDIBBorderEdge::StaticClass() {
       TClassBuilder<T>("TDIBBorderEdge", &TPersistent::StaticClass())
           .Bool("AutoCalcSize", &T::AutoCalcSize, &T::SetAutoCalcSize, true)
           .Enum("DrawStyle", {"dsTile", "dsStretch"}, &T::DrawStyle, &T::SetDrawStyle, dsTile)
-          .Int("Size", [](const T& e) { return e.size_; }, &T::SetSize, 32)
+          .Int(
+              "Size", [](const T& e) { return e.size_; }, &T::SetSize, 32)
           .Build();
   return info;
 }
@@ -159,15 +161,15 @@ TDIBBorder::~TDIBBorder() {
 
 const TClassInfo& TDIBBorder::StaticClass() {
   using T = TDIBBorder;
-  static const TClassInfo info = TClassBuilder<T>("TDIBBorder", &TComponent::StaticClass())
-                                     .Component()
-                                     .Object("BorderBottom", &T::BorderBottom)
-                                     .Object("BorderLeft", &T::BorderLeft)
-                                     .Object("BorderRight", &T::BorderRight)
-                                     .Object("BorderTop", &T::BorderTop)
-                                     .Reference<TCustomDIBImageList>("DIBImageList", &T::DIBImageList,
-                                                                     &T::SetDIBImageList)
-                                     .Build();
+  static const TClassInfo info =
+      TClassBuilder<T>("TDIBBorder", &TComponent::StaticClass())
+          .Component()
+          .Object("BorderBottom", &T::BorderBottom)
+          .Object("BorderLeft", &T::BorderLeft)
+          .Object("BorderRight", &T::BorderRight)
+          .Object("BorderTop", &T::BorderTop)
+          .Reference<TCustomDIBImageList>("DIBImageList", &T::DIBImageList, &T::SetDIBImageList)
+          .Build();
   return info;
 }
 
@@ -189,8 +191,7 @@ void TDIBBorder::Notification(TComponent* component, TOperation operation) {
 void TDIBBorder::DrawBorder(TAbstractSuperDIB* target, const plat::Rect& rect) const {
   left_->Draw(target, rect);
   right_->Draw(target, rect);
-  const plat::Rect inner{rect.left + left_->ComputedSize(), rect.top, rect.right - right_->ComputedSize(),
-                         rect.bottom};
+  const plat::Rect inner{rect.left + left_->ComputedSize(), rect.top, rect.right - right_->ComputedSize(), rect.bottom};
   top_->Draw(target, inner);
   bottom_->Draw(target, inner);
 }

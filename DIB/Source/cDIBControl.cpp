@@ -137,9 +137,7 @@ TCustomDIBControl::~TCustomDIBControl() {
   if (dibImageList_) RemoveFreeNotification(dibImageList_);
 }
 
-TCustomDIBContainer* TCustomDIBControl::Container() const {
-  return dynamic_cast<TCustomDIBContainer*>(Parent());
-}
+TCustomDIBContainer* TCustomDIBControl::Container() const { return dynamic_cast<TCustomDIBContainer*>(Parent()); }
 
 void TCustomDIBControl::SetParent(TWinControl* parent) {
   if (parent) {

@@ -101,9 +101,9 @@ class TCustomDIBControl : public TControl {
   void Click() override;
 
   // --- Virtual operations of skinned controls, in slot order
-  virtual void DoPaintEnd();                // raises OnPaintEnd
+  virtual void DoPaintEnd();                       // raises OnPaintEnd
   virtual void AdjustPaintRect(plat::Rect& rect);  // may enlarge the container's paint rectangle
-  virtual void DoPaintStart();              // raises OnPaintStart
+  virtual void DoPaintStart();                     // raises OnPaintStart
   virtual void HighlightOn();
   virtual void HighlightOff();
   virtual void DoEnter();

@@ -301,4 +301,3 @@ const TClassInfo& TDIBImageLink::StaticClass() {
           .Build();
   return info;
 }
-

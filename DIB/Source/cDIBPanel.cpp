@@ -19,8 +19,7 @@ const TClassInfo& TCustomDIBContainer::StaticClass() {
   using T = TCustomDIBContainer;
   static const TClassInfo info =
       TClassBuilder<T>("TCustomDIBContainer", &TCustomPanel::StaticClass())
-          .Enum("BevelOuter", {"bvNone", "bvLowered", "bvRaised", "bvSpace"}, &T::BevelOuter, &T::SetBevelOuter,
-                bvNone)
+          .Enum("BevelOuter", {"bvNone", "bvLowered", "bvRaised", "bvSpace"}, &T::BevelOuter, &T::SetBevelOuter, bvNone)
           .Enum("BorderDrawPosition", {"bdOverControls", "bdUnderControls"}, &T::BorderDrawPosition,
                 &T::SetBorderDrawPosition, bdOverControls)
           .Reference<TDIBBorder>("DIBBorder", &T::DIBBorder, &T::SetDIBBorder)

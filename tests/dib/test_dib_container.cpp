@@ -248,7 +248,7 @@ TEST_F(ContainerTest, OwnerAndParentMustLeadToAContainer) {
 TEST_F(ContainerTest, HighlightFollowsTheMouseAndADragLightsNothingElse) {
   LoadEditorLike();
   // Across the controls: each is highlighted exactly once while the mouse is over it.
-  MoveTo(10 + 80, 5 + 5);  // the background image
+  MoveTo(10 + 80, 5 + 5);   // the background image
   MoveTo(10 + 35, 5 + 12);  // the chip
   MoveTo(10 + 80, 5 + 5);
   EXPECT_EQ(log, (std::vector<std::string>{"Back:on", "Back:off", "Half:on", "Half:off", "Back:on"}));
@@ -297,4 +297,102 @@ TEST_F(ContainerTest, HeldButtonRepeatsEveryIntervalUntilReleaseOrStop) {
   EXPECT_EQ(downs.size(), 5u);
   EXPECT_FALSE(back->RepeatTimerRunning());
   Release(10 + 80, 5 + 5);
+}
+
+TEST_F(ContainerTest, TabOrderKeysAndAccelerators) {
+  LoadForm(
+      "object F: TForm\n ClientWidth = 300\n ClientHeight = 200\n"
+      "object C: TDIBContainer\n Width = 200\n Height = 100\n"
+      " object A: TProbeImage\n Left = 0\n DIBTabOrder = 0\n Accelerator = 75\n end\n"
+      " object B: TProbeImage\n Left = 40\n DIBTabOrder = 1\n end\n"
+      " object D: TProbeImage\n Left = 80\n DIBTabOrder = 1\n end\n"
+      " object E: TProbeImage\n Left = 120\n end\n"
+      "end\nend\n");
+  auto* c = Find<TDIBContainer>("C");
+  auto* a = Find<TProbeImage>("A");
+  auto* b = Find<TProbeImage>("B");
+  auto* d = Find<TProbeImage>("D");
+  auto* e = Find<TProbeImage>("E");
+  // Two children stored at position 1: the later one gets it, the earlier one follows it.
+  EXPECT_EQ(c->DIBTabList(), (std::vector<TCustomDIBControl*>{a, d, b}));
+  EXPECT_EQ(e->DIBTabOrder(), -1);
+  EXPECT_TRUE(c->TabStop());
+
+  std::vector<std::string> focus;
+  for (TProbeImage* p : {a, b, d, e}) {
+    p->OnEnter = TNotifyEvent([&focus, p](TPersistent*) { focus.push_back(p->Name() + ":enter"); });
+    p->OnExit = TNotifyEvent([&focus, p](TPersistent*) { focus.push_back(p->Name() + ":exit"); });
+  }
+  // Clicking a control without a tab position takes no focus; one with a position does.
+  hl->InjectClick(At(130, 10));
+  EXPECT_EQ(c->ActiveControl(), nullptr);
+  hl->InjectClick(At(10, 10));
+  EXPECT_EQ(c->ActiveControl(), a);
+  EXPECT_TRUE(a->Focused());
+  EXPECT_EQ(hl->GetFocus(), c->WindowHandle());
+
+  // Tab moves on; Tab on the last clears the active control, and the container, keeping the
+  // platform focus, enters its first control again.
+  hl->InjectKey(plat::kVkTab, true);
+  hl->InjectKey(plat::kVkTab, false);
+  EXPECT_EQ(c->ActiveControl(), d);
+  for (int i = 0; i < 2; ++i) {
+    hl->InjectKey(plat::kVkTab, true);
+    hl->InjectKey(plat::kVkTab, false);
+  }
+  EXPECT_EQ(c->ActiveControl(), a);
+  EXPECT_EQ(focus,
+            (std::vector<std::string>{"A:enter", "A:exit", "D:enter", "D:exit", "B:enter", "B:exit", "A:enter"}));
+  // Shift+Tab on the first comes round to the last.
+  hl->InjectKey(plat::kVkShift, true);
+  hl->InjectKey(plat::kVkTab, true);
+  hl->InjectKey(plat::kVkTab, false);
+  hl->InjectKey(plat::kVkShift, false);
+  EXPECT_EQ(c->ActiveControl(), b);
+  hl->InjectKey(plat::kVkShift, true);
+  hl->InjectKey(plat::kVkTab, true);
+  hl->InjectKey(plat::kVkShift, false);
+  EXPECT_EQ(c->ActiveControl(), d);
+
+  // Arrows and plain keys go to the active control; it does not want Tab.
+  std::vector<int> keys;
+  d->OnKeyDown = TKeyEvent([&](TPersistent*, std::uint16_t& key, TShiftState) { keys.push_back(key); });
+  hl->InjectKey(plat::kVkLeft, true);
+  hl->InjectKey('X', true);
+  EXPECT_EQ(keys, (std::vector<int>{plat::kVkLeft, 'X'}));
+  d->SetDialogCodeFlags(dcWantTab);
+  hl->InjectKey(plat::kVkTab, true);
+  EXPECT_EQ(c->ActiveControl(), d);
+  EXPECT_EQ(keys.back(), plat::kVkTab);
+
+  // Alt + the accelerator clicks the control; the character alone does not.
+  int clicks = 0;
+  a->OnClick = TNotifyEvent([&](TPersistent*) { ++clicks; });
+  hl->InjectChar('K');
+  EXPECT_EQ(clicks, 0);
+  hl->InjectKey(plat::kVkMenu, true);
+  hl->InjectChar('K');
+  hl->InjectKey(plat::kVkMenu, false);
+  EXPECT_EQ(clicks, 1);
+  EXPECT_EQ(c->ActiveControl(), a);  // the click also gives it the focus
+
+  // Disabling the focused control takes the focus away.
+  a->SetEnabled(false);
+  EXPECT_FALSE(a->Focused());
+}
+
+TEST_F(ContainerTest, WrittenDescriptionNamesEachListOnceAndReadsBackTheSameControls) {
+  LoadEditorLike();
+  const std::string text = WriteDescription(*form);
+  EXPECT_EQ(text.find("IndexMain.DIBImageList"), std::string::npos) << text;
+  EXPECT_EQ(text.find("ImageTop.DIBImageList"), std::string::npos);
+  EXPECT_NE(text.find("IndexMain.DIBIndex = 1"), std::string::npos);
+  EXPECT_NE(text.find("DIBImageList = Images"), std::string::npos);
+  // Read back, the controls point into the list again and compose the same picture.
+  TComponent::Free(form);
+  form = nullptr;
+  LoadForm(text);
+  container = Find<TDIBContainer>("C");
+  for (int y = 0; y < 30; y += 3)
+    for (int x = 0; x < 120; x += 3) ASSERT_EQ(ScreenPixel(10 + x, 5 + y), Expected(x, y)) << x << "," << y;
 }
