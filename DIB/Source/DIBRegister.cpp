@@ -1,5 +1,6 @@
 #include "DIB/Source/DIBRegister.h"
 
+#include "DIB/Source/cDIBAnimMgr.h"
 #include "DIB/Source/cDIBBorder.h"
 #include "DIB/Source/cDIBImage.h"
 #include "DIB/Source/cDIBImageList.h"
@@ -16,5 +17,6 @@ void RegisterDIBClasses() {
       &TDIBContainer::StaticClass(),
       &TDIBBorder::StaticClass(),
       &TDIBImage::StaticClass(),
+      &TDIBAnimation::StaticClass(),
   });
 }

@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "DIB/Source/DIBRegister.h"
 #include "DIB/Source/cDIBImageList.h"
 #include "DIB/Source/cDIBStandardCompressors.h"
 #include "tools/imagetool/ImageFiles.h"
@@ -202,7 +203,7 @@ TPicture Glyph() {
 }
 
 std::string ImageListText(int indent) {
-  RegisterDIBImageListClasses();
+  RegisterDIBClasses();
   RegisterStandardCompressors();
   struct TEntry {
     TPicture Picture;
