@@ -4,6 +4,7 @@
 #include "DIB/Source/cDIBBorder.h"
 #include "DIB/Source/cDIBImage.h"
 #include "DIB/Source/cDIBImageList.h"
+#include "DIB/Source/cDIBPalette.h"
 #include "DIB/Source/cDIBPanel.h"
 #include "DIB/Source/cDIBSettings.h"
 #include "DIB/Source/cDIBTimer.h"
@@ -18,5 +19,6 @@ void RegisterDIBClasses() {
       &TDIBBorder::StaticClass(),
       &TDIBImage::StaticClass(),
       &TDIBAnimation::StaticClass(),
+      &TDIBPaletteComponent::StaticClass(),
   });
 }

@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <limits>
 
-#include "ui/ClassRegistry.h"
 #include "ui/TypeInfo.h"
 
 namespace {
@@ -66,9 +65,3 @@ const TClassInfo& TDIBPaletteComponent::StaticClass() {
       TClassBuilder<TDIBPaletteComponent>("TDIBPaletteComponent", &TComponent::StaticClass()).Component().Build();
   return info;
 }
-
-void RegisterDIBPaletteClasses() { RegisterClasses({&TDIBPaletteComponent::StaticClass()}); }
-
-namespace {
-const bool kRegistered = (RegisterDIBPaletteClasses(), true);
-}  // namespace

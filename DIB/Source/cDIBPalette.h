@@ -32,6 +32,3 @@ class TDIBPaletteComponent : public TComponent {
  private:
   TDIBPalette palette_;
 };
-
-// Makes TDIBPaletteComponent known to description readers (also done at start-up).
-void RegisterDIBPaletteClasses();

@@ -4,6 +4,7 @@
 
 #include "DIB/Source/cDIBBorder.h"
 #include "DIB/Source/cDIBControl.h"
+#include "DIB/Source/cDIBPalette.h"
 #include "platform/Platform.h"
 #include "ui/Application.h"
 #include "ui/TypeInfo.h"
@@ -64,7 +65,20 @@ void TCustomDIBContainer::SetBounds(int left, int top, int width, int height) {
 void TCustomDIBContainer::Loaded() {
   TCustomPanel::Loaded();
   bufferDIB_.SetSize(Width(), Height());
+  if (!palette_ && Owner()) {
+    for (TComponent* c : Owner()->Components())
+      if (auto* p = dynamic_cast<TDIBPaletteComponent*>(c)) {
+        SetPalette(p);
+        break;
+      }
+  }
   RebuildTabList();
+}
+
+void TCustomDIBContainer::SetPalette(TDIBPaletteComponent* palette) {
+  if (palette_) RemoveFreeNotification(palette_);
+  palette_ = palette;
+  if (palette) FreeNotification(palette);
 }
 
 plat::Rect TCustomDIBContainer::ClientRect() const {
@@ -372,7 +386,11 @@ void TCustomDIBContainer::PaintContainer(TMessage& m) {
   paintRectFinal_ = false;
   if (paintRect_.IsEmpty()) return;
   Compose();
-  target->Transfer(paintRect_, *bufferDIB_.Handle(), {paintRect_.left, paintRect_.top});
+  if (target->BitsPerPixel() == 8 && palette_ && palette_->HasLookupTable())
+    palette_->Render(bufferDIB_, *target, paintRect_.left, paintRect_.top, paintRect_.left, paintRect_.top,
+                     paintRect_.Width(), paintRect_.Height());
+  else
+    target->Transfer(paintRect_, *bufferDIB_.Handle(), {paintRect_.left, paintRect_.top});
 }
 
 void TCustomDIBContainer::Compose() {

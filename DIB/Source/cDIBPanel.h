@@ -25,6 +25,7 @@
 
 class TCustomDIBControl;
 class TDIBBorder;
+class TDIBPaletteComponent;
 
 enum TBorderDrawPosition : std::uint8_t { bdOverControls = 0, bdUnderControls = 1 };
 
@@ -53,8 +54,10 @@ class TCustomDIBContainer : public TCustomPanel {
   void SetDIBBorder(TDIBBorder* border);
   TBorderDrawPosition BorderDrawPosition() const { return borderDrawPosition_; }
   void SetBorderDrawPosition(TBorderDrawPosition v);
-  // The palette component of the form for 8-bit screens (null: plain transfer).
-  TComponent* Palette() const { return palette_; }
+  // The palette component used on 8-bit screens (null: the plain transfer). Loaded takes the first
+  // one owned by the container's owner.
+  TDIBPaletteComponent* Palette() const { return palette_; }
+  void SetPalette(TDIBPaletteComponent* palette);
   // Draws the border onto the buffer within `rect` (nothing without a border).
   void DrawBorder(const plat::Rect& rect);
 
@@ -104,7 +107,7 @@ class TCustomDIBContainer : public TCustomPanel {
   TWinDIB bufferDIB_;
   TDIBBorder* dibBorder_ = nullptr;
   plat::Rect paintRect_;
-  TComponent* palette_ = nullptr;
+  TDIBPaletteComponent* palette_ = nullptr;
   TBorderDrawPosition borderDrawPosition_ = bdOverControls;
 };
 

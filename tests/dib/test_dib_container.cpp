@@ -8,6 +8,7 @@
 
 #include "DIB/Source/cDIBBorder.h"
 #include "DIB/Source/cDIBImage.h"
+#include "DIB/Source/cDIBPalette.h"
 #include "DIB/Source/cDIBPanel.h"
 #include "tests/dib/DIBFixture.h"
 #include "ui/ClassRegistry.h"
@@ -395,4 +396,25 @@ TEST_F(ContainerTest, WrittenDescriptionNamesEachListOnceAndReadsBackTheSameCont
   container = Find<TDIBContainer>("C");
   for (int y = 0; y < 30; y += 3)
     for (int x = 0; x < 120; x += 3) ASSERT_EQ(ScreenPixel(10 + x, 5 + y), Expected(x, y)) << x << "," << y;
+}
+
+TEST_F(ContainerTest, AnEightBitScreenGetsThePictureThroughThePalette) {
+  LoadEditorLike();
+  auto* palette = new TDIBPaletteComponent(form);
+  palette->SetEntries({Rgb(0, 0, 0), kEdgeBottom, kEdgeTop, Rgb(255, 255, 255)});
+  container->SetPalette(palette);
+  ASSERT_EQ(hl->SetScreenBitsPerPixel(host, 8), plat::Status::Ok);
+  container->Invalidate();
+  Pump();
+  EXPECT_EQ(ScreenPixel(10 + 1, 5 + 1), kEdgeTop);
+  EXPECT_EQ(ScreenPixel(10 + 1, 5 + 29), kEdgeBottom);
+  // A colour between the entries lands on the nearest one: never itself.
+  EXPECT_NE(ScreenPixel(10 + 80, 5 + 20), Expected(80, 20));
+  EXPECT_EQ(Application().ErrorCount(), 0u) << Application().LastError();
+  // Without the palette the plain transfer keeps every colour.
+  TComponent::Free(palette);
+  EXPECT_EQ(container->Palette(), nullptr);
+  container->Invalidate();
+  Pump();
+  EXPECT_EQ(ScreenPixel(10 + 80, 5 + 20), Expected(80, 20));
 }
