@@ -6,15 +6,15 @@
 class TLp1 {
  public:
   // Filters one sample and stores Output. The coefficient is the sine polynomial of
-  // pi * cutoff / sampleRate (not a tangent), with the quotient rounded to float first.
+  // pi * cutoff / sampleRate (not a tangent), that whole expression evaluated left to right in
+  // double and rounded to float once.
   // For cutoff >= 0 the coefficient is >= 0 and the filter is stable; sampleRate must not be 0.
   void Process(float input, float cutoff, float sampleRate) { ProcessWith(input, coefficientFor(cutoff, sampleRate)); }
 
   // The coefficient Process uses for a cutoff, and Process with a coefficient already computed:
   // lets a caller compute the coefficients of many samples ahead, apart from the recursion.
   static float coefficientFor(float cutoff, float sampleRate) {
-    const float ratio = cutoff / sampleRate;
-    return fastSin(static_cast<float>(3.1415926536 * static_cast<double>(ratio)));
+    return fastSin(static_cast<float>(3.1415926536 * static_cast<double>(cutoff) / static_cast<double>(sampleRate)));
   }
   void ProcessWith(float input, float coefficient) {
     Coefficient = coefficient;

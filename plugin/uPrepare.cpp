@@ -63,13 +63,14 @@ void preparePlain(TMotion& motion, const TPrepare& p, std::int32_t n, const TChu
               rightDepth = TPair::all(p.rightDepth);
   const TPair dampDepth = TPair::all(p.dampDepth), pi = TPair::all(3.1415926536);
   const TPairF rate = TPairF::all(p.rateF), oneF = TPairF::all(1.0f), zeroF = TPairF::all(0.0f);
+  const TPair rateD = rate.toDouble();
   // g > 1 ? 1 : (g < 0 ? 0 : g)
   const auto sideGain = [&](TPair mod, TPair depth) {
     return TPairF::lessOr(oneF, TPairF::greaterOr(zeroF, (one - mod * depth).toFloat()));
   };
   // TLp1::coefficientFor
   const auto coefficient = [&](TPair mod) {
-    return fastSinPair((((cutoffTop - mod * dampDepth).toFloat() / rate).toDouble() * pi).toFloat());
+    return fastSinPair(((cutoffTop - mod * dampDepth).toFloat().toDouble() * pi / rateD).toFloat());
   };
   // Two neighbouring samples per pair: samples j, j + 1.
   const auto pair = [&](std::int32_t j, const TStep& first, const TStep& second) {
@@ -144,9 +145,9 @@ KESTRUNE_TARGET_WIDE inline __m128 sideGainQuad(__m256d m, __m256d depth) {
 }
 
 KESTRUNE_TARGET_WIDE inline __m128 coefficientQuad(__m256d m, __m256d dampDepth, __m128 rate) {
-  const __m128 ratio =
-      _mm_div_ps(_mm256_cvtpd_ps(_mm256_sub_pd(_mm256_set1_pd(12000.0), _mm256_mul_pd(m, dampDepth))), rate);
-  return fastSinQuad(_mm256_cvtpd_ps(_mm256_mul_pd(_mm256_cvtps_pd(ratio), _mm256_set1_pd(3.1415926536))));
+  const __m128 cutoff = _mm256_cvtpd_ps(_mm256_sub_pd(_mm256_set1_pd(12000.0), _mm256_mul_pd(m, dampDepth)));
+  const __m256d product = _mm256_mul_pd(_mm256_set1_pd(3.1415926536), _mm256_cvtps_pd(cutoff));
+  return fastSinQuad(_mm256_cvtpd_ps(_mm256_div_pd(product, _mm256_cvtps_pd(rate))));
 }
 
 // c, 1 - c and 1 + c of four samples' (left, right) coefficients, interleaved.

@@ -171,6 +171,27 @@ TEST(Lp1, CoefficientStateAndStability) {
   }
 }
 
+TEST(Lp1, CoefficientRoundsTheWholeArgumentOnce) {
+  // pi x cutoff / rate rounded to float once; rounding cutoff / rate first gives the neighbour.
+  struct Pin {
+    float cutoff, rate;
+    std::uint32_t coefficient, twiceRounded;
+  };
+  const Pin pins[] = {
+      {12000.0f, 44100.0f, 0x3F412D3Au, 0x3F412D3Bu},
+      {std::bit_cast<float>(0x463B7D0Au), 44100.0f, 0x3F412AF6u, 0x3F412AF5u},  // 11999.26
+      {std::bit_cast<float>(0x458FCECDu), 48000.0f, 0x3E97E56Fu, 0x3E97E570u},  // 4601.85
+  };
+  for (const Pin& pin : pins) {
+    const std::uint32_t got = std::bit_cast<std::uint32_t>(TLp1::coefficientFor(pin.cutoff, pin.rate));
+    EXPECT_EQ(got, pin.coefficient) << pin.cutoff;
+    EXPECT_NE(got, pin.twiceRounded) << pin.cutoff;
+    TLp1 f;
+    f.Process(0.5f, pin.cutoff, pin.rate);
+    EXPECT_EQ(f.Coefficient, static_cast<double>(std::bit_cast<float>(pin.coefficient)));
+  }
+}
+
 TEST(Para, ShapeRateZeroWrapAndPhaseLead) {
   TPara q;
   for (double want : {0.0, -1.0, -1.0, 0.0, 1.0}) {  // phases .25 .5 -.5 -.25 0
