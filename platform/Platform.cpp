@@ -2,7 +2,11 @@
 
 namespace plat {
 
-#if defined(KESTRUNE_PLATFORM_HEADLESS)
+#if defined(KESTRUNE_PLATFORM_WIN32)
+namespace win32 {
+std::unique_ptr<Backend> CreateWin32Backend();
+}
+#elif defined(KESTRUNE_PLATFORM_HEADLESS)
 namespace headless {
 std::unique_ptr<Backend> CreateHeadlessBackend();
 }
@@ -23,7 +27,9 @@ std::unique_ptr<Backend>& Current() {
 // The backend for this system. Each backend folder supplies its factory; a system without one
 // of its own gets the headless backend.
 std::unique_ptr<Backend> CreateDefaultBackend() {
-#if defined(KESTRUNE_PLATFORM_X11)
+#if defined(KESTRUNE_PLATFORM_WIN32)
+  return win32::CreateWin32Backend();
+#elif defined(KESTRUNE_PLATFORM_X11)
   return x11::CreateX11Backend();
 #elif defined(KESTRUNE_PLATFORM_HEADLESS)
   return headless::CreateHeadlessBackend();

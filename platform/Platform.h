@@ -163,7 +163,8 @@ class Backend {
   virtual Status Idle() { return Status::Ok; }
 };
 
-// The backend in use. The first call creates the default one for this system: on Linux built
+// The backend in use. The first call creates the default one for this system: on Windows the
+// Win32 backend (real child windows of the host's window); on Linux built
 // with X11, the X11 backend (real windows inside a host's X window when a display is reachable,
 // in-memory windows as headless ones otherwise); else headless. InstallBackend replaces it
 // (earlier handles become stale).

@@ -1,0 +1,310 @@
+#include "platform/win32/GdiContext.h"
+
+#include <algorithm>
+
+#include "platform/soft/TextRenderer.h"
+
+namespace plat::win32 {
+
+namespace {
+
+RECT ToRect(const Rect& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
+
+// The layout flags the interface defines; anything else (such as asking GDI to write into the
+// text) is dropped before it reaches DrawTextW.
+constexpr uint32_t kKnownTextFlags = kTextCenter | kTextRight | kTextVCenter | kTextBottom | kTextWordBreak |
+                                     kTextSingleLine | kTextExpandTabs | kTextNoClip | kTextCalcRect | kTextNoPrefix |
+                                     kTextRtlReading;
+
+}  // namespace
+
+std::wstring WidenText(std::string_view text) {
+  std::wstring out;
+  out.reserve(text.size());
+  for (uint32_t cp : soft::DecodeText(text)) {
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out.push_back(wchar_t(0xD800 + (cp >> 10)));
+      out.push_back(wchar_t(0xDC00 + (cp & 0x3FF)));
+    } else {
+      out.push_back(wchar_t(cp));
+    }
+  }
+  return out;
+}
+
+// ---------------------------------------------------------------------------------------------
+class GdiContext::AlphaGuard {
+ public:
+  // `logical`: the area the operation may write; null for everything the clip allows.
+  AlphaGuard(GdiContext& c, const Rect* logical) : c_(c) {
+    if (!c.alphaBits_) return;
+    Rect area = c.ClipBox();
+    if (logical && !Intersect(area, *logical, &area)) return;
+    area = area.Offset(c.origin_.x, c.origin_.y);
+    if (!Intersect(area, Rect{0, 0, c.width_, c.height_}, &area_)) return;
+    ::GdiFlush();
+    saved_.resize(size_t(area_.Width()) * size_t(area_.Height()));
+    size_t k = 0;
+    for (int32_t y = area_.top; y < area_.bottom; ++y)
+      for (int32_t x = area_.left; x < area_.right; ++x) saved_[k++] = *Alpha(x, y);
+  }
+  ~AlphaGuard() {
+    if (saved_.empty()) return;
+    ::GdiFlush();
+    size_t k = 0;
+    for (int32_t y = area_.top; y < area_.bottom; ++y)
+      for (int32_t x = area_.left; x < area_.right; ++x) *Alpha(x, y) = saved_[k++];
+  }
+  AlphaGuard(const AlphaGuard&) = delete;
+  AlphaGuard& operator=(const AlphaGuard&) = delete;
+
+ private:
+  uint8_t* Alpha(int32_t x, int32_t y) const {
+    return c_.alphaBits_ + (size_t(c_.height_ - 1 - y) * size_t(c_.width_) + size_t(x)) * 4 + 3;
+  }
+  GdiContext& c_;
+  Rect area_;
+  std::vector<uint8_t> saved_;
+};
+
+// ---------------------------------------------------------------------------------------------
+void GdiContext::Bind(HDC dc, uint8_t* alphaBits, int32_t width, int32_t height) {
+  Unbind();
+  dc_ = dc;
+  alphaBits_ = alphaBits;
+  width_ = width;
+  height_ = height;
+  baseLevel_ = ::SaveDC(dc);
+  origin_ = {};
+  ::SetViewportOrgEx(dc, 0, 0, nullptr);
+  ::SetBkMode(dc, TRANSPARENT);
+  ::SetTextColor(dc, 0);
+  ::SetBkColor(dc, 0xFFFFFF);
+  ::SetTextAlign(dc, TA_LEFT | TA_TOP | TA_NOUPDATECP);
+  SetFont(FontSpec{});
+}
+
+void GdiContext::Unbind() {
+  if (!dc_) return;
+  if (baseLevel_ > 0) ::RestoreDC(dc_, baseLevel_);
+  dc_ = nullptr;
+  alphaBits_ = nullptr;
+  baseLevel_ = 0;
+  saved_.clear();
+}
+
+int GdiContext::Save() {
+  const int level = dc_ ? ::SaveDC(dc_) : 0;
+  saved_.push_back({level, origin_, font_});
+  return int(saved_.size());
+}
+
+Status GdiContext::Restore(int depth) {
+  if (depth < 0) depth = int(saved_.size()) + 1 + depth;  // -1: the last saved state
+  if (depth < 1 || size_t(depth) > saved_.size()) return Status::InvalidArgument;
+  const Saved s = saved_[size_t(depth) - 1];
+  saved_.resize(size_t(depth) - 1);
+  if (dc_ && s.dcLevel > 0) ::RestoreDC(dc_, s.dcLevel);
+  origin_ = s.origin;
+  font_ = s.font;
+  return Status::Ok;
+}
+
+void GdiContext::SetOrigin(Point origin) {
+  origin_ = origin;
+  if (dc_) ::SetViewportOrgEx(dc_, origin.x, origin.y, nullptr);
+}
+
+void GdiContext::IntersectClip(const Rect& rect) {
+  if (!dc_) return;
+  if (rect.IsEmpty()) {
+    ::IntersectClipRect(dc_, 0, 0, 0, 0);
+    return;
+  }
+  ::IntersectClipRect(dc_, rect.left, rect.top, rect.right, rect.bottom);
+}
+
+void GdiContext::ExcludeClip(const Rect& rect) {
+  if (dc_ && !rect.IsEmpty()) ::ExcludeClipRect(dc_, rect.left, rect.top, rect.right, rect.bottom);
+}
+
+Rect GdiContext::ClipBox() const {
+  if (!dc_) return {};
+  RECT r{};
+  const int kind = ::GetClipBox(dc_, &r);
+  if (kind == NULLREGION || kind == ERROR) return {};
+  const Rect out{r.left, r.top, r.right, r.bottom};
+  return out.IsEmpty() ? Rect{} : out;
+}
+
+bool GdiContext::RectVisible(const Rect& rect) const {
+  if (!dc_ || rect.IsEmpty()) return false;
+  const RECT r = ToRect(rect);
+  return ::RectVisible(dc_, &r) != FALSE;
+}
+
+Status GdiContext::FillRect(const Rect& rect, Color color) {
+  if (!dc_ || rect.IsEmpty()) return Status::Ok;
+  AlphaGuard keep(*this, &rect);
+  const RECT r = ToRect(rect);
+  ::SetDCBrushColor(dc_, color & 0xFFFFFF);
+  ::FillRect(dc_, &r, static_cast<HBRUSH>(::GetStockObject(DC_BRUSH)));
+  return Status::Ok;
+}
+
+Status GdiContext::FrameRect(const Rect& rect, Color color) {
+  if (!dc_ || rect.IsEmpty()) return Status::Ok;
+  AlphaGuard keep(*this, &rect);
+  const RECT r = ToRect(rect);
+  ::SetDCBrushColor(dc_, color & 0xFFFFFF);
+  ::FrameRect(dc_, &r, static_cast<HBRUSH>(::GetStockObject(DC_BRUSH)));
+  return Status::Ok;
+}
+
+Status GdiContext::SetFont(const FontSpec& font) {
+  font_ = font;
+  HFONT f = fonts_.Get(font);
+  if (!f) return Status::OutOfResources;
+  if (dc_) ::SelectObject(dc_, f);
+  return Status::Ok;
+}
+
+Status GdiContext::GetFontMetrics(FontMetrics* out) {
+  if (!out) return Status::InvalidArgument;
+  if (!dc_) return Status::Unsupported;
+  TEXTMETRICW tm{};
+  if (!::GetTextMetricsW(dc_, &tm)) return Status::OutOfResources;
+  out->ascent = tm.tmAscent;
+  out->descent = tm.tmDescent;
+  out->lineHeight = tm.tmAscent + tm.tmDescent;
+  out->averageWidth = tm.tmAveCharWidth;
+  return Status::Ok;
+}
+
+void GdiContext::SetTextColor(Color color) {
+  if (dc_) ::SetTextColor(dc_, color & 0xFFFFFF);
+}
+
+void GdiContext::SetBackgroundOpaque(bool opaque, Color color) {
+  if (!dc_) return;
+  ::SetBkMode(dc_, opaque ? OPAQUE : TRANSPARENT);
+  ::SetBkColor(dc_, color & 0xFFFFFF);
+}
+
+Status GdiContext::DrawText(std::string_view text, Rect* rect, uint32_t flags, int32_t* height) {
+  if (!rect) return Status::InvalidArgument;
+  if (!dc_) return Status::Unsupported;
+  const std::wstring wide = WidenText(text);
+  RECT r = ToRect(*rect);
+  flags &= kKnownTextFlags;
+  int h = 0;
+  {
+    const bool draws = !(flags & kTextCalcRect);
+    AlphaGuard keep(*this, draws && !(flags & kTextNoClip) ? rect : nullptr);
+    h = ::DrawTextW(dc_, wide.c_str(), int(wide.size()), &r, flags);
+  }
+  if (flags & kTextCalcRect) {
+    rect->right = r.right;
+    rect->bottom = r.bottom;
+  }
+  if (height) *height = h;
+  return Status::Ok;
+}
+
+Status GdiContext::TextExtent(std::string_view text, Size* out) {
+  if (!out) return Status::InvalidArgument;
+  if (!dc_) return Status::Unsupported;
+  const std::wstring wide = WidenText(text);
+  SIZE s{};
+  if (!::GetTextExtentPoint32W(dc_, wide.c_str(), int(wide.size()), &s)) return Status::OutOfResources;
+  *out = {s.cx, s.cy};
+  return Status::Ok;
+}
+
+Status GdiContext::Transfer(const Rect& target, DrawContext& source, Point sourcePos) {
+  auto* src = dynamic_cast<GdiContext*>(&source);
+  if (!src) return Status::Unsupported;
+  if (!dc_ || !src->dc_ || target.IsEmpty()) return Status::Ok;
+  ::BitBlt(dc_, target.left, target.top, target.Width(), target.Height(), src->dc_, sourcePos.x, sourcePos.y, SRCCOPY);
+  return Status::Ok;
+}
+
+Status GdiContext::StretchTransfer(const Rect& target, DrawContext& source, const Rect& sourceRect) {
+  auto* src = dynamic_cast<GdiContext*>(&source);
+  if (!src) return Status::Unsupported;
+  if (target.IsEmpty() || sourceRect.IsEmpty()) return Status::InvalidArgument;
+  if (!dc_ || !src->dc_) return Status::Ok;
+  ::SetStretchBltMode(dc_, COLORONCOLOR);
+  ::StretchBlt(dc_, target.left, target.top, target.Width(), target.Height(), src->dc_, sourceRect.left, sourceRect.top,
+               sourceRect.Width(), sourceRect.Height(), SRCCOPY);
+  return Status::Ok;
+}
+
+int GdiContext::BitsPerPixel() const {
+  if (alphaBits_ || !dc_) return 32;
+  return ::GetDeviceCaps(dc_, BITSPIXEL);
+}
+
+// ---------------------------------------------------------------------------------------------
+FontCache::~FontCache() {
+  for (auto& [spec, font] : fonts_) ::DeleteObject(font);
+}
+
+HFONT FontCache::Get(const FontSpec& spec) {
+  for (auto& [s, f] : fonts_)
+    if (s == spec) return f;
+  LOGFONTA lf{};
+  lf.lfHeight = -std::clamp(spec.height, 1, 4096);  // negative: the character (em) height
+  lf.lfWeight = spec.bold ? FW_BOLD : FW_NORMAL;
+  lf.lfItalic = spec.italic;
+  lf.lfUnderline = spec.underline;
+  lf.lfStrikeOut = spec.strikeOut;
+  lf.lfCharSet = DEFAULT_CHARSET;
+  lf.lfQuality = DEFAULT_QUALITY;
+  const size_t n = std::min(spec.name.size(), size_t(LF_FACESIZE - 1));
+  std::copy_n(spec.name.data(), n, lf.lfFaceName);
+  HFONT f = ::CreateFontIndirectA(&lf);
+  if (f) fonts_.emplace_back(spec, f);
+  return f;
+}
+
+// ---------------------------------------------------------------------------------------------
+Status DibSurface::Create(FontCache& fonts, int32_t width, int32_t height, std::unique_ptr<Surface>* out) {
+  if (!out) return Status::InvalidArgument;
+  out->reset();
+  if (width < 1 || height < 1) return Status::InvalidArgument;
+  if (width > kMaxPixelDimension || height > kMaxPixelDimension || int64_t(width) * height > kMaxPixelCount)
+    return Status::TooLarge;
+  std::unique_ptr<DibSurface> s(new DibSurface(fonts));
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = height;  // positive: bottom-up rows
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  s->bitmap_ = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (!s->bitmap_ || !bits) return Status::OutOfResources;
+  s->dc_ = ::CreateCompatibleDC(nullptr);
+  if (!s->dc_) return Status::OutOfResources;
+  s->oldBitmap_ = ::SelectObject(s->dc_, s->bitmap_);
+  s->width_ = width;
+  s->height_ = height;
+  s->bits_ = static_cast<uint8_t*>(bits);
+  s->context_.Bind(s->dc_, s->bits_, width, height);
+  *out = std::move(s);
+  return Status::Ok;
+}
+
+DibSurface::~DibSurface() {
+  context_.Unbind();
+  if (dc_) {
+    if (oldBitmap_) ::SelectObject(dc_, oldBitmap_);
+    ::DeleteDC(dc_);
+  }
+  if (bitmap_) ::DeleteObject(bitmap_);
+}
+
+}  // namespace plat::win32

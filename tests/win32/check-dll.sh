@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# A plug-in DLL must load on a bare Windows: it may import system DLLs only, and it exports exactly
+# the two entries.
+set -euo pipefail
+allowed='^(kernel32|user32|gdi32|comctl32|ole32|msvcrt|advapi32)\.dll$'
+status=0
+for dll in "$@"; do
+  imports=$(objdump -p "$dll" | awk '/DLL Name:/ {print tolower($3)}')
+  for name in $imports; do
+    if ! [[ $name =~ $allowed ]]; then
+      echo "$dll imports $name, which is not a system DLL"
+      status=1
+    fi
+  done
+  exports=$(objdump -p "$dll" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | awk '/\[/ && !/Table/ {print $NF}' | sort | tr '\n' ' ')
+  if [ "$exports" != "VSTPluginMain main " ]; then
+    echo "$dll exports '$exports' instead of 'VSTPluginMain main'"
+    status=1
+  fi
+  echo "$dll: imports $(echo $imports | tr '\n' ' '); exports $exports"
+done
+exit $status

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Runs a Windows program under Wine with a virtual X server of its own:
+#   run-wine.sh <output folder> <program.exe> [arguments...]
+# The program runs in the output folder. The Wine prefix lives in the output folder too and is made
+# on the first run only (the slow part); nothing outside the build tree is touched.
+set -euo pipefail
+out=$1
+shift
+mkdir -p "$out"
+export WINEPREFIX="$out/prefix" WINEDEBUG=-all WINEARCH=win32
+# No downloads of optional runtimes when the prefix is made.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  wineboot -i >"$out/wineboot.log" 2>&1
+  wineserver -w
+fi
+cd "$out"
+status=0
+xvfb-run -a -s "-screen 0 1280x1024x24" wine "$@" || status=$?
+wineserver -k 2>/dev/null || true
+exit $status

@@ -1,0 +1,126 @@
+// What the Windows test host left in <build>/wine, checked on Linux: the DLL's samples against
+// this build's plug-in library, and the editor's picture in a real window against the headless
+// backend's rendering of the same editor.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "platform/Picture.h"
+#include "platform/headless/Headless.h"
+#include "tests/win32/FormFx.h"
+#include "tests/win32/RenderHarness.h"
+
+namespace {
+
+const std::string kOut = KESTRUNE_WINE_OUT;
+
+std::vector<uint8_t> ReadFile(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+}
+
+uint32_t Le32(const uint8_t* p) {
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+// A 24-bit bottom-up BMP as 0x00RRGGBB pixels, top row first; empty when the file is not one.
+std::vector<uint32_t> ReadBmp(const std::string& path, int* w, int* h) {
+  const std::vector<uint8_t> d = ReadFile(path);
+  if (d.size() < 54 || d[0] != 'B' || d[1] != 'M' || d[28] != 24) return {};
+  const uint32_t offset = Le32(&d[10]);
+  *w = int(Le32(&d[18]));
+  *h = int(Le32(&d[22]));
+  const size_t stride = (size_t(*w) * 3 + 3) & ~size_t(3);
+  if (*w <= 0 || *h <= 0 || offset + stride * size_t(*h) > d.size()) return {};
+  std::vector<uint32_t> px(size_t(*w) * size_t(*h));
+  for (int y = 0; y < *h; ++y) {
+    const uint8_t* row = &d[offset + stride * size_t(*h - 1 - y)];
+    for (int x = 0; x < *w; ++x)
+      px[size_t(y) * size_t(*w) + size_t(x)] =
+          uint32_t(row[x * 3]) | uint32_t(row[x * 3 + 1]) << 8 | uint32_t(row[x * 3 + 2]) << 16;
+  }
+  return px;
+}
+
+bool InRect(const int r[4], int x, int y) { return x >= r[0] && x < r[2] && y >= r[1] && y < r[3]; }
+
+}  // namespace
+
+TEST(Win32Compare, TheDllsSamplesAreBitIdenticalToThisBuilds) {
+  void* lib = dlopen(KESTRUNE_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(lib, nullptr) << dlerror();
+  auto entry = reinterpret_cast<VstPluginMainProc>(dlsym(lib, "VSTPluginMain"));
+  ASSERT_NE(entry, nullptr);
+  const auto settings = harness::Settings();
+  for (size_t k = 0; k < settings.size(); ++k) {
+    AEffect* e = entry(&harness::Host);
+    ASSERT_NE(e, nullptr);
+    e->dispatcher(e, effOpen, 0, 0, nullptr, 0.0f);
+    const std::vector<float> mine = harness::Render(e, settings[k], harness::kFrames);
+    e->dispatcher(e, effClose, 0, 0, nullptr, 0.0f);
+    const std::vector<uint8_t> theirs = ReadFile(kOut + "/audio-win32-" + std::to_string(k) + ".f32");
+    ASSERT_EQ(theirs.size(), mine.size() * sizeof(float)) << "setting " << k;
+    size_t differing = 0, first = mine.size();
+    for (size_t i = 0; i < mine.size(); ++i)
+      if (std::memcmp(&mine[i], &theirs[i * sizeof(float)], sizeof(float)) != 0) {
+        if (first == mine.size()) first = i;
+        ++differing;
+      }
+    EXPECT_EQ(differing, 0u) << "setting " << k << ": first differing sample " << first;
+  }
+  dlclose(lib);
+}
+
+TEST(Win32Compare, TheRealWindowShowsWhatTheHeadlessBackendDrawsOutsideText) {
+  int w = 0, h = 0;
+  const std::vector<uint32_t> win = ReadBmp(kOut + "/editor-win32.bmp", &w, &h);
+  ASSERT_FALSE(win.empty()) << "no picture from the Windows host";
+  ASSERT_EQ(w, formfx::kWidth);
+  ASSERT_EQ(h, formfx::kHeight);
+
+  // The same editor, opened headless in a host window of the same size.
+  auto& hl = plat::headless::InstallHeadless();
+  plat::WindowHandle host = nullptr;
+  ASSERT_EQ(hl.CreateHostWindow({0, 0, w, h}, 0, &host), plat::Status::Ok);
+  AEffect* e = formfx::Create(&harness::Host);
+  ASSERT_NE(e, nullptr);
+  ASSERT_EQ(e->dispatcher(e, effEditOpen, 0, 0, host, 0.0f), 1);
+  hl.Pump();
+  std::unique_ptr<plat::Surface> screen;
+  ASSERT_EQ(hl.ReadScreen(host, &screen), plat::Status::Ok);
+  hl.SaveScreenPng(host, kOut + "/editor-headless.png");
+
+  // Text areas: the pad with its caption and the status bar. Elsewhere every pixel is equal.
+  size_t compared = 0, differing = 0;
+  std::vector<uint8_t> both(size_t(w) * size_t(h) * 4);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const uint8_t* p = screen->Row(y) + size_t(x) * 4;
+      const uint32_t mine = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16;
+      const uint32_t theirs = win[size_t(y) * size_t(w) + size_t(x)];
+      uint8_t* o = &both[(size_t(h - 1 - y) * size_t(w) + size_t(x)) * 4];
+      o[0] = uint8_t(theirs);
+      o[1] = uint8_t(theirs >> 8);
+      o[2] = uint8_t(theirs >> 16);
+      o[3] = 255;
+      if (InRect(formfx::kPad, x, y) || InRect(formfx::kStatus, x, y)) continue;
+      ++compared;
+      if (mine != theirs) {
+        if (differing < 5)
+          ADD_FAILURE() << "pixel " << x << "," << y << ": headless " << std::hex << mine << " window " << theirs;
+        ++differing;
+      }
+    }
+  plat::SavePng(kOut + "/editor-win32.png", both.data(), w, h, false);
+  EXPECT_EQ(differing, 0u) << "of " << compared << " pixels compared";
+  EXPECT_GT(compared, size_t(w * h) / 2);
+  e->dispatcher(e, effEditClose, 0, 0, nullptr, 0.0f);
+  e->dispatcher(e, effClose, 0, 0, nullptr, 0.0f);
+  plat::InstallBackend(nullptr);
+}
