@@ -31,7 +31,9 @@ struct BuiltInFace {
   std::size_t size;
 };
 
-[[maybe_unused]] BuiltInFace BuiltIn(bool bold);
+#if KESTRUNE_HAVE_FREETYPE
+BuiltInFace BuiltIn(bool bold);
+#endif
 
 [[maybe_unused]] constexpr int32_t kMaxFontHeight = 512;
 [[maybe_unused]] constexpr size_t kMaxCachedGlyphs = 2048;
