@@ -7,6 +7,7 @@
 // system-colour reference); pixel form is 0x00RRGGBB with alpha 0.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -66,6 +67,18 @@ constexpr std::size_t DIBLookupIndex(const std::uint8_t* pixel) {
   return static_cast<std::size_t>(pixel[0] >> 2) + static_cast<std::size_t>(pixel[1] >> 2) * 64 +
          static_cast<std::size_t>(pixel[2] >> 2) * 4096;
 }
+
+// A 3 x 3 convolution for ApplyFilter. For each colour channel of a pixel that has all eight
+// neighbours: sum of Weights[row * 3 + column] x the channel of the neighbour (row 0 the row above,
+// column 0 the one to the left, 4 the pixel itself), divided by Divisor (truncating towards zero;
+// 0 counts as 1), plus the channel's offset, clamped to 0..255. Alpha is not filtered.
+struct TDIBFilter {
+  std::array<int, 9> Weights{0, 0, 0, 0, 1, 0, 0, 0, 0};
+  int Divisor = 1;
+  int OffsetBlue = 0;
+  int OffsetGreen = 0;
+  int OffsetRed = 0;
+};
 
 // A row routine: blends Rows x Pixels from source to target; the image it is called on is the
 // routine owner whose Opacity and stored key it reads.
@@ -210,6 +223,10 @@ class TAbstractSuperDIB : public TPersistent {
   // Nearest-neighbour resample of the whole source into this image's size.
   void StretchFrom(const TAbstractSuperDIB& source);
   void SetAlpha(std::uint8_t value);
+  // Filters the image with a 3 x 3 convolution: the result, with the border pixels (the outer
+  // rows and columns) as they were and every alpha byte kept, is made in a scratch image that is
+  // then drawn back over the whole image at `opacity` (255: replaced; within ClipRect). Changed.
+  void ApplyFilter(const TDIBFilter& filter, std::uint8_t opacity = 255);
 
   // Horizontal runs, row by row from the top, one row high with exclusive right and bottom, of
   // the pixels whose alpha exceeds threshold / whose colour differs from color.

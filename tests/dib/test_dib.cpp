@@ -447,3 +447,64 @@ TEST(DIB, AssignCopySettingsAndShare) {
   src.CopySettingsTo(&owner);
   EXPECT_EQ(owner.Width(), 7);
 }
+
+TEST(DIB, ApplyFilterConvolvesInnerPixelsAndKeepsBorderAndAlpha) {
+  TMemoryDIB dib(5, 4);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 5; ++x)
+      Put(dib, x, y,
+          std::uint32_t(0x10 + 40 * x + 7 * y) << 24 | std::uint32_t(17 * x * y) << 16 | std::uint32_t(50 * y) << 8 |
+              std::uint32_t(60 * x));
+  const auto original = Bytes(dib);
+  int changes = 0;
+  dib.OnChange = [&](TAbstractSuperDIB*) { ++changes; };
+  // A horizontal edge detector: right column minus left column, halved, offset per channel.
+  TDIBFilter edges;
+  edges.Weights = {-1, 0, 1, -2, 0, 2, -1, 0, 1};
+  edges.Divisor = 2;
+  edges.OffsetBlue = 10;
+  edges.OffsetGreen = 0;
+  edges.OffsetRed = -300;
+  dib.ApplyFilter(edges);
+  EXPECT_GE(changes, 1);
+  auto old = [&](int x, int y, int channel) { return int(original[std::size_t((3 - y) * 5 + x) * 4 + channel]); };
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 5; ++x) {
+      const std::uint32_t got = Get(dib, x, y);
+      if (x == 0 || y == 0 || x == 4 || y == 3) {
+        EXPECT_EQ(got & 0xFFFFFFu, std::uint32_t(old(x, y, 0) | old(x, y, 1) << 8 | old(x, y, 2) << 16))
+            << "border " << x << "," << y;
+      } else {
+        // The weighted difference of the right and left neighbours, written out.
+        for (int channel = 0; channel < 3; ++channel) {
+          int sum = 0;
+          for (int dy = -1; dy <= 1; ++dy)
+            sum += (dy == 0 ? 2 : 1) * (old(x + 1, y + dy, channel) - old(x - 1, y + dy, channel));
+          const int offset = channel == 0 ? 10 : channel == 1 ? 0 : -300;
+          const int want = std::min(255, std::max(0, sum / 2 + offset));
+          EXPECT_EQ(int(got >> (8 * channel) & 0xFF), want) << x << "," << y << " channel " << channel;
+        }
+      }
+      EXPECT_EQ(got >> 24, std::uint32_t(old(x, y, 3))) << "alpha " << x << "," << y;
+    }
+  // Blue grows 60 per column: 4 x 120 / 2 + 10 = 250; red is pushed below 0.
+  EXPECT_EQ(Get(dib, 2, 1) & 0xFFu, 250u);
+  EXPECT_EQ(Get(dib, 2, 1) >> 16 & 0xFFu, 0u);
+
+  // Opacity 0 leaves everything; a zero divisor counts as 1; one pixel wide has no inner pixel.
+  TMemoryDIB same(3, 3);
+  Number(same);
+  const auto numbered = Bytes(same);
+  TDIBFilter brighten;
+  brighten.Divisor = 0;
+  brighten.OffsetGreen = 1000;
+  same.ApplyFilter(brighten, 0);
+  EXPECT_EQ(Bytes(same), numbered);
+  same.ApplyFilter(brighten);
+  EXPECT_EQ(Get(same, 1, 1), 0xAA00FF01u);
+  TMemoryDIB thin(1, 7);
+  Number(thin);
+  const auto thinBefore = Bytes(thin);
+  thin.ApplyFilter(edges);
+  EXPECT_EQ(Bytes(thin), thinBefore);
+}
