@@ -33,8 +33,11 @@ TCustomDIBImage::TCustomDIBImage(TComponent* owner) : TCustomDIBControl(owner) {
 
 void TCustomDIBImage::SetAngle(long double v) {
   if (!std::isfinite(v)) return;  // a non-finite angle has no place on the circle
-  while (v < 0) v += 360;
-  while (v >= 360) v -= 360;
+  // One remainder instead of repeated steps: a huge angle read from a description would
+  // otherwise never get below 360.
+  v = std::fmod(v, 360.0L);
+  if (v < 0) v += 360;
+  if (v >= 360) v = 0;  // -tiny + 360 rounds to 360
   angle_ = v;
   AdjustSize();
   Invalidate();

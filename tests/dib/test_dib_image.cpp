@@ -97,6 +97,14 @@ TEST_F(ImageTest, StretchScaleAndAngle) {
   EXPECT_EQ(image->Height(), 100);
   image->SetAngle(725);
   EXPECT_EQ(image->Angle(), 5);
+  // Angles far off the circle (as a description may hold) still land on it, at once.
+  image->SetAutoSize(false);
+  image->SetAngle(1e300);
+  EXPECT_GE(image->Angle(), 0);
+  EXPECT_LT(image->Angle(), 360);
+  image->SetAngle(-1e-30);
+  EXPECT_GE(image->Angle(), 0);
+  EXPECT_LT(image->Angle(), 360);
 }
 
 TEST_F(ImageTest, SettingsNeverReachTheSharedPictureAndOtherPicturesDoNotRepaint) {
