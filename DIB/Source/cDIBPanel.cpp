@@ -370,14 +370,13 @@ void TCustomDIBContainer::PaintContainer(TMessage& m) {
   if (!target) return;
 
   if (!paintRectFinal_) {
-    plat::Rect r = paintRect_;
     for (TControl* c : Controls())
-      if (auto* d = dynamic_cast<TCustomDIBControl*>(c)) d->AdjustPaintRect(r);
+      if (auto* d = dynamic_cast<TCustomDIBControl*>(c)) d->AdjustPaintRect(paintRect_);
+    const plat::Rect& r = paintRect_;
     if (r.left != requested.left || r.top != requested.top || r.right != requested.right ||
         std::abs(r.bottom - requested.bottom) > 2) {
       // Grown by a child: paint the larger area with the next paint message.
       paintRectFinal_ = true;
-      paintRect_ = r;
       platform.Validate(WindowHandle(), &requested);
       platform.Invalidate(WindowHandle(), &paintRect_);
       return;

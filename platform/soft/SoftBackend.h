@@ -100,6 +100,7 @@ class SoftBackend : public virtual Backend {
     bool doubleClicks = true;
     bool destroying = false;
     bool painting = false;
+    uint64_t paintsBegun = 0;  // BeginPaint calls, to tell an ignored paint message from a served one
     bool trackLeave = false;
     bool adopted = false;  // a root standing for a foreign handle
     WindowProc proc;

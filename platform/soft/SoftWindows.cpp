@@ -481,6 +481,7 @@ Status SoftBackend::BeginPaint(WindowHandle window, PaintCycle* out) {
   w->paintContext.SetBitsPerPixel(root->screenBits);
   w->paintLimit = std::move(limit);
   w->painting = true;
+  ++w->paintsBegun;
   out->context = &w->paintContext;
   out->area = w->update.Bounds();
   w->update.Clear();
@@ -504,10 +505,12 @@ Status SoftBackend::UpdateWindow(WindowHandle window) {
   if (!w) return Status::NotFound;
   if (w->update.IsEmpty() || !ChainVisible(w) || w->painting) return Status::Ok;
   const uint64_t id = w->id;
+  const uint64_t begun = w->paintsBegun;
   Message m{kMsgPaint, 0, 0, 0};
   Dispatch(id, m);
-  // A procedure that ignored the paint message must not get it again and again.
-  if (Window* again = FindId(id)) again->update.Clear();
+  // A procedure that ignored the paint message must not get it again and again. One that painted
+  // keeps what it invalidated since (a second paint it asked for).
+  if (Window* again = FindId(id); again && again->paintsBegun == begun) again->update.Clear();
   return Status::Ok;
 }
 

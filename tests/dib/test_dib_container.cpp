@@ -31,6 +31,17 @@ class TProbeImage : public TDIBImage {
   const TClassInfo& ClassInfo() const override { return StaticClass(); }
   void HighlightOn() override { log->push_back(Name() + ":on"); }
   void HighlightOff() override { log->push_back(Name() + ":off"); }
+  void WndProc(TMessage& m) override {
+    if (m.msg == plat::kMsgSetCursor && takesCursor) {
+      m.result = 1;
+      log->push_back(Name() + ":cursor");
+      return;
+    }
+    TDIBImage::WndProc(m);
+  }
+  void AdjustPaintRect(plat::Rect& rect) override { rect = plat::Bounding(rect, growTo); }
+  bool takesCursor = false;
+  plat::Rect growTo;
   static inline std::vector<std::string>* log = nullptr;
 };
 
@@ -417,4 +428,95 @@ TEST_F(ContainerTest, AnEightBitScreenGetsThePictureThroughThePalette) {
   container->Invalidate();
   Pump();
   EXPECT_EQ(ScreenPixel(10 + 80, 5 + 20), Expected(80, 20));
+}
+
+TEST_F(ContainerTest, PaintEventsScratchReuseAndHandlerErrors) {
+  LoadEditorLike();
+  std::vector<std::string> events;
+  const TWinDIB* scratch = nullptr;
+  const std::uint8_t* bits = nullptr;
+  int newStorage = 0;
+  half->OnPaintStart = TNotifyEvent([&](TPersistent*) {
+    events.push_back("start");
+    if (half->ControlDIB() != scratch || half->ControlDIB()->Bits() != bits) ++newStorage;
+    scratch = half->ControlDIB();
+    bits = scratch->Bits();
+  });
+  half->OnPaintEnd = TNotifyEvent([&](TPersistent*) { events.push_back("end"); });
+  for (int i = 0; i < 3; ++i) {
+    container->Invalidate();
+    Pump();
+  }
+  EXPECT_EQ(events, (std::vector<std::string>{"start", "end", "start", "end", "start", "end"}));
+  EXPECT_EQ(newStorage, 1);                // the scratch image of the chip's size is made once and kept
+  EXPECT_EQ(half->ControlDIB(), nullptr);  // lent only during the paint
+
+  // A failing paint handler: the error goes to the application, the chip is left out of this
+  // composition and everything else is drawn; the next paint after the fault draws it again.
+  half->OnPaintEnd = TNotifyEvent([](TPersistent*) { throw std::runtime_error("paint failed"); });
+  container->Invalidate();
+  Pump();
+  EXPECT_EQ(Application().ErrorCount(), 1u);
+  EXPECT_EQ(Application().LastError(), "paint failed");
+  EXPECT_EQ(hl->EscapedExceptions(), 0u);
+  EXPECT_EQ(ScreenPixel(10 + 35, 5 + 12), Background(35, 12));
+  EXPECT_EQ(ScreenPixel(10 + 2, 5 + 20), Expected(2, 20));
+  EXPECT_EQ(ScreenPixel(10 + 8, 5 + 20), Expected(8, 20));
+  half->OnPaintEnd.Clear();
+  half->Invalidate();
+  Pump();
+  EXPECT_EQ(ScreenPixel(10 + 35, 5 + 12), Expected(35, 12));
+
+  // A failing handler on a repeat tick: to the application too, and the repeat goes on.
+  int downs = 0;
+  back->SetAutoRepeat(true);
+  back->OnMouseDown = TMouseEvent([&](TPersistent*, TMouseButton, TShiftState, int, int) {
+    if (++downs > 1) throw std::runtime_error("tick failed");
+  });
+  Press(10 + 80, 5 + 5);
+  Advance(500);
+  Release(10 + 80, 5 + 5);
+  EXPECT_EQ(downs, 3);
+  EXPECT_EQ(Application().ErrorCount(), 3u);
+  EXPECT_EQ(hl->EscapedExceptions(), 0u);
+}
+
+TEST_F(ContainerTest, CursorRequestsAskTheChildUnderTheCursorFirst) {
+  LoadEditorLike();
+  half->takesCursor = true;
+  MoveTo(10 + 35, 5 + 12);
+  EXPECT_EQ(hl->SendMessage(container->WindowHandle(), plat::kMsgSetCursor, 0, 0), 1);
+  EXPECT_EQ(log.back(), "Half:cursor");
+  MoveTo(10 + 80, 5 + 5);  // the background image does not answer: the generic handling does
+  log.clear();
+  EXPECT_EQ(hl->SendMessage(container->WindowHandle(), plat::kMsgSetCursor, 0, 0), 0);
+  EXPECT_TRUE(log.empty());
+}
+
+TEST(PointProperty, EverySetRaisesAChangeAndAssignCopiesXThenY) {
+  TPointProperty a, b;
+  std::vector<std::string> seen;
+  a.OnChange = TNotifyEvent([&](TPersistent*) { seen.push_back(std::to_string(a.X()) + "," + std::to_string(a.Y())); });
+  a.SetX(0);  // no comparison: the same value still tells
+  b.SetX(3);
+  b.SetY(4);
+  a.Assign(b);
+  EXPECT_EQ(seen, (std::vector<std::string>{"0,0", "3,0", "3,4"}));
+}
+
+TEST_F(ContainerTest, AChildMayGrowThePaintRectangle) {
+  LoadEditorLike();
+  TWinDIB& buffer = container->BufferDIB();
+  buffer.ScanLine(2)[100 * 4] = 7;
+  // Growth by up to two pixels at the bottom is taken as it comes; more is painted by a second
+  // paint message covering the grown area.
+  half->growTo = {30, 10, 50, 22};
+  half->Invalidate();
+  Pump();
+  EXPECT_EQ(buffer.ScanLine(2)[100 * 4], 7);
+  half->growTo = {90, 0, 110, 5};
+  half->Invalidate();
+  Pump();
+  EXPECT_EQ(ImagePixel(buffer, 100, 2), Expected(100, 2));
+  EXPECT_FALSE(container->PaintRectFinal());
 }
