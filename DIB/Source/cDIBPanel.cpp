@@ -157,7 +157,13 @@ void TCustomDIBContainer::SetCursorRequest(TMessage& m) {
 }
 
 void TCustomDIBContainer::FocusChanged(TMessage& m) {
-  if (m.msg != plat::kMsgSetFocus) return;
+  if (m.msg == plat::kMsgKillFocus) {
+    // The platform focus left the container: to one of its windowed children, which becomes the
+    // active control, or elsewhere, which clears the active control.
+    TWinControl* to = FindControl(reinterpret_cast<plat::WindowHandle>(m.wParam));
+    SetActiveControl(to && to->Parent() == this ? to : nullptr);
+    return;
+  }
   // The platform focus came to the container itself: the active skinned control keeps it, except
   // that Shift+Tab into the container with a windowed last control goes back one.
   auto* active = dynamic_cast<TWinControl*>(activeControl_);

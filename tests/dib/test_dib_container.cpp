@@ -391,6 +391,14 @@ TEST_F(ContainerTest, TabOrderKeysAndAccelerators) {
   // Disabling the focused control takes the focus away.
   a->SetEnabled(false);
   EXPECT_FALSE(a->Focused());
+  a->SetEnabled(true);
+
+  // When the platform focus leaves the container, its active control goes too.
+  hl->InjectClick(At(10, 10));
+  EXPECT_TRUE(a->Focused());
+  hl->SetFocus(host);
+  EXPECT_EQ(c->ActiveControl(), nullptr);
+  EXPECT_FALSE(a->Focused());
 }
 
 TEST_F(ContainerTest, WrittenDescriptionNamesEachListOnceAndReadsBackTheSameControls) {
@@ -519,4 +527,43 @@ TEST_F(ContainerTest, AChildMayGrowThePaintRectangle) {
   Pump();
   EXPECT_EQ(ImagePixel(buffer, 100, 2), Expected(100, 2));
   EXPECT_FALSE(container->PaintRectFinal());
+}
+
+TEST_F(ContainerTest, StretchedEdgesComputedSizesAndTheBufferSize) {
+  LoadEditorLike();
+  auto* border = Find<TDIBBorder>("Border");
+  TDIBBorderEdge* left = border->BorderLeft();
+  EXPECT_EQ(left->Size(), 4);  // computed from the widest picture
+  left->SetAutoCalcSize(false);
+  EXPECT_EQ(left->Size(), 32);  // the stored size
+  left->SetSize(6);
+  EXPECT_EQ(container->ClientRect(), (plat::Rect{6, 0, 120, 30}));
+  left->SetAutoCalcSize(true);
+  EXPECT_EQ(container->ClientRect(), (plat::Rect{4, 0, 120, 30}));
+
+  // Stretched, the 10 rows of the middle picture cover the 25 between the ends, by the image
+  // library's nearest-neighbour walk: stored rows bottom first, a 16-bit fraction of 10/25 row per
+  // row, one more row whenever the fraction borrows.
+  left->SetDrawStyle(dsStretch);
+  Pump();
+  const unsigned fraction = (10u * 65536u / 25u) % 65536u;
+  unsigned accumulator = 0xFFFF, source = 0;
+  for (int stored = 0; stored < 25; ++stored) {
+    const int row = 24 - stored, pictureRow = 9 - static_cast<int>(source);
+    EXPECT_EQ(ScreenPixel(10 + 1, 5 + 3 + row), MiddleRow(pictureRow)) << row;
+    if (accumulator < fraction) ++source;
+    accumulator = (accumulator - fraction) & 0xFFFF;
+  }
+  EXPECT_EQ(ScreenPixel(10 + 1, 5 + 2), kEdgeTop);
+  EXPECT_EQ(ScreenPixel(10 + 1, 5 + 28), kEdgeBottom);
+
+  // The buffer follows the container's size.
+  container->SetBounds(10, 5, 150, 40);
+  EXPECT_EQ(container->BufferDIB().Width(), 150);
+  EXPECT_EQ(container->BufferDIB().Height(), 40);
+  // Removing the border component clears the property.
+  TComponent::Free(border);
+  EXPECT_EQ(container->DIBBorder(), nullptr);
+  Pump();
+  EXPECT_EQ(ScreenPixel(10 + 1, 5 + 1), Background(1, 1));
 }
