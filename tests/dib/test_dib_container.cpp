@@ -567,3 +567,14 @@ TEST_F(ContainerTest, StretchedEdgesComputedSizesAndTheBufferSize) {
   Pump();
   EXPECT_EQ(ScreenPixel(10 + 1, 5 + 1), Background(1, 1));
 }
+
+TEST_F(ContainerTest, HighlightLastsWhileEitherTheMouseOrTheFocusStays) {
+  LoadEditorLike();
+  MoveTo(10 + 35, 5 + 12);
+  hl->InjectClick(At(10 + 35, 5 + 12));  // entered, then focused: one HighlightOn
+  EXPECT_TRUE(half->Focused());
+  MoveTo(10 + 100, 5 + 2);  // the mouse leaves, the focus stays
+  EXPECT_EQ(log, (std::vector<std::string>{"Half:on", "Back:on"}));
+  hl->SetFocus(host);  // now both are gone
+  EXPECT_EQ(log, (std::vector<std::string>{"Half:on", "Back:on", "Half:off"}));
+}
