@@ -145,6 +145,9 @@ class SoftBackend : public virtual Backend {
   // The mouse left every root: a tracked window gets its kMsgMouseLeave.
   void MouseLeft();
   Status Key(uint32_t virtualKey, bool down);
+  // The state of Shift, Control and Alt as the system reports it with an event, without messages
+  // (they go into the kMk* state of mouse messages and into IsKeyDown).
+  void SyncModifiers(bool shift, bool control, bool alt);
   Status Char(uint8_t character);
   void RaiseRoot(Window* root);
   void Dispatch(uint64_t id, Message& message);

@@ -174,6 +174,12 @@ Status SoftBackend::Key(uint32_t virtualKey, bool down) {
   return Status::Ok;
 }
 
+void SoftBackend::SyncModifiers(bool shift, bool control, bool alt) {
+  keys_[kVkShift] = shift ? 0x80 : 0;
+  keys_[kVkControl] = control ? 0x80 : 0;
+  keys_[kVkMenu] = alt ? 0x80 : 0;
+}
+
 Status SoftBackend::Char(uint8_t character) {
   if (dispatchDepth_ > 0) return Status::Busy;
   if (focus_) SendMessage(HandleOf(focus_), IsKeyDown(kVkMenu) ? kMsgSysChar : kMsgChar, character, 1);

@@ -82,6 +82,11 @@ void X11BackendImpl::HandleEvent(const XEvent& event) {
   Window* root = RootOfX(event.xany.window);
   if (!root) return;
   const Point origin{root->bounds.left, root->bounds.top};
+  const unsigned state = event.type == MotionNotify                                 ? event.xmotion.state
+                         : event.type == ButtonPress || event.type == ButtonRelease ? event.xbutton.state
+                         : event.type == KeyPress || event.type == KeyRelease       ? event.xkey.state
+                                                                                    : ~0u;
+  if (state != ~0u) SyncModifiers(state & ShiftMask, state & ControlMask, state & Mod1Mask);
   switch (event.type) {
     case Expose: {
       // The screen holds every pixel: what the server lost is transferred again.

@@ -82,6 +82,11 @@ void TestHost::Button(int x, int y, bool down) {
   XSync(D(display_), False);
 }
 
+void TestHost::Shift(bool down) {
+  XTestFakeKeyEvent(D(display_), XKeysymToKeycode(D(display_), XK_Shift_L), down ? True : False, 0);
+  XSync(D(display_), False);
+}
+
 void TestHost::DestroyWindow() {
   XDestroyWindow(D(display_), window_);
   XSync(D(display_), False);

@@ -28,6 +28,7 @@ class TestHost {
   std::vector<plat::Color> Picture(unsigned long window, int width, int height) const;
   void Move(int x, int y);
   void Button(int x, int y, bool down);  // the left button
+  void Shift(bool down);
   // Destroys the host's window (and the windows inside it).
   void DestroyWindow();
 

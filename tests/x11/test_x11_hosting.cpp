@@ -53,6 +53,7 @@ class TLevelBar : public TControl {
     ctx.FillRect({0, Height() - filled, Width(), Height()}, plat::MakeColor(240, 150, 20));
   }
   std::function<void(float)> onChange;
+  int shiftedMoves = 0;
 
  protected:
   void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override {
@@ -62,6 +63,7 @@ class TLevelBar : public TControl {
   void MouseMove(TShiftState shift, int x, int y) override {
     TControl::MouseMove(shift, x, y);
     if (shift & ssLeft) Drag(y);
+    if (shift & ssShift) ++shiftedMoves;
   }
 
  private:
@@ -271,14 +273,18 @@ TEST_F(X11Hosting, ClicksAndDragsSetTheParameterAndTheWindowShowsWhatHeadlessDra
   ASSERT_TRUE(IdleUntil([&] { return effect->getParameter(0) > 0; })) << "the click did not arrive";
   EXPECT_FLOAT_EQ(effect->getParameter(0), 1.0f - 60.0f / 79.0f);
 
-  // A drag that leaves the bar on the way and ends 40 pixels below its top.
+  // A drag that leaves the editor on the way (Shift goes down out there, where our window sees no
+  // key event) and ends 40 pixels below the bar's top.
   host.Button(40, 80, true);
-  host.Move(200, 30);
+  host.Move(300, 30);
+  host.Shift(true);
   host.Move(45, 50);
   host.Button(45, 50, false);
+  host.Shift(false);
   ASSERT_TRUE(IdleUntil([&] { return effect->getParameter(0) == 1.0f - 40.0f / 79.0f; }))
       << "the drag ended at " << effect->getParameter(0);
   const float level = effect->getParameter(0);
+  EXPECT_GE(static_cast<TLevelBar*>(Form()->FindComponent("Bar"))->shiftedMoves, 1);
   IdleFor(100);  // the refresh timer writes the status bar
   EXPECT_EQ(host.Pixel(editor, 25, 88), kLevelColor);
   EXPECT_EQ(host.Pixel(editor, 25, 12), plat::MakeColor(40, 40, 48));
