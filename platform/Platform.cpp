@@ -13,7 +13,7 @@ std::unique_ptr<Backend> CreateHeadlessBackend();
 #endif
 #if defined(KESTRUNE_PLATFORM_X11)
 namespace x11 {
-std::unique_ptr<Backend> CreateX11Backend();
+std::unique_ptr<Backend> CreateX11BackendFor(WindowHandle hostWindow);
 }
 #endif
 
@@ -24,13 +24,17 @@ std::unique_ptr<Backend>& Current() {
   return backend;
 }
 
-// The backend for this system. Each backend folder supplies its factory; a system without one
-// of its own gets the headless backend.
+// True once the backend was installed explicitly or chosen for a host's window: it stays then.
+bool& Settled() {
+  static bool settled = false;
+  return settled;
+}
+
+// The backend for this system until a host hands a window. Each backend folder supplies its
+// factory; a system without one of its own gets the headless backend.
 std::unique_ptr<Backend> CreateDefaultBackend() {
 #if defined(KESTRUNE_PLATFORM_WIN32)
   return win32::CreateWin32Backend();
-#elif defined(KESTRUNE_PLATFORM_X11)
-  return x11::CreateX11Backend();
 #elif defined(KESTRUNE_PLATFORM_HEADLESS)
   return headless::CreateHeadlessBackend();
 #else
@@ -62,7 +66,20 @@ Backend& Platform() {
   return *b;
 }
 
-void InstallBackend(std::unique_ptr<Backend> backend) { Current() = std::move(backend); }
+void InstallBackend(std::unique_ptr<Backend> backend) {
+  Settled() = backend != nullptr;
+  Current() = std::move(backend);
+}
+
+void ChooseBackendFor(WindowHandle hostWindow) {
+  if (Settled() || !hostWindow) return;
+  // A window the current backend made (a headless host window) keeps it.
+  if (Current() && Current()->IsWindow(hostWindow)) return;
+  Settled() = true;
+#if defined(KESTRUNE_PLATFORM_X11)
+  if (auto x11 = x11::CreateX11BackendFor(hostWindow)) Current() = std::move(x11);
+#endif
+}
 
 Color ResolveColor(uint32_t color) {
   if (color & 0x80000000u) return Platform().SystemColor(int(color & 0xFF));

@@ -164,12 +164,16 @@ class Backend {
 };
 
 // The backend in use. The first call creates the default one for this system: on Windows the
-// Win32 backend (real child windows of the host's window); on Linux built
-// with X11, the X11 backend (real windows inside a host's X window when a display is reachable,
-// in-memory windows as headless ones otherwise); else headless. InstallBackend replaces it
-// (earlier handles become stale).
+// Win32 backend (real child windows of the host's window), elsewhere headless. InstallBackend
+// replaces it (earlier handles become stale) and settles the choice; InstallBackend(nullptr)
+// returns to the default.
 Backend& Platform();
 void InstallBackend(std::unique_ptr<Backend> backend);
+// Called when a plug-in host hands a window to show an editor in, before anything is created in
+// it. The first such window settles the backend unless one was installed: on Linux built with
+// X11, the X11 backend when the window is one on a reachable display; otherwise the default
+// stays. A window of the current backend's own (a headless host window) changes nothing.
+void ChooseBackendFor(WindowHandle hostWindow);
 
 // Where a backend reports a failure that no call can answer, such as an error the display
 // connection delivers later. The user-interface layer installs its application error handler

@@ -15,7 +15,7 @@
 // - An X error on the connection is caught (the previous error handler is restored after each of
 //   our calls), counted and handed to the platform's error sink; it never ends the host.
 // - A foreign handle that is not a window on a reachable display gets an in-memory window, as
-//   the headless backend gives it.
+//   the headless backend gives it (timers then run on the same clock, from Idle).
 #pragma once
 
 #include <cstddef>
@@ -39,6 +39,8 @@ class X11Backend : public virtual Backend {
 };
 
 std::unique_ptr<Backend> CreateX11Backend();
+// An X11 backend when `hostWindow` is a window on the display of the environment, else null.
+std::unique_ptr<Backend> CreateX11BackendFor(WindowHandle hostWindow);
 // A fresh X11 backend installed as the current one (earlier handles become stale).
 X11Backend& InstallX11();
 

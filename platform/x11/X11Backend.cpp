@@ -97,33 +97,44 @@ void X11BackendImpl::NoteXError(const XErrorEvent& error) {
 
 // --- Real windows for adopted roots
 
+bool X11BackendImpl::QueryWindow(uintptr_t window, XWindowAttributes* out) {
+  if (window == 0 || window > kMaxXid || !Connect()) return false;
+  ErrorTrap trap(*this);
+  const size_t errorsBefore = xErrors_;
+  // A handle that is not a window on this display answers 0 (and raises an error we trap).
+  return XGetWindowAttributes(display_, ::Window(window), out) && trap.Sync() && xErrors_ == errorsBefore;
+}
+
+bool X11BackendImpl::Reaches(WindowHandle window) {
+  XWindowAttributes attributes{};
+  const bool reached = QueryWindow(reinterpret_cast<uintptr_t>(window), &attributes);
+  DisconnectIfUnused();
+  return reached;
+}
+
 void X11BackendImpl::RootAdopted(WindowHandle foreign, Window* root) {
   const uintptr_t parent = reinterpret_cast<uintptr_t>(foreign);
-  if (parent == 0 || parent > kMaxXid || !Connect()) return;
   Output out;
-  {
+  XWindowAttributes attributes{};
+  if (QueryWindow(parent, &attributes)) {
     ErrorTrap trap(*this);
-    XWindowAttributes attributes{};
     const size_t errorsBefore = xErrors_;
-    // A handle that is not a window on this display answers 0 (and raises an error we trap).
-    if (XGetWindowAttributes(display_, ::Window(parent), &attributes) && trap.Sync() && xErrors_ == errorsBefore) {
-      Screen* screen = attributes.screen;
-      out.visual = DefaultVisualOfScreen(screen);
-      out.depth = DefaultDepthOfScreen(screen);
-      XSetWindowAttributes set{};
-      set.colormap = DefaultColormapOfScreen(screen);
-      set.border_pixel = 0;
-      set.background_pixmap = None;  // we paint every pixel; the server must not clear first
-      set.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | EnterWindowMask |
-                       LeaveWindowMask | KeyPressMask | KeyReleaseMask | StructureNotifyMask;
-      out.xwindow = XCreateWindow(display_, ::Window(parent), 0, 0, 1, 1, 0, out.depth, InputOutput, out.visual,
-                                  CWColormap | CWBorderPixel | CWBackPixmap | CWEventMask, &set);
-      if (out.xwindow && trap.Sync() && xErrors_ == errorsBefore) {
-        out.gc = XCreateGC(display_, out.xwindow, 0, nullptr);
-        SetEventProcProperty(out.xwindow);
-      } else {
-        out.xwindow = 0;
-      }
+    Screen* screen = attributes.screen;
+    out.visual = DefaultVisualOfScreen(screen);
+    out.depth = DefaultDepthOfScreen(screen);
+    XSetWindowAttributes set{};
+    set.colormap = DefaultColormapOfScreen(screen);
+    set.border_pixel = 0;
+    set.background_pixmap = None;  // we paint every pixel; the server must not clear first
+    set.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | EnterWindowMask |
+                     LeaveWindowMask | KeyPressMask | KeyReleaseMask | StructureNotifyMask;
+    out.xwindow = XCreateWindow(display_, ::Window(parent), 0, 0, 1, 1, 0, out.depth, InputOutput, out.visual,
+                                CWColormap | CWBorderPixel | CWBackPixmap | CWEventMask, &set);
+    if (out.xwindow && trap.Sync() && xErrors_ == errorsBefore) {
+      out.gc = XCreateGC(display_, out.xwindow, 0, nullptr);
+      SetEventProcProperty(out.xwindow);
+    } else {
+      out.xwindow = 0;
     }
   }
   if (!out.xwindow) {
@@ -195,6 +206,12 @@ Status X11BackendImpl::Idle() {
 // --- Creation
 
 std::unique_ptr<Backend> CreateX11Backend() { return std::make_unique<X11BackendImpl>(); }
+
+std::unique_ptr<Backend> CreateX11BackendFor(WindowHandle hostWindow) {
+  auto backend = std::make_unique<X11BackendImpl>();
+  if (!backend->Reaches(hostWindow)) return nullptr;
+  return backend;
+}
 
 X11Backend& InstallX11() {
   auto backend = std::make_unique<X11BackendImpl>();

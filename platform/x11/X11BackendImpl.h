@@ -24,6 +24,9 @@ class X11BackendImpl final : public soft::SoftBackend, public X11Backend {
   size_t XErrorCount() const override { return xErrors_; }
   unsigned long NativeWindowOf(WindowHandle window) const override;
 
+  // True when `window` is a window on the display of the environment (the connection is not
+  // kept open for it).
+  bool Reaches(WindowHandle window);
   // The instance the event-proc function pumps (the one most recently created).
   static X11BackendImpl* Live();
 
@@ -49,6 +52,8 @@ class X11BackendImpl final : public soft::SoftBackend, public X11Backend {
   friend class ErrorTrap;
 
   bool Connect();
+  // The attributes of a window on our connection, with the errors of a bad id trapped.
+  bool QueryWindow(uintptr_t window, XWindowAttributes* out);
   void DisconnectIfUnused();
   void NoteXError(const XErrorEvent& error);
   void SetEventProcProperty(::Window window);

@@ -393,16 +393,34 @@ TEST_F(X11Hosting, EventProcPropertyPumpsAndXErrorsNeverReachTheHost) {
   EXPECT_EQ(Form(), nullptr);
 }
 
-TEST_F(X11Hosting, DefaultBackendIsX11AndWithoutADisplayKeepsWindowsInMemory) {
+TEST_F(X11Hosting, TheFirstHostWindowChoosesX11WhenItIsOnTheDisplayAndHeadlessOtherwise) {
+  // Nothing installed: headless until a host hands a window on the display.
   plat::InstallBackend(nullptr);
+  EXPECT_STREQ(plat::Platform().Name(), "headless");
+  ASSERT_EQ(Open(host.Window()), 1);
   EXPECT_STREQ(plat::Platform().Name(), "x11");
+  EXPECT_EQ(host.Children().size(), 1u);
+  IdleFor(30);
+  EXPECT_EQ(trace, std::vector<std::string>{"attach"});
+  Dispatch(effEditClose);
+  EXPECT_TRUE(host.Children().empty());
+
+  // Without a display the same window id leaves the headless default in place.
+  plat::InstallBackend(nullptr);
   const std::string display = std::getenv("DISPLAY");
   unsetenv("DISPLAY");
   ASSERT_EQ(Open(host.Window()), 1);
+  setenv("DISPLAY", display.c_str(), 1);
+  EXPECT_NE(plat::headless::CurrentHeadless(), nullptr);
   EXPECT_TRUE(Form()->HandleAllocated());
   EXPECT_TRUE(host.Children().empty());
-  IdleFor(30);
-  EXPECT_EQ(trace, std::vector<std::string>{"attach"});  // the pump runs all the same
   Dispatch(effEditClose);
-  setenv("DISPLAY", display.c_str(), 1);
+
+  // A host window the headless backend made keeps it, display or not (how an offline host works).
+  plat::InstallBackend(nullptr);
+  plat::WindowHandle offline = nullptr;
+  ASSERT_EQ(plat::headless::CurrentHeadless()->CreateHostWindow({0, 0, 240, 120}, 0, &offline), plat::Status::Ok);
+  ASSERT_EQ(Dispatch(effEditOpen, offline), 1);
+  EXPECT_STREQ(plat::Platform().Name(), "headless");
+  Dispatch(effEditClose);
 }
