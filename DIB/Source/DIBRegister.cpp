@@ -7,6 +7,7 @@
 #include "DIB/Source/cDIBPalette.h"
 #include "DIB/Source/cDIBPanel.h"
 #include "DIB/Source/cDIBSettings.h"
+#include "DIB/Source/cDIBStandardFeatures.h"
 #include "DIB/Source/cDIBTimer.h"
 #include "ui/ClassRegistry.h"
 
@@ -21,4 +22,5 @@ void RegisterDIBClasses() {
       &TDIBAnimation::StaticClass(),
       &TDIBPaletteComponent::StaticClass(),
   });
+  RegisterStandardFeatures();
 }

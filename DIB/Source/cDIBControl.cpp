@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "DIB/Source/cDIBControlTemplate.h"
 #include "DIB/Source/cDIBFeatures.h"
 #include "DIB/Source/cDIBPanel.h"
 #include "DIB/Source/cDIBTimer.h"
@@ -219,7 +220,10 @@ void TCustomDIBControl::Notification(TComponent* component, TOperation operation
 
 void TCustomDIBControl::Invalidate() {
   TControl::Invalidate();
-  if (!pureMove_) lastChangeTime_ = plat::Platform().TickCount();
+  if (!pureMove_) {
+    lastChangeTime_ = plat::Platform().TickCount();
+    ++changeCount_;
+  }
 }
 
 void TCustomDIBControl::SetBounds(int left, int top, int width, int height) {
@@ -335,8 +339,8 @@ void TCustomDIBControl::Paint() {}
 
 void TCustomDIBControl::StopRepeat() { stopRepeatRequested_ = true; }
 
-void TCustomDIBControl::LoadTemplate(TDIBStream& /*stream*/) {}
-void TCustomDIBControl::SaveTemplate(TDIBStream& /*stream*/) {}
+void TCustomDIBControl::LoadTemplate(TDIBStream& stream) { LoadControlTemplate(*this, stream); }
+void TCustomDIBControl::SaveTemplate(TDIBStream& stream) { SaveControlTemplate(*this, stream); }
 
 void TCustomDIBControl::RegisterTemplateProperty(const std::string& name) {
   const TPropInfo* p = ClassInfo().FindProp(name);
@@ -351,6 +355,9 @@ void TCustomDIBControl::RegisterTemplateProperty(const std::string& name) {
     case TPropKind::Enum:
     case TPropKind::Set:
     case TPropKind::Color: break;
+    case TPropKind::Object:
+      if (dynamic_cast<TDIBImageLink*>(p->GetObject(*this))) break;
+      [[fallthrough]];
     default: throw EDIBControlError("Attempting to template an invalid property type.");
   }
   if (std::find(templateProperties_.begin(), templateProperties_.end(), name) == templateProperties_.end())
@@ -457,6 +464,23 @@ void TCustomDIBControl::WndProc(TMessage& m) {
 }
 
 // ---- paint cycle ---------------------------------------------------------------------------------
+
+void TCustomDIBControl::PaintInto(TWinDIB& dib) {
+  TWinDIB* lent = controlDIB_;
+  plat::DrawContext* canvas = controlCanvas_;
+  struct Restore {
+    TCustomDIBControl* c;
+    TWinDIB* dib;
+    plat::DrawContext* canvas;
+    ~Restore() {
+      c->controlDIB_ = dib;
+      c->controlCanvas_ = canvas;
+    }
+  } restore{this, lent, canvas};
+  controlDIB_ = &dib;
+  controlCanvas_ = dib.Handle();
+  Paint();
+}
 
 void TCustomDIBControl::PaintCycle() {
   TCustomDIBContainer* container = Container();

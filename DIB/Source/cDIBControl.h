@@ -146,6 +146,8 @@ class TCustomDIBControl : public TControl {
 
   // --- State
   std::uint32_t LastChangeTime() const { return lastChangeTime_; }
+  // Counts the invalidations that set LastChangeTime: tells changes apart within one tick.
+  std::uint64_t ChangeCount() const { return changeCount_; }
   bool Creating() const { return creating_; }
   bool PureMove() const { return pureMove_; }
   bool MouseOver() const { return mouseOver_; }
@@ -165,6 +167,9 @@ class TCustomDIBControl : public TControl {
   TWinDIB* ControlDIB() const { return controlDIB_; }
   void SetControlDIB(TWinDIB* dib) { controlDIB_ = dib; }
   plat::DrawContext* ControlCanvas() const { return controlCanvas_; }
+  // Runs Paint onto `dib` (the control's size) instead of the container's scratch image, with the
+  // canvas bound to it; for features that need the control's picture on its own.
+  void PaintInto(TWinDIB& dib);
 
   // A new image link owned by the control, pointing into DIBImageList; its changes reach
   // ImageChanged. Descendants create their published links this way.
@@ -182,8 +187,9 @@ class TCustomDIBControl : public TControl {
   void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
   void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
   void Notification(TComponent* component, TOperation operation) override;
-  // Names a published property as one that control templates carry. EDIBControlError when the
-  // class has no such property, or one of a kind templates cannot carry.
+  // Names a published property as one that control templates carry: a plain value or an image
+  // link. EDIBControlError when the class has no such property, or one of a kind templates cannot
+  // carry.
   void RegisterTemplateProperty(const std::string& name);
 
  private:
@@ -197,6 +203,7 @@ class TCustomDIBControl : public TControl {
   void DialogChar(TMessage& message);
 
   std::uint32_t lastChangeTime_ = 0;
+  std::uint64_t changeCount_ = 0;
   std::vector<std::unique_ptr<TDIBImageLink>> imageLinks_;
   TCustomDIBImageList* dibImageList_ = nullptr;
   plat::DrawContext* controlCanvas_ = nullptr;

@@ -31,6 +31,12 @@ TCustomDIBImage::TCustomDIBImage(TComponent* owner) : TCustomDIBControl(owner) {
     if (ClassInfo().FindProp(name)) RegisterTemplateProperty(name);
 }
 
+TDIBImage::TDIBImage(TComponent* owner) : TCustomDIBImage(owner) {
+  // Only here does ClassInfo() name the class that publishes them.
+  for (const char* name : {"Angle", "AutoSize", "Center", "IndexMain", "Scale", "Stretch"})
+    RegisterTemplateProperty(name);
+}
+
 void TCustomDIBImage::SetAngle(long double v) {
   if (!std::isfinite(v)) return;  // a non-finite angle has no place on the circle
   // One remainder instead of repeated steps: a huge angle read from a description would

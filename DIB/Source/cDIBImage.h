@@ -39,7 +39,8 @@ class TCustomDIBImage : public TCustomDIBControl {
 
 class TDIBImage : public TCustomDIBImage {
  public:
-  using TCustomDIBImage::TCustomDIBImage;
+  // Registers the published settings and IndexMain as template properties.
+  explicit TDIBImage(TComponent* owner);
   static const TClassInfo& StaticClass();
   const TClassInfo& ClassInfo() const override { return StaticClass(); }
 };
