@@ -1,14 +1,10 @@
 #include "host/AudioFile.h"
 
-#include <signal.h>
 #include <sndfile.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -19,37 +15,79 @@
 namespace kestrune {
 namespace {
 
-// The temporary output of the render in progress, for the signal handler (async-signal-safe use only).
-char interruptedTempPath[4096];
-volatile std::sig_atomic_t haveTempPath = 0;
-
-void onInterrupt(int signal) {
-  if (haveTempPath != 0) unlink(interruptedTempPath);
-  std::signal(signal, SIG_DFL);
-  std::raise(signal);
-}
-
-void rememberTempPath(const std::string& path) {
-  haveTempPath = 0;
-  if (path.size() >= sizeof interruptedTempPath) return;
-  std::memcpy(interruptedTempPath, path.c_str(), path.size() + 1);
-  haveTempPath = 1;
-}
-
 std::string lowerExtension(const std::string& path) {
   std::string ext = std::filesystem::path(path).extension().string();
   std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
   return ext;
 }
 
-int libsndfileFormat(OutputFormat format) {
-  int major = SF_FORMAT_WAV;
-  if (format.container == OutputFormat::Container::Flac) major = SF_FORMAT_FLAC;
-  if (format.container == OutputFormat::Container::Aiff) major = SF_FORMAT_AIFF;
-  int minor = SF_FORMAT_FLOAT;
-  if (format.encoding == OutputFormat::Encoding::Pcm16) minor = SF_FORMAT_PCM_16;
-  if (format.encoding == OutputFormat::Encoding::Pcm24) minor = SF_FORMAT_PCM_24;
-  return major | minor;
+// Formats by name: the ones users ask for by their usual names, then every other container the
+// installed library writes, by its own extension.
+struct TKnownFormat {
+  const char* name;
+  const char* description;
+  int container;
+  int encoding;  // the default; 0: the best of float, 24 and 16 bits the container takes
+  std::vector<std::string> extensions;
+};
+
+bool writable(int format) {
+  SF_INFO info{};
+  info.channels = 2;
+  info.samplerate = 48000;
+  info.format = format;
+  return sf_format_check(&info) != 0;
+}
+
+int bestEncoding(int container) {
+  for (int encoding : {SF_FORMAT_FLOAT, SF_FORMAT_PCM_24, SF_FORMAT_PCM_16})
+    if (writable(container | encoding)) return encoding;
+  int count = 0;
+  sf_command(nullptr, SFC_GET_FORMAT_SUBTYPE_COUNT, &count, sizeof count);
+  for (int i = 0; i < count; ++i) {
+    SF_FORMAT_INFO subtype{};
+    subtype.format = i;
+    if (sf_command(nullptr, SFC_GET_FORMAT_SUBTYPE, &subtype, sizeof subtype) == 0 &&
+        writable(container | subtype.format))
+      return subtype.format;
+  }
+  return 0;
+}
+
+const std::vector<TKnownFormat>& knownFormats() {
+  static const std::vector<TKnownFormat> formats = [] {
+    std::vector<TKnownFormat> list = {
+        {"wav", "WAV", SF_FORMAT_WAV, 0, {".wav", ".wave"}},
+        {"flac", "FLAC", SF_FORMAT_FLAC, SF_FORMAT_PCM_24, {".flac"}},
+        {"aiff", "AIFF", SF_FORMAT_AIFF, 0, {".aif", ".aiff", ".aifc"}},
+        {"ogg", "Ogg Vorbis", SF_FORMAT_OGG, SF_FORMAT_VORBIS, {".ogg", ".oga"}},
+        {"opus", "Opus", SF_FORMAT_OGG, SF_FORMAT_OPUS, {".opus"}},
+        {"mp3", "MP3", SF_FORMAT_MPEG, SF_FORMAT_MPEG_LAYER_III, {".mp3"}},
+    };
+    std::erase_if(list, [](const TKnownFormat& f) { return !writable(f.container | f.encoding) && f.encoding != 0; });
+    int count = 0;
+    sf_command(nullptr, SFC_GET_FORMAT_MAJOR_COUNT, &count, sizeof count);
+    for (int i = 0; i < count; ++i) {
+      SF_FORMAT_INFO major{};
+      major.format = i;
+      if (sf_command(nullptr, SFC_GET_FORMAT_MAJOR, &major, sizeof major) != 0 || !major.extension) continue;
+      const std::string extension = std::string(".") + major.extension;
+      bool taken = false;
+      for (const TKnownFormat& f : list)
+        taken |= f.container == major.format ||
+                 std::find(f.extensions.begin(), f.extensions.end(), extension) != f.extensions.end();
+      if (taken || bestEncoding(major.format) == 0) continue;
+      list.push_back({major.extension, major.name, major.format, 0, {extension}});
+    }
+    return list;
+  }();
+  return formats;
+}
+
+std::string formatNames() {
+  std::string names;
+  for (const TKnownFormat& f : knownFormats()) names += (names.empty() ? "" : ", ") + std::string(f.name);
+  return names;
 }
 
 }  // namespace
@@ -84,111 +122,68 @@ std::int64_t InputFile::read(float* interleaved, std::int64_t frames) {
 }
 
 OutputFormat chooseOutputFormat(const std::string& path, const std::string& container, const std::string& encoding) {
+  const TKnownFormat* chosen = nullptr;
+  for (const TKnownFormat& f : knownFormats()) {
+    if (!container.empty()
+            ? container == f.name
+            : std::find(f.extensions.begin(), f.extensions.end(), lowerExtension(path)) != f.extensions.end())
+      chosen = &f;
+    if (chosen) break;
+  }
+  if (!chosen && container.empty() && lowerExtension(path).empty()) chosen = &knownFormats().front();
+  if (!chosen) {
+    const std::string asked = container.empty() ? "'" + lowerExtension(path) + "' files" : "'" + container + "'";
+    throw HostError("cannot write " + asked + "; the formats are " + formatNames() + " (choose one with --format)");
+  }
   OutputFormat format;
-  std::string kind = container;
-  if (kind.empty()) {
-    const std::string ext = lowerExtension(path);
-    kind = ext == ".flac" ? "flac" : (ext == ".aif" || ext == ".aiff" || ext == ".aifc") ? "aiff" : "wav";
+  format.name = chosen->name;
+  int subtype = chosen->encoding != 0 ? chosen->encoding : bestEncoding(chosen->container);
+  if (!encoding.empty()) {
+    const int asked = encoding == "float" ? SF_FORMAT_FLOAT
+                      : encoding == "16"  ? SF_FORMAT_PCM_16
+                      : encoding == "24"  ? SF_FORMAT_PCM_24
+                                          : 0;
+    if (asked == 0) throw HostError("unknown sample encoding '" + encoding + "' (float, 16 or 24)");
+    if (!writable(chosen->container | asked))
+      throw HostError(std::string(chosen->description) + " cannot hold " +
+                      (asked == SF_FORMAT_FLOAT ? "float" : encoding + "-bit") + " samples");
+    subtype = asked;
   }
-  if (kind == "wav") {
-    format.container = OutputFormat::Container::Wav;
-  } else if (kind == "flac") {
-    format.container = OutputFormat::Container::Flac;
-    format.encoding = OutputFormat::Encoding::Pcm24;
-  } else if (kind == "aiff") {
-    format.container = OutputFormat::Container::Aiff;
-  } else {
-    throw HostError("unknown output format '" + container + "' (wav, flac or aiff)");
-  }
-  if (encoding == "float") {
-    if (format.container == OutputFormat::Container::Flac)
-      throw HostError("FLAC cannot hold float samples; use 16 or 24");
-    format.encoding = OutputFormat::Encoding::Float;
-  } else if (encoding == "16") {
-    format.encoding = OutputFormat::Encoding::Pcm16;
-  } else if (encoding == "24") {
-    format.encoding = OutputFormat::Encoding::Pcm24;
-  } else if (!encoding.empty()) {
-    throw HostError("unknown sample encoding '" + encoding + "' (float, 16 or 24)");
-  }
+  format.sndfile = chosen->container | subtype;
   return format;
 }
 
-OutputFile::OutputFile(const std::string& path, OutputFormat format, int channels, double sampleRate)
-    : path_(path), channels_(channels) {
-  std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) throw HostError("cannot write '" + path + "': it is a folder");
-  const std::filesystem::path target(path);
-  const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
-  // Hidden, beside the target so that the final rename stays within one file system.
-  std::string name = ".";
-  name += target.filename().string();
-  name += ".kestrune-XXXXXX";
-  std::string pattern = (folder / name).string();
-  // An interruption between creating the file and noting its name would leave it behind.
-  sigset_t interrupts, previous;
-  sigemptyset(&interrupts);
-  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&interrupts, signal);
-  sigprocmask(SIG_BLOCK, &interrupts, &previous);
-  const int fd = mkstemp(pattern.data());
-  const int error = errno;
-  if (fd >= 0) rememberTempPath(pattern);
-  sigprocmask(SIG_SETMASK, &previous, nullptr);
-  if (fd < 0) throw HostError("cannot write '" + path + "': " + std::strerror(error));
-  tempPath_ = pattern;
-  // mkstemp creates the file private; the finished output gets the usual permissions.
-  const mode_t mask = umask(0);
-  umask(mask);
-  fchmod(fd, 0666 & ~mask);
+std::string outputFormatNames() { return formatNames(); }
 
+OutputFile::OutputFile(const std::string& path, OutputFormat format, int channels, double sampleRate)
+    : target_(path), channels_(channels) {
   SF_INFO info{};
   info.channels = channels;
   info.samplerate = static_cast<int>(sampleRate);
-  info.format = libsndfileFormat(format);
-  if (sf_format_check(&info) == 0) {
-    close(fd);
-    discard();
-    throw HostError("cannot write '" + path + "': that format cannot hold " + std::to_string(channels) +
-                    " channels at " + std::to_string(info.samplerate) + " Hz");
-  }
-  file_ = sf_open_fd(fd, SFM_WRITE, &info, SF_TRUE);
-  if (file_ == nullptr) {
-    close(fd);
-    discard();
-    throw HostError("cannot write '" + path + "': " + sf_strerror(nullptr));
-  }
+  info.format = format.sndfile;
+  if (sf_format_check(&info) == 0)
+    target_.fail("that format cannot hold " + std::to_string(channels) + " channels at " +
+                 std::to_string(info.samplerate) + " Hz");
+  file_ = sf_open_fd(target_.descriptor(), SFM_WRITE, &info, SF_TRUE);
+  if (file_ == nullptr) target_.fail(sf_strerror(nullptr));
+  target_.releaseDescriptor();  // closed by sf_close from now on
   // Integer formats clip out-of-range samples instead of wrapping them around.
   sf_command(file_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
 }
 
 OutputFile::~OutputFile() {
-  if (!committed_) discard();
+  if (file_ != nullptr) sf_close(file_);
 }
 
 void OutputFile::write(const float* interleaved, std::int64_t frames) {
-  if (sf_writef_float(file_, interleaved, frames) != frames)
-    throw HostError("cannot write '" + path_ + "': " + sf_strerror(file_));
+  if (sf_writef_float(file_, interleaved, frames) != frames) target_.fail(sf_strerror(file_));
 }
 
 void OutputFile::commit() {
   const int closed = sf_close(file_);
   file_ = nullptr;
-  if (closed != 0) throw HostError("cannot write '" + path_ + "': " + sf_error_number(closed));
-  if (std::rename(tempPath_.c_str(), path_.c_str()) != 0)
-    throw HostError("cannot write '" + path_ + "': " + std::strerror(errno));
-  committed_ = true;
-  haveTempPath = 0;
-}
-
-void OutputFile::discard() {
-  if (file_ != nullptr) sf_close(file_);
-  file_ = nullptr;
-  if (!tempPath_.empty()) unlink(tempPath_.c_str());
-  haveTempPath = 0;
-}
-
-void installInterruptCleanup() {
-  for (int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, onInterrupt);
+  if (closed != 0) target_.fail(sf_error_number(closed));
+  target_.commit();
 }
 
 }  // namespace kestrune

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "host/AudioSource.h"
+#include "host/OutputTarget.h"
 
 typedef struct sf_private_tag SNDFILE;
 
@@ -31,20 +32,24 @@ class InputFile final : public AudioSource {
   std::int64_t frames_ = -1;
 };
 
-// The container and sample encoding of an output file.
+// The container and sample encoding of an output file, as libsndfile's format word.
 struct OutputFormat {
-  enum class Container { Wav, Flac, Aiff } container = Container::Wav;
-  enum class Encoding { Float, Pcm16, Pcm24 } encoding = Encoding::Float;
+  int sndfile = 0x010006;  // WAV, 32-bit float
+  std::string name = "wav";
 };
 
-// The format for `path`: `container` ("wav", "flac", "aiff") and `encoding` ("float", "16", "24")
-// when given, otherwise from the extension (.flac, .aif/.aiff/.aifc, anything else WAV). The default
-// encoding is 32-bit float, except 24-bit for FLAC, which cannot hold floats. Throws HostError.
+// The format for `path`: `container` (a name of outputFormatNames()) when given, else by the
+// extension: .wav, .flac, .aif/.aiff/.aifc, .ogg/.oga (Ogg Vorbis), .opus, .mp3 (where the
+// installed libsndfile writes it) and the extension of every other container it writes; no
+// extension is WAV. `encoding` ("float", "16", "24") overrides the default: float where the
+// container holds it, else 24 then 16 bits (FLAC: 24); the lossy formats have their own.
+// Throws HostError for a name or extension it cannot write, naming the formats it can.
 OutputFormat chooseOutputFormat(const std::string& path, const std::string& container, const std::string& encoding);
+// "wav, flac, aiff, ogg, ...": every format name chooseOutputFormat takes.
+std::string outputFormatNames();
 
-// Writes to a temporary file beside `path`; commit() renames it to `path`. Destroying an
-// uncommitted file (a failure, an exception) removes the temporary file, so no partial output is
-// ever left under either name.
+// Writes the audio through an OutputTarget: nothing appears under `path` (or in the FIFO or
+// device it names) before commit(), and a failure leaves nothing behind.
 class OutputFile {
  public:
   OutputFile(const std::string& path, OutputFormat format, int channels, double sampleRate);  // throws HostError
@@ -54,20 +59,12 @@ class OutputFile {
 
   void write(const float* interleaved, std::int64_t frames);  // throws HostError
   void commit();                                              // throws HostError
-  const std::string& temporaryPath() const { return tempPath_; }
+  const std::string& temporaryPath() const { return target_.temporaryPath(); }
 
  private:
-  void discard();
-
-  std::string path_;
-  std::string tempPath_;
+  OutputTarget target_;
   SNDFILE* file_ = nullptr;
   int channels_ = 0;
-  bool committed_ = false;
 };
-
-// Removes the temporary output file of the render in progress when the process is interrupted
-// (SIGINT, SIGTERM, SIGHUP) and then exits with the conventional status.
-void installInterruptCleanup();
 
 }  // namespace kestrune

@@ -13,6 +13,7 @@ struct TImageOptions {
   std::string Input;
   std::string Output;
   std::string Codec = "lzh";
+  imagetool::TDrawSettings Settings;
 };
 
 // Runs one command: its failure is one line on standard error and exit status 1.
@@ -51,13 +52,24 @@ void addImageCommands(CLI::App& app) {
   CLI::App* pack = AddCommand(*image, "pack", "picture (PNG or BMP) to the \"Data\" block of an image", options,
                               "picture file", "data block file");
   AddCodecOption(pack, options);
+  pack->add_flag("--masked", options->Settings.Masked,
+                 "draw it through the picture's alpha (needs a picture with alpha)");
+  pack->add_flag("--transparent", options->Settings.Transparent,
+                 "draw it colour keyed (the key: the bottom-left pixel, or --key)");
+  pack->add_option("--key", options->Settings.Key, "fixed key colour, #RRGGBB or $00BBGGRR (implies --transparent)");
+  pack->footer("Prints the description lines the image list item needs besides its Data block.");
   pack->callback([options] {
     Run("pack", [&] {
       bool hasAlpha = false;
       const Bytes data = PackPicture(ReadFile(options->Input), ParseCodec(options->Codec), &hasAlpha);
+      const bool chosen = options->Settings.Masked || options->Settings.Transparent || !options->Settings.Key.empty();
+      // Without a choice, the picture's own alpha decides, as importing it does.
+      TDrawSettings settings = options->Settings;
+      if (!chosen) settings.Masked = hasAlpha;
+      const std::vector<std::string> lines = DescribeSettings(settings, hasAlpha);
       WriteFile(options->Output, data);
-      std::cout << options->Output << ": " << data.size() << " bytes"
-                << (hasAlpha ? " (alpha from the picture: draw it Masked)" : "") << '\n';
+      std::cout << options->Output << ": " << data.size() << " bytes\n";
+      for (const std::string& line : lines) std::cout << "  " << line << '\n';
     });
   });
 

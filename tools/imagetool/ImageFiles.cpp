@@ -1,5 +1,7 @@
 #include "tools/imagetool/ImageFiles.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <limits>
@@ -10,6 +12,7 @@
 #include "DIB/Source/cDIB.h"
 #include "DIB/Source/cDIBCompressor.h"
 #include "DIB/Source/cDIBStandardCompressors.h"
+#include "host/OutputTarget.h"
 #include "platform/Picture.h"
 
 namespace imagetool {
@@ -47,7 +50,7 @@ TCodec ParseCodec(const std::string& name) {
 
 Bytes ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary | std::ios::ate);
-  if (!in) throw std::runtime_error("cannot open " + path);
+  if (!in) throw std::runtime_error("cannot open " + path + ": " + std::strerror(errno));
   const std::streamoff size = in.tellg();
   if (size < 0 || static_cast<std::uint64_t>(size) > kMaxFile)
     throw std::runtime_error("cannot read " + path + ": not a regular file of at most 1 GiB");
@@ -58,10 +61,9 @@ Bytes ReadFile(const std::string& path) {
 }
 
 void WriteFile(const std::string& path, const Bytes& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out || !out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size())) ||
-      !out.flush())
-    throw std::runtime_error("cannot write " + path);
+  kestrune::OutputTarget target(path);
+  target.write(bytes.data(), bytes.size());
+  target.commit();
 }
 
 Bytes PackPicture(const Bytes& picture, TCodec codec, bool* hasAlpha) {
@@ -77,6 +79,40 @@ Bytes PackPicture(const Bytes& picture, TCodec codec, bool* hasAlpha) {
   TDIBMemoryStream data;
   DIBSaveData(image, data);
   return data.TakeBytes();
+}
+
+std::vector<std::string> DescribeSettings(const TDrawSettings& settings, bool pictureHasAlpha) {
+  const bool transparent = settings.Transparent || !settings.Key.empty();
+  if (settings.Masked && transparent) throw std::runtime_error("an image is drawn either masked or colour keyed");
+  if (settings.Masked && !pictureHasAlpha)
+    throw std::runtime_error("the picture has no alpha channel to draw it masked with");
+  std::vector<std::string> lines = {std::string("DIB.Masked = ") + (settings.Masked ? "True" : "False"),
+                                    std::string("DIB.Transparent = ") + (transparent ? "True" : "False")};
+  if (!settings.Key.empty()) {
+    // "#RRGGBB" as designers write colours, or "$00BBGGRR" as descriptions do.
+    const std::string& key = settings.Key;
+    const bool hash = key.size() == 7 && key[0] == '#';
+    const bool dollar = key.size() == 9 && key[0] == '$';
+    std::uint32_t value = 0;
+    bool ok = hash || dollar;
+    for (std::size_t i = 1; ok && i < key.size(); ++i) {
+      const char c = key[i];
+      const int digit = c >= '0' && c <= '9'   ? c - '0'
+                        : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                        : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                               : -1;
+      ok = digit >= 0;
+      value = value << 4 | static_cast<std::uint32_t>(digit < 0 ? 0 : digit);
+    }
+    if (!ok || (dollar && value > 0xFFFFFFu))
+      throw std::runtime_error("bad key colour '" + key + "': expected #RRGGBB or $00BBGGRR");
+    if (hash) value = (value & 0xFF) << 16 | (value & 0xFF00) | (value >> 16 & 0xFF);
+    char text[16];
+    std::snprintf(text, sizeof text, "$%08X", static_cast<unsigned>(value));
+    lines.push_back(std::string("DIB.TransparentColor = ") + text);
+    lines.push_back("DIB.TransparentMode = tmFixed");
+  }
+  return lines;
 }
 
 Bytes UnpackPicture(const Bytes& data, int* width, int* height) {
