@@ -110,10 +110,18 @@ void TDIBFeatureItem::FreeFeature() {
 void TDIBFeatureItem::SetFeature(TDIBFeature* feature) {
   if (feature == feature_) return;
   FreeFeature();
+  featureClassName_ = feature ? std::string(feature->ClassName()) : std::string();
   if (!feature) return;
   if (feature->item_) feature->item_->feature_ = nullptr;
   feature->item_ = this;
   feature_ = feature;
+  Bind();
+}
+
+void TDIBFeatureItem::Bind() {
+  TControl* control = Features() ? Features()->Control() : nullptr;
+  // A control being read binds its features when it has finished loading.
+  if (feature_ && control && !control->Loading()) feature_->SetControl(control);
 }
 
 void TDIBFeatureItem::FinishLoading() {
@@ -139,8 +147,7 @@ void TDIBFeatureItem::SetFeatureClassName(const std::string& value) {
   }
   feature->item_ = this;
   feature_ = feature;
-  // A control being read binds its features when it has finished loading.
-  if (control && !control->Loading()) feature->SetControl(control);
+  Bind();
 }
 
 std::string TDIBFeatureItem::DisplayName() const { return feature_ ? feature_->GetFeatureName() : "DIB feature"; }
@@ -175,6 +182,7 @@ TDIBFeatures::TDIBFeatures(TCustomDIBControl* control)
 }
 
 bool TDIBFeatures::HandleMessage(TMessage& message) {
+  // By position, the count re-read every step: a handler may change the list.
   for (int i = 0; i < Count(); ++i) {
     TDIBFeatureItem* item = Items(i);
     TDIBFeature* feature = item->Feature();
@@ -187,8 +195,6 @@ bool TDIBFeatures::HandleMessage(TMessage& message) {
       handled = false;
     }
     if (handled) return true;
-    // A handler may have removed items; stop rather than skip one or read past the end.
-    if (i >= Count()) break;
   }
   return false;
 }

@@ -85,7 +85,8 @@ class TDIBFeatureItem : public TCollectionItem {
   const std::string& FeatureParameters() const { return featureParameters_; }
   void SetFeatureParameters(const std::string& value) { featureParameters_ = value; }
   TDIBFeature* Feature() const { return feature_; }
-  // Hands the item an instance made elsewhere (the item frees it); null frees the current one.
+  // Hands the item an instance made elsewhere (the item frees it; FeatureClassName becomes its
+  // class name); null frees the current one.
   void SetFeature(TDIBFeature* feature);
 
   // The feature's name, or "DIB feature" without one.
@@ -102,6 +103,8 @@ class TDIBFeatureItem : public TCollectionItem {
   TDIBFeatures* Features() const;
   // Frees the feature instance (if any) without touching the class name.
   void FreeFeature();
+  // Binds the feature to the control, unless the control is still being read.
+  void Bind();
 
   bool enabled_ = true;
   std::string featureClassName_;

@@ -39,6 +39,8 @@ std::uint32_t FirstStoredPixel(const TAbstractSuperDIB& dib) {
 std::pair<std::uint32_t, std::uint64_t> Stamp(const TCustomDIBControl& c) {
   return {c.LastChangeTime(), c.ChangeCount()};
 }
+// Opacity and a painted picture are what highlighting and shaping work on.
+bool IsSkinned(const TControl* control) { return dynamic_cast<const TCustomDIBControl*>(control) != nullptr; }
 // Cut towards zero to a multiple of snap (snap > 1).
 int Snap(int v, int snap) { return v / snap * snap; }
 }  // namespace
@@ -133,9 +135,7 @@ const TClassInfo& TMoveableDIB::StaticClass() {
 
 THighlightDIB::THighlightDIB(TComponent* owner) : TDIBFeature(owner) {}
 
-bool THighlightDIB::CanApplyTo(TControl* control) const {
-  return dynamic_cast<const TCustomDIBControl*>(control) != nullptr;
-}
+bool THighlightDIB::CanApplyTo(TControl* control) const { return IsSkinned(control); }
 
 std::string THighlightDIB::GetFeatureName() const { return "Highlight dib"; }
 
@@ -199,9 +199,7 @@ const TClassInfo& THighlightDIB::StaticClass() {
 
 TShapeableDIB::TShapeableDIB(TComponent* owner) : TDIBFeature(owner) {}
 
-bool TShapeableDIB::CanApplyTo(TControl* control) const {
-  return dynamic_cast<const TCustomDIBControl*>(control) != nullptr;
-}
+bool TShapeableDIB::CanApplyTo(TControl* control) const { return IsSkinned(control); }
 
 std::string TShapeableDIB::GetFeatureName() const { return "Shapeable DIB"; }
 

@@ -278,6 +278,10 @@ TEST_F(FeaturesTest, RegistryItemsAndErrors) {
   RegisterFeature(TLaterProbeFeature::StaticClass());
   EXPECT_EQ(FindFeatureClass("TProbeFeature"), &TLaterProbeFeature::StaticClass());
   EXPECT_EQ(FindFeatureClass("TDIBFeature"), nullptr);
+  THighlightDIB highlight(nullptr);
+  EXPECT_TRUE(highlight.CanApplyTo(lamp));
+  EXPECT_FALSE(highlight.CanApplyTo(box));
+  EXPECT_TRUE(TMoveableDIB(nullptr).CanApplyTo(box));
 
   auto* item = static_cast<TDIBFeatureItem*>(under->DIBFeatures()->Add());
   EXPECT_EQ(item->DisplayName(), "DIB feature");
