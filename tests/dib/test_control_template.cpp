@@ -133,9 +133,10 @@ TEST_F(TemplateTest, ErrorsChangeNothing) {
   EXPECT_EQ(ErrorOf([&] { LoadControlTemplate(*Find<TDIBImage>("Bare"), text); }),
             "No DIB image list has been assigned.");
 
-  // A template cut short, or one whose picture number is out of range: nothing is applied.
-  const std::string cut = text.substr(0, text.size() / 2);
-  EXPECT_THROW(LoadControlTemplate(*target, cut), EDescriptionError);
+  // A template cut short anywhere, or one whose picture number is out of range: nothing is applied.
+  for (std::size_t end = text.find('\n'); end + 1 < text.size(); end = text.find('\n', end + 1))
+    EXPECT_THROW(LoadControlTemplate(*target, text.substr(0, end + 1)), EDescriptionError) << end;
+  EXPECT_THROW(LoadControlTemplate(*target, text.substr(0, text.size() / 2)), EDescriptionError);
   std::string wrong = text;
   wrong.replace(wrong.find("Control.IndexMain = 0"), 21, "Control.IndexMain = 5");
   EXPECT_THROW(LoadControlTemplate(*target, wrong), EDIBControlError);
