@@ -115,7 +115,42 @@ std::vector<std::string> DescribeSettings(const TDrawSettings& settings, bool pi
   return lines;
 }
 
+namespace {
+
+// The width and height a "Data" block declares, read without decoding its pixels where the codec
+// allows (a bare payload, LZH); false where only decoding the whole payload tells.
+bool DeclaredSize(const Bytes& data, std::uint64_t* payloadLength, int* width, int* height) {
+  Bytes head;
+  if (data.size() >= 26 && std::memcmp(data.data(), "DIBCMP", 6) == 0) {
+    if (TDIBGUID::FromBytes(data.data() + 6).ToString() != TLZHDIBCompressor::GUID.ToString()) return false;
+    *payloadLength = std::uint64_t(data[22]) | std::uint64_t(data[23]) << 8 | std::uint64_t(data[24]) << 16 |
+                     std::uint64_t(data[25]) << 24;
+    head.assign(4, 0);
+    TLZHDIBCompressor lzh;
+    bool handled = false;
+    lzh.Decompress(nullptr, TLZHDIBCompressor::GUID, handled, 4, static_cast<std::uint32_t>(data.size() - 26),
+                   head.data(), data.data() + 26);
+  } else {
+    *payloadLength = data.size();
+    head.assign(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(4, data.size())));
+  }
+  if (*payloadLength < 4 || head.size() < 4) return false;
+  *width = head[0] | head[1] << 8;
+  *height = head[2] | head[3] << 8;
+  return true;
+}
+
+}  // namespace
+
 Bytes UnpackPicture(const Bytes& data, int* width, int* height) {
+  // A size the payload cannot hold is refused before the payload is decoded.
+  std::uint64_t payloadLength = 0;
+  int declaredWidth = 0, declaredHeight = 0;
+  if (DeclaredSize(data, &payloadLength, &declaredWidth, &declaredHeight) &&
+      std::uint64_t(declaredWidth) * std::uint64_t(declaredHeight) * 4 + 4 > payloadLength)
+    throw std::runtime_error("the data block declares " + std::to_string(declaredWidth) + " x " +
+                             std::to_string(declaredHeight) + " pixels, more than its " +
+                             std::to_string(payloadLength) + " bytes of payload hold");
   TMemoryDIB image;
   TDIBMemoryStream in(data.data(), data.size());
   DIBLoadData(image, in);
