@@ -269,9 +269,39 @@ TEST_F(WineEditor, TwoCopiesOfTheLibraryRegisterTheirOwnClasses) {
   ::DeleteFileA(copy.c_str());
 }
 
-TEST(WineKestruneEditor, OpensInARealWindowWhenTheBuildHasOne) {
+// The deepest visible child of `top` under a client point of `top`, and the point in its client
+// coordinates: where the system would deliver a click there.
+HWND Target(HWND top, POINT p, POINT* local) {
+  HWND at = top;
+  POINT here = p;
+  for (;;) {
+    HWND child = ::ChildWindowFromPointEx(at, here, CWP_SKIPINVISIBLE | CWP_SKIPTRANSPARENT);
+    if (!child || child == at) break;
+    ::MapWindowPoints(at, child, &here, 1);
+    at = child;
+  }
+  *local = here;
+  return at;
+}
+
+// A press at `from`, a move to `to` (outside the window is fine: the press captures), a release.
+void PostDragAt(HWND top, POINT from, POINT to) {
+  POINT local{};
+  HWND w = Target(top, from, &local);
+  POINT end = to;
+  ::MapWindowPoints(top, w, &end, 1);
+  ::PostMessageA(w, WM_MOUSEMOVE, 0, At(local.x, local.y));
+  ::PostMessageA(w, WM_LBUTTONDOWN, MK_LBUTTON, At(local.x, local.y));
+  ::PostMessageA(w, WM_MOUSEMOVE, MK_LBUTTON, At((local.x + end.x) / 2, (local.y + end.y) / 2));
+  ::PostMessageA(w, WM_MOUSEMOVE, MK_LBUTTON, At(end.x, end.y));
+  ::PostMessageA(w, WM_LBUTTONUP, 0, At(end.x, end.y));
+  Pump(100);
+}
+
+TEST(WineKestruneEditor, OpensInARealWindowAndPostedInputSetsParameters) {
   Library lib("KestruneEn.dll");
   ASSERT_NE(lib.module, nullptr);
+  HostLog::Reset();
   AEffect* e = lib.Entry("VSTPluginMain")(&HostLog::Callback);
   ASSERT_NE(e, nullptr);
   Dispatch(e, effOpen);
@@ -290,6 +320,23 @@ TEST(WineKestruneEditor, OpensInARealWindowWhenTheBuildHasOne) {
     int cw = 0, ch = 0;
     const std::vector<uint32_t> px = Capture(host.hwnd, &cw, &ch);
     EXPECT_TRUE(SaveBmp("kestrune-editor-win32.bmp", px, cw, ch));
+
+    // The first slider of the editor (parameter 0, "Speed"): its column is x 14..34, y 19..173,
+    // top meaning 1. Dragged far above and far below, the parameter follows to either end.
+    const float before = e->getParameter(e, 0);
+    PostDragAt(host.hwnd, {24, 96}, {24, -200});
+    const float raised = e->getParameter(e, 0);
+    PostDragAt(host.hwnd, {24, 96}, {24, h + 200});
+    const float lowered = e->getParameter(e, 0);
+    EXPECT_GT(HostLog::automated, 0);
+    EXPECT_GE(raised, before);
+    EXPECT_LT(lowered, raised);
+    EXPECT_EQ(HostLog::lastValue[0], lowered);
+    // The sync button (parameter 9) at 315, 28, 80 x 30: a click flips it.
+    const float sync = e->getParameter(e, 9);
+    PostDragAt(host.hwnd, {355, 43}, {355, 43});
+    EXPECT_NE(e->getParameter(e, 9), sync);
+
     Dispatch(e, effEditClose);
     Pump();
     EXPECT_EQ(host.Editor(), nullptr);
