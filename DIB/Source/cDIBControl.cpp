@@ -129,11 +129,8 @@ TCustomDIBControl::TCustomDIBControl(TComponent* owner) : TControl(owner) {
 TCustomDIBControl::~TCustomDIBControl() {
   MarkDestroying();
   repeatTimer_.reset();
-  if (TCustomDIBContainer* c = Container()) {
-    c->SetTabPosition(this, -1);
-    if (c->ActiveControl() == this) c->SetActiveControl(nullptr);
-  }
-  SetParent(nullptr);
+  if (TCustomDIBContainer* c = Container()) c->ForgetControl(this);
+  TControl::SetParent(nullptr);
   imageLinks_.clear();
   if (dibImageList_) RemoveFreeNotification(dibImageList_);
 }

@@ -242,6 +242,12 @@ void TCustomDIBContainer::SetTabPosition(TCustomDIBControl* control, int positio
   SetTabStop(!dibTabList_.empty());
 }
 
+void TCustomDIBContainer::ForgetControl(TCustomDIBControl* control) {
+  dibTabList_.erase(std::remove(dibTabList_.begin(), dibTabList_.end(), control), dibTabList_.end());
+  SetTabStop(!dibTabList_.empty());
+  if (activeControl_ == control) activeControl_ = nullptr;
+}
+
 void TCustomDIBContainer::RebuildTabList() {
   std::vector<TCustomDIBControl*> table(static_cast<std::size_t>(ControlCount()), nullptr);
   for (TControl* c : Controls()) {

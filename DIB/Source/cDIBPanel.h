@@ -68,6 +68,9 @@ class TCustomDIBContainer : public TCustomPanel {
   // Moves `control` to `position` in the tab list (appends beyond the end; a negative position only
   // removes it). The container is a tab stop exactly when the list is not empty.
   void SetTabPosition(TCustomDIBControl* control, int position);
+  // A skinned child is going away: it leaves the tab list and, without being told, the active
+  // control (it may no longer run its handlers).
+  void ForgetControl(TCustomDIBControl* control);
   // Places every skinned child at its stored DIBTabOrder (a later child wins a shared position).
   void RebuildTabList();
   TControl* FindNext();

@@ -399,6 +399,13 @@ TEST_F(ContainerTest, TabOrderKeysAndAccelerators) {
   hl->SetFocus(host);
   EXPECT_EQ(c->ActiveControl(), nullptr);
   EXPECT_FALSE(a->Focused());
+
+  // Freeing the active control runs none of its handlers and leaves no trace in the container.
+  hl->InjectClick(At(10, 10));
+  a->OnExit = TNotifyEvent([](TPersistent*) { ADD_FAILURE() << "handler run while freeing"; });
+  TComponent::Free(a);
+  EXPECT_EQ(c->ActiveControl(), nullptr);
+  EXPECT_EQ(c->DIBTabList(), (std::vector<TCustomDIBControl*>{d, b}));
 }
 
 TEST_F(ContainerTest, WrittenDescriptionNamesEachListOnceAndReadsBackTheSameControls) {
