@@ -91,12 +91,7 @@ void TAbstractSuperDIB::SelectDrawRoutine() {
 }
 
 void TAbstractSuperDIB::SetAngle(long double value) {
-  if (!std::isfinite(value)) throw EDIBError("Invalid image angle " + std::to_string(static_cast<double>(value)));
-  // fmod rather than repeated steps of 360: exact, and bounded for huge inputs.
-  value = std::fmod(value, 360.0L);
-  if (value < 0) value += 360;
-  if (value >= 360)  // a tiny negative angle rounds up to 360
-    value = 0;
+  value = DIBNormalAngle(value);
   if (value != FAngle) {
     FAngle = value;
     Changed();
@@ -137,19 +132,27 @@ void TAbstractSuperDIB::SetOpacity(std::uint8_t value) {
   }
 }
 
-namespace {
+namespace {}  // namespace
 
 // A scale comes from descriptions and callers; NaN, infinities and magnitudes no drawing can use
 // would only turn into undefined conversions later.
-void CheckScale(long double value) {
+void DIBCheckScale(long double value) {
   if (!std::isfinite(value) || std::fabs(value) > 1.0e6L)
     throw EDIBError("Invalid image scale " + std::to_string(static_cast<double>(value)));
 }
 
-}  // namespace
+long double DIBNormalAngle(long double value) {
+  if (!std::isfinite(value)) throw EDIBError("Invalid image angle " + std::to_string(static_cast<double>(value)));
+  // fmod rather than repeated steps of 360: exact, and bounded for huge inputs.
+  value = std::fmod(value, 360.0L);
+  if (value < 0) value += 360;
+  if (value >= 360)  // a tiny negative angle rounds up to 360
+    value = 0;
+  return value;
+}
 
 void TAbstractSuperDIB::SetScale(long double value) {
-  CheckScale(value);
+  DIBCheckScale(value);
   if (value != FScaleX || value != FScaleY) {
     FScaleX = value;
     FScaleY = value;
@@ -158,7 +161,7 @@ void TAbstractSuperDIB::SetScale(long double value) {
 }
 
 void TAbstractSuperDIB::SetScaleX(long double value) {
-  CheckScale(value);
+  DIBCheckScale(value);
   if (value != FScaleX) {
     FScaleX = value;
     Changed();
@@ -166,7 +169,7 @@ void TAbstractSuperDIB::SetScaleX(long double value) {
 }
 
 void TAbstractSuperDIB::SetScaleY(long double value) {
-  CheckScale(value);
+  DIBCheckScale(value);
   if (value != FScaleY) {
     FScaleY = value;
     Changed();

@@ -51,6 +51,11 @@ class TAbstractSuperDIB;
 void DIBRotatedBounds(int width, int height, long double scaleX, long double scaleY, long double angle,
                       int& boundsWidth, int& boundsHeight);
 
+// An angle in degrees brought into [0, 360); EDIBError "Invalid image angle ..." when not finite.
+long double DIBNormalAngle(long double value);
+// EDIBError "Invalid image scale ..." for a scale (percent) that is not finite or beyond 10^6.
+void DIBCheckScale(long double value);
+
 // A palette for Render8Bit: up to 256 entries and the colour lookup table, 64 x 64 x 64 entry
 // numbers indexed by DIBLookupIndex. An empty table means none. Only the first kDIBSectionColors
 // entries reach the display, so a table should name no later entry.

@@ -1,7 +1,5 @@
 #include "DIB/Source/cDIBImage.h"
 
-#include <cmath>
-
 #include "ui/TypeInfo.h"
 
 const TClassInfo& TCustomDIBImage::StaticClass() {
@@ -38,19 +36,15 @@ TDIBImage::TDIBImage(TComponent* owner) : TCustomDIBImage(owner) {
 }
 
 void TCustomDIBImage::SetAngle(long double v) {
-  if (!std::isfinite(v)) return;  // a non-finite angle has no place on the circle
-  // One remainder instead of repeated steps: a huge angle read from a description would
-  // otherwise never get below 360.
-  v = std::fmod(v, 360.0L);
-  if (v < 0) v += 360;
-  if (v >= 360) v = 0;  // -tiny + 360 rounds to 360
-  angle_ = v;
+  // One remainder, not repeated steps of 360: a huge angle read from a description would never get
+  // below 360 that way.
+  angle_ = DIBNormalAngle(v);
   AdjustSize();
   Invalidate();
 }
 
 void TCustomDIBImage::SetScale(long double v) {
-  if (!std::isfinite(v)) return;
+  DIBCheckScale(v);
   scale_ = v;
   SetStretch(false);
   AdjustSize();

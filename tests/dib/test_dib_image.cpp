@@ -2,6 +2,7 @@
 // back from its buffer.
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 
 #include "DIB/Source/cDIBImage.h"
@@ -105,6 +106,12 @@ TEST_F(ImageTest, StretchScaleAndAngle) {
   image->SetAngle(-1e-30);
   EXPECT_GE(image->Angle(), 0);
   EXPECT_LT(image->Angle(), 360);
+  // What no drawing can use is refused with a clear error, the settings kept.
+  const long double angle = image->Angle();
+  EXPECT_THROW(image->SetAngle(std::numeric_limits<long double>::quiet_NaN()), EDIBError);
+  EXPECT_THROW(image->SetScale(std::numeric_limits<long double>::infinity()), EDIBError);
+  EXPECT_EQ(image->Angle(), angle);
+  EXPECT_EQ(image->Scale(), 100);
 }
 
 TEST_F(ImageTest, SettingsNeverReachTheSharedPictureAndOtherPicturesDoNotRepaint) {
