@@ -48,6 +48,7 @@ class X11BackendImpl final : public soft::SoftBackend, public X11Backend {
     XShmSegmentInfo shm{};
     bool shared = false;   // `image` lives in a shared segment
     bool shmBusy = false;  // the server has not yet read the segment
+    uint64_t busySince = 0;
   };
   friend class ErrorTrap;
 

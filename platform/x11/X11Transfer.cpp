@@ -13,6 +13,9 @@ namespace plat::x11 {
 
 namespace {
 
+// A transfer whose completion never came (its request failed) stops holding the next one back.
+constexpr uint64_t kLostCompletionMs = 1000;
+
 // Scales an 8-bit channel into the bits of `mask`.
 unsigned long Channel(uint8_t value, unsigned long mask) {
   if (!mask) return 0;
@@ -30,6 +33,7 @@ void X11BackendImpl::PresentAll() {
 }
 
 void X11BackendImpl::Present(Window* root, Output& out) {
+  if (out.shmBusy && NowMs() - out.busySince > kLostCompletionMs) out.shmBusy = false;
   if (out.shmBusy) return;  // the server still reads the segment; the next Idle sends it
   const int width = root->bounds.Width(), height = root->bounds.Height();
   if (width < 1 || height < 1) return;
@@ -49,6 +53,7 @@ void X11BackendImpl::Present(Window* root, Output& out) {
     XShmPutImage(display_, out.xwindow, out.gc, out.image, box.left, box.top, box.left, box.top, unsigned(box.Width()),
                  unsigned(box.Height()), True);
     out.shmBusy = true;
+    out.busySince = NowMs();
   } else {
     XPutImage(display_, out.xwindow, out.gc, out.image, box.left, box.top, box.left, box.top, unsigned(box.Width()),
               unsigned(box.Height()));
