@@ -132,7 +132,9 @@ OutputFormat chooseOutputFormat(const std::string& path, const std::string& cont
   }
   if (!chosen && container.empty() && lowerExtension(path).empty()) chosen = &knownFormats().front();
   if (!chosen) {
-    const std::string asked = container.empty() ? "'" + lowerExtension(path) + "' files" : "'" + container + "'";
+    // Appended piece by piece: a prefix literal plus a temporary trips a false -Wrestrict of GCC 12.
+    std::string asked = "'";
+    asked += container.empty() ? lowerExtension(path) + "' files" : container + "'";
     throw HostError("cannot write " + asked + "; the formats are " + formatNames() + " (choose one with --format)");
   }
   OutputFormat format;

@@ -67,7 +67,8 @@ OutputTarget::OutputTarget(const std::string& path) : path_(path) {
     realPath_ = real.string();
     folder = real.has_parent_path() ? real.parent_path() : fs::path(".");
     // Hidden, beside the target so that the final rename stays within one file system.
-    name = "." + real.filename().string();
+    name.assign(1, '.');
+    name.append(real.filename().string());
   }
   std::string pattern = (folder / (name + ".kestrune-XXXXXX")).string();
   // An interruption between creating the file and noting its name would leave it behind.

@@ -187,7 +187,9 @@ TEST(OutputFile, FormatFollowsOptionsThenExtension) {
     EXPECT_EQ(chooseOutputFormat(c.path, c.container, c.encoding).sndfile, c.expected) << c.path << " " << c.container;
   // Where the library writes MP3, the extension asks for it; where not, it is refused like any other.
   SF_INFO mp3{0, 48000, 2, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 0, 0};
-  if (sf_format_check(&mp3) != 0) EXPECT_EQ(chooseOutputFormat("x.mp3", "", "").sndfile, mp3.format);
+  if (sf_format_check(&mp3) != 0) {
+    EXPECT_EQ(chooseOutputFormat("x.mp3", "", "").sndfile, mp3.format);
+  }
   // What it cannot write is refused with the list of what it can, never written as something else.
   for (const auto& [path, container, encoding] : std::vector<std::array<const char*, 3>>{
            {"x.out", "", ""}, {"x.docx", "", ""}, {"x.wav", "mp4", ""}, {"x.flac", "", "float"}, {"x.ogg", "", "16"}}) {
@@ -195,8 +197,9 @@ TEST(OutputFile, FormatFollowsOptionsThenExtension) {
       chooseOutputFormat(path, container, encoding);
       ADD_FAILURE() << path << " " << container << " " << encoding;
     } catch (const HostError& e) {
-      if (*encoding == 0)
+      if (*encoding == 0) {
         EXPECT_NE(std::string(e.what()).find("wav, flac, aiff, ogg, opus"), std::string::npos) << e.what();
+      }
     }
   }
 }
