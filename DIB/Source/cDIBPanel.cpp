@@ -1,6 +1,7 @@
 #include "DIB/Source/cDIBPanel.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "DIB/Source/cDIBBorder.h"
 #include "DIB/Source/cDIBControl.h"
