@@ -140,6 +140,15 @@ void TCustomDIBContainer::WndProc(TMessage& m) {
     case plat::kMsgSysKeyUp: HandleKeyMessage(m); return;
     case plat::kMsgSetFocus:
     case plat::kMsgKillFocus: FocusChanged(m); break;
+    case plat::kMsgCaptureChanged: {
+      // The capture was taken away without a button release: a skinned child that stayed entered
+      // only because it held the capture leaves now.
+      auto* held = dynamic_cast<TCustomDIBControl*>(CaptureControl());
+      TCustomPanel::WndProc(m);
+      if (held && held->Parent() == this && !held->MouseCapture() && held->MouseIn() && !held->MouseOver())
+        held->MouseLeave();
+      return;
+    }
     default: break;
   }
   TCustomPanel::WndProc(m);

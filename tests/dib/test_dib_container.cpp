@@ -278,6 +278,17 @@ TEST_F(ContainerTest, HighlightFollowsTheMouseAndADragLightsNothingElse) {
   EXPECT_EQ(log, (std::vector<std::string>{"Back:off", "Half:on"}));
   EXPECT_FALSE(back->MouseIn());
   EXPECT_TRUE(half->MouseIn());
+  log.clear();
+
+  // A capture taken away without a release ends the drag's entered state too.
+  MoveTo(10 + 80, 5 + 5);
+  Press(10 + 80, 5 + 5);
+  MoveTo(10 + 35, 5 + 12);
+  EXPECT_TRUE(back->MouseIn());
+  hl->ReleaseCapture();
+  EXPECT_FALSE(back->MouseIn());
+  EXPECT_EQ(log, (std::vector<std::string>{"Half:off", "Back:on", "Back:off"}));
+  Release(10 + 35, 5 + 12);
 }
 
 TEST_F(ContainerTest, HeldButtonRepeatsEveryIntervalUntilReleaseOrStop) {
