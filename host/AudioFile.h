@@ -1,5 +1,7 @@
-// Audio files through libsndfile: an input file as an AudioSource, and an output file that only
-// appears under its name once it is complete.
+// Audio files: an input file as an AudioSource, and an output file that only appears under its
+// name once it is complete. Through libsndfile where the build has it (AudioFile.cpp); the Windows
+// build reads and writes WAV files with its own code (AudioFileWav.cpp), the format word keeping
+// libsndfile's numbering.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +10,15 @@
 #include "host/AudioSource.h"
 #include "host/OutputTarget.h"
 
+#if defined(_WIN32)
+namespace kestrune {
+struct WavStream;
+}
+using AudioFileHandle = kestrune::WavStream;
+#else
 typedef struct sf_private_tag SNDFILE;
+using AudioFileHandle = SNDFILE;
+#endif
 
 namespace kestrune {
 
@@ -26,7 +36,7 @@ class InputFile final : public AudioSource {
 
  private:
   std::string path_;
-  SNDFILE* file_ = nullptr;
+  AudioFileHandle* file_ = nullptr;
   int channels_ = 0;
   double sampleRate_ = 0.0;
   std::int64_t frames_ = -1;
@@ -63,7 +73,7 @@ class OutputFile {
 
  private:
   OutputTarget target_;
-  SNDFILE* file_ = nullptr;
+  AudioFileHandle* file_ = nullptr;
   int channels_ = 0;
 };
 

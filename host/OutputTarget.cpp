@@ -49,8 +49,6 @@ fs::path followLinks(const std::string& given, const OutputTarget& target) {
 
 }  // namespace
 
-void OutputTarget::fail(const std::string& reason) const { throw HostError("cannot write '" + path_ + "': " + reason); }
-
 OutputTarget::OutputTarget(const std::string& path) : path_(path) {
   if (path.empty()) fail("no file name");
   struct stat info {};
@@ -91,16 +89,6 @@ OutputTarget::OutputTarget(const std::string& path) : path_(path) {
     fchmod(fd_, existing.st_mode & 07777);
   else
     fchmod(fd_, 0666 & ~mask);
-}
-
-OutputTarget::~OutputTarget() {
-  if (!committed_) discard();
-}
-
-int OutputTarget::releaseDescriptor() {
-  const int fd = fd_;
-  fd_ = -1;
-  return fd;
 }
 
 void OutputTarget::write(const void* bytes, std::size_t count) {

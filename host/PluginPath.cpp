@@ -1,29 +1,47 @@
 #include "host/PluginPath.h"
 
 #include <CLI/CLI.hpp>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
 namespace kestrune {
+namespace {
+
+// Plug-in libraries are DLLs on Windows, shared objects elsewhere.
+#if defined(_WIN32)
+constexpr const char* kSuffix = ".dll";
+#else
+constexpr const char* kSuffix = ".so";
+#endif
+
+}  // namespace
 
 std::string executableFolder() {
+#if defined(_WIN32)
+  // The runtime's copy of the program's full path.
+  if (_pgmptr == nullptr || *_pgmptr == 0) return ".";
+  const std::filesystem::path self(_pgmptr);
+#else
   std::error_code ec;
   const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
   if (ec) return ".";
+#endif
   return self.parent_path().string();
 }
 
 std::string defaultPluginPath(const std::string& folder) {
   const std::filesystem::path dir(folder);
   std::error_code ec;
-  const std::filesystem::path effect = dir / "KestruneEn.so";
+  const std::filesystem::path effect = dir / (std::string("KestruneEn") + kSuffix);
   if (std::filesystem::exists(effect, ec)) return effect.string();
-  return (dir / "kestrune_testfx.so").string();
+  return (dir / (std::string("kestrune_testfx") + kSuffix)).string();
 }
 
 void addPluginOption(CLI::App& command, std::string& path) {
   command.add_option("--plugin", path,
-                     "VST 2 plug-in library to load (default: KestruneEn.so beside kestrune, else kestrune_testfx.so)");
+                     std::string("VST 2 plug-in library to load (default: KestruneEn") + kSuffix +
+                         " beside kestrune, else kestrune_testfx" + kSuffix + ")");
 }
 
 std::string resolvePluginPath(const std::string& path) {

@@ -13,7 +13,7 @@ namespace kestrune {
 std::string executableFolder();
 
 // <folder>/KestruneEn.so when it exists, else <folder>/kestrune_testfx.so (whether or not it exists,
-// so that the load error names it).
+// so that the load error names it); .dll instead of .so on Windows.
 std::string defaultPluginPath(const std::string& folder);
 
 // Adds `--plugin PATH` to a command; `path` keeps its value when the option is absent.

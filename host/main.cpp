@@ -12,6 +12,8 @@
 int main(int argc, char** argv) {
   CLI::App app{"kestrune: loads a VST 2 plug-in, prints what it reports and renders audio through it", "kestrune"};
   app.require_subcommand(1);
+  // The same options on every system: "/x" is a path, never an option, on Windows too.
+  app.allow_windows_style_options(false);
   // Parse errors as one line, like every other failure.
   app.failure_message([](const CLI::App*, const CLI::Error& e) { return std::string("kestrune: ") + e.what() + "\n"; });
 

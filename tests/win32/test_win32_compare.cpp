@@ -1,6 +1,6 @@
-// What the Windows test host left in <build>/wine, checked on Linux: the DLL's samples against
-// this build's plug-in library, and the editor's picture in a real window against the headless
-// backend's rendering of the same editor.
+// What the Windows programs left in <build>/wine, checked on Linux: the DLL's samples against this
+// build's plug-in library, kestrune.exe's renderings against kestrune's, and the editor's picture in
+// a real window against the headless backend's rendering of the same editor.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
@@ -13,6 +13,7 @@
 
 #include "platform/Picture.h"
 #include "platform/headless/Headless.h"
+#include "tests/host/HostTestSupport.h"
 #include "tests/win32/FormFx.h"
 #include "tests/win32/RenderHarness.h"
 
@@ -123,4 +124,19 @@ TEST(Win32Compare, TheRealWindowShowsWhatTheHeadlessBackendDrawsOutsideText) {
   e->dispatcher(e, effEditClose, 0, 0, nullptr, 0.0f);
   e->dispatcher(e, effClose, 0, 0, nullptr, 0.0f);
   plat::InstallBackend(nullptr);
+}
+
+TEST(Win32Compare, KestruneExeRendersWhatKestruneRenders) {
+  for (const char* name : {"demo", "file"}) {
+    const hosttest::Audio windows = hosttest::readAudio(kOut + "/kestrune-" + name + "-win32.wav");
+    const hosttest::Audio linux = hosttest::readAudio(kOut + "/kestrune-" + name + "-linux.wav");
+    ASSERT_TRUE(windows.ok) << name;
+    ASSERT_TRUE(linux.ok) << name;
+    EXPECT_EQ(windows.info.channels, linux.info.channels) << name;
+    EXPECT_EQ(windows.info.samplerate, linux.info.samplerate) << name;
+    ASSERT_EQ(windows.samples.size(), linux.samples.size()) << name;
+    EXPECT_GT(windows.samples.size(), 44100u) << name;
+    EXPECT_EQ(std::memcmp(windows.samples.data(), linux.samples.data(), windows.samples.size() * sizeof(float)), 0)
+        << name << ": the samples differ";
+  }
 }
