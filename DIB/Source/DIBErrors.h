@@ -46,12 +46,16 @@ class ElzhException : public std::runtime_error {
 };
 
 // An internal consistency check failed. what() is always "Assertion failure"; Source() names the
-// unit that noticed it (e.g. "DIB/Source/cDIBCompressor").
+// unit that noticed it (e.g. "DIB/Source/cDIBCompressor") and Line() the line of the check there
+// (0 where the unit reports none).
 class EAssertionFailed : public std::logic_error {
  public:
-  explicit EAssertionFailed(std::string source) : std::logic_error("Assertion failure"), FSource(std::move(source)) {}
+  explicit EAssertionFailed(std::string source, int line = 0)
+      : std::logic_error("Assertion failure"), FSource(std::move(source)), FLine(line) {}
   const std::string& Source() const noexcept { return FSource; }
+  int Line() const noexcept { return FLine; }
 
  private:
   std::string FSource;
+  int FLine;
 };

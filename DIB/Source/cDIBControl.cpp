@@ -352,9 +352,12 @@ void TCustomDIBControl::RegisterTemplateProperty(const std::string& name) {
     case TPropKind::Enum:
     case TPropKind::Set:
     case TPropKind::Color: break;
-    case TPropKind::Object:
-      if (dynamic_cast<TDIBImageLink*>(p->GetObject(*this))) break;
-      [[fallthrough]];
+    case TPropKind::Object: {
+      // Image links, and the fonts and caption offsets of buttons.
+      TPersistent* o = p->GetObject(*this);
+      if (dynamic_cast<TDIBImageLink*>(o) || dynamic_cast<TFont*>(o) || dynamic_cast<TPointProperty*>(o)) break;
+      throw EDIBControlError("Attempting to template an invalid property type.");
+    }
     default: throw EDIBControlError("Attempting to template an invalid property type.");
   }
   if (std::find(templateProperties_.begin(), templateProperties_.end(), name) == templateProperties_.end())

@@ -158,6 +158,8 @@ class TCustomDIBControl : public TControl {
   int MouseY() const { return mouseY_; }
   TShiftState Shift() const { return shift_; }
   bool RepeatTimerRunning() const;
+  // Whether `button` is in the set of mouse buttons pressed on this control.
+  bool ButtonPressed(TMouseButton button) const { return (pressedButtons_ >> button) & 1u; }
   const std::vector<std::string>& TemplateProperties() const { return templateProperties_; }
 
   // The container this control sits in (null without a parent).

@@ -29,8 +29,9 @@ inline int GreenOf(plat::Color c) { return static_cast<int>((c >> 8) & 0xFF); }
 inline int BlueOf(plat::Color c) { return static_cast<int>((c >> 16) & 0xFF); }
 
 // A picture as the DIB.Data block of a description: w x h pixels coloured by `color`(x, y), rows
-// from the top, alpha 255.
-inline std::string PictureData(int w, int h, const std::function<plat::Color(int, int)>& color) {
+// from the top, alpha `alpha`(x, y) (255 without it).
+inline std::string PictureData(int w, int h, const std::function<plat::Color(int, int)>& color,
+                               const std::function<int(int, int)>& alpha = {}) {
   TMemoryDIB dib(w, h);
   for (int y = 0; y < h; ++y) {
     std::uint8_t* row = dib.ScanLine(y);
@@ -39,7 +40,7 @@ inline std::string PictureData(int w, int h, const std::function<plat::Color(int
       row[x * 4 + 0] = static_cast<std::uint8_t>(BlueOf(c));
       row[x * 4 + 1] = static_cast<std::uint8_t>(GreenOf(c));
       row[x * 4 + 2] = static_cast<std::uint8_t>(RedOf(c));
-      row[x * 4 + 3] = 255;
+      row[x * 4 + 3] = static_cast<std::uint8_t>(alpha ? alpha(x, y) : 255);
     }
   }
   std::string hex = "{";
