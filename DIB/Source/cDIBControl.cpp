@@ -75,9 +75,10 @@ TControlList::TControlList(TCustomDIBControl* owner)
   SetPropName("Children");
 }
 
-void TControlList::RemoveControl(const TControl* control) {
+void TControlList::RemoveControl(const TComponent* component) {
+  if (!component) return;
   for (int i = Count() - 1; i >= 0; --i)
-    if (Items(i)->Control() == control) Delete(i);
+    if (static_cast<const TComponent*>(Items(i)->Control()) == component) Delete(i);
 }
 
 // ---- TCustomDIBControl ---------------------------------------------------------------------------
@@ -212,7 +213,7 @@ void TCustomDIBControl::Notification(TComponent* component, TOperation operation
     dibImageList_ = nullptr;
     for (auto& link : imageLinks_) link->SetDIBImageList(nullptr);
   }
-  if (!Destroying() && children_) children_->RemoveControl(dynamic_cast<TControl*>(component));
+  if (!Destroying() && children_) children_->RemoveControl(component);
 }
 
 void TCustomDIBControl::Invalidate() {

@@ -75,8 +75,9 @@ class TControlList : public TCollection {
 
   TControlItem* Items(int index) const { return static_cast<TControlItem*>(Item(index)); }
   TCustomDIBControl* Control() const { return control_; }
-  // Deletes every item holding `control`.
-  void RemoveControl(const TControl* control);
+  // Deletes every item holding `component`. Takes the component as such: a control being freed
+  // has already lost its control type when its free-notification arrives.
+  void RemoveControl(const TComponent* component);
 
  private:
   TCustomDIBControl* control_;

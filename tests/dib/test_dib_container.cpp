@@ -220,11 +220,14 @@ TEST_F(ContainerTest, ChildrenMoveWithTheirControl) {
   } catch (const EFeatureError& e) {
     EXPECT_STREQ(e.what(), "You cannot set Control to nil");
   }
-  // Freeing a held control removes its item.
-  const int count = back->Children()->Count();
+  // Freeing a held control removes its item, and only that one (the empty item stays); moving the
+  // owner afterwards touches nothing freed.
+  ASSERT_EQ(back->Children()->Count(), 2);
   TComponent::Free(half);
   half = nullptr;
-  EXPECT_EQ(back->Children()->Count(), count - 1);
+  ASSERT_EQ(back->Children()->Count(), 1);
+  EXPECT_EQ(back->Children()->Items(0), second);
+  back->SetBounds(10, 4, 50, 50);
 }
 
 TEST_F(ContainerTest, OwnerAndParentMustLeadToAContainer) {
