@@ -260,15 +260,21 @@ TEST(CliImage, PackAndUnpackRoundTripAndRefuseWithoutLosingFiles) {
     EXPECT_EQ(lines(r.output), 1) << r.output;
     EXPECT_EQ(contents(folder / "k.data"), keep) << arguments << ": the existing output is kept";
   }
-  // A size field claiming more pixels than the payload holds is refused before decoding it.
+  // A size field claiming more pixels than the payload holds is refused before decoding it, bare
+  // and packed.
   std::string claims = payload;
   claims[1] = 4;  // 1028 x 3
-  std::ofstream(folder / "claims.bin", std::ios::binary) << claims;
-  ASSERT_EQ(run(image + "encode-data " + quoted(folder / "claims.bin") + " " + quoted(folder / "c.data")).status, 0);
-  const auto claimed = run(image + "unpack " + quoted(folder / "c.data") + " " + quoted(folder / "c.png"));
-  EXPECT_EQ(claimed.output,
-            "kestrune image unpack: the data block declares 1028 x 3 pixels, more than its 52 bytes of payload hold\n");
-  EXPECT_FALSE(std::filesystem::exists(folder / "c.png"));
+  std::string packable = std::string{4, 4, 3, 0} + std::string(48, '\0');
+  for (const std::string& bytes : {claims, packable}) {
+    std::ofstream(folder / "claims.bin", std::ios::binary) << bytes;
+    ASSERT_EQ(run(image + "encode-data " + quoted(folder / "claims.bin") + " " + quoted(folder / "c.data")).status, 0);
+    const auto claimed = run(image + "unpack " + quoted(folder / "c.data") + " " + quoted(folder / "c.png"));
+    EXPECT_EQ(claimed.output,
+              "kestrune image unpack: the data block declares 1028 x 3 pixels, more than its 52 bytes of payload "
+              "hold\n");
+    EXPECT_FALSE(std::filesystem::exists(folder / "c.png"));
+  }
+  EXPECT_EQ(contents(folder / "c.data").substr(0, 6), "DIBCMP") << "the second one is packed";
 
   // A write that fails says why and leaves nothing.
   const auto full = run(image + "decode-data " + quoted(folder / "a.data") + " /dev/full");
