@@ -178,6 +178,8 @@ LRESULT Win32Backend::Deliver(Window* w, UINT msg, WPARAM wParam, LPARAM lParam)
     return ::DefWindowProcA(h, msg, wParam, lParam);
   }
   if (w->destroyed || !w->proc || !IsInterfaceMessage(msg)) return ::DefWindowProcA(w->hwnd, msg, wParam, lParam);
+  // Message windows hear posted, sent and timer messages only, as on every backend.
+  if (w->kind == Kind::Message && msg == WM_CREATE) return 0;
   // Keep the window's record while its procedure runs, whatever the procedure destroys.
   std::shared_ptr<Window> hold = windows_.count(w->hwnd) ? windows_[w->hwnd] : creating_;
   Message m{msg, wParam, lParam, 0};
