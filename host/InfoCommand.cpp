@@ -112,6 +112,18 @@ class TextReader {
   std::vector<std::string> defects_;
 };
 
+// The editor's size as the plug-in reports it before opening it (effEditGetRect). Only our own
+// plug-ins are asked: some others build their window for that question and fail without a display.
+std::string editorSize(Plugin& plugin) {
+  if ((plugin.record().flags & effFlagsHasEditor) == 0) return "none";
+  if (plugin.dispatch(effVendorSpecific, kKestruneRequest, kRequestProbe) != 1) return "yes";
+  ERect* rect = nullptr;
+  plugin.dispatch(effEditGetRect, 0, 0, &rect);
+  if (rect == nullptr) return "size not reported";
+  return std::to_string(int(rect->right) - rect->left) + " x " + std::to_string(int(rect->bottom) - rect->top) +
+         " pixels";
+}
+
 void line(std::ostream& out, const char* label, const std::string& value) {
   char head[24];
   std::snprintf(head, sizeof head, "%-16s", label);
@@ -140,6 +152,7 @@ void writeInfo(Plugin& plugin, std::ostream& out) {
   line(out, "inputs", std::to_string(plugin.numInputs()));
   line(out, "outputs", std::to_string(plugin.numOutputs()));
   line(out, "flags", hex(record.flags, 1) + " " + flagNames(record.flags));
+  line(out, "editor", editorSize(plugin));
   line(out, "initial delay", std::to_string(record.initialDelay) + " samples");
   line(out, "tail size", std::to_string(plugin.dispatch(effGetTailSize)) + " samples");
 

@@ -3,9 +3,12 @@
 #include <exception>
 #include <iostream>
 
-#include "host/AudioFile.h"
+#if KESTRUNE_HOST_EDITOR
+#include "host/EditorCommand.h"
+#endif
 #include "host/HostError.h"
 #include "host/InfoCommand.h"
+#include "host/OutputTarget.h"
 #include "host/RenderCommand.h"
 #include "tools/imagetool/ImageCommands.h"
 
@@ -19,6 +22,9 @@ int main(int argc, char** argv) {
 
   kestrune::addInfoCommand(app);
   kestrune::addRenderCommand(app);
+#if KESTRUNE_HOST_EDITOR
+  kestrune::addEditorCommand(app);
+#endif
   addImageCommands(app);
 
   kestrune::installInterruptCleanup();

@@ -20,6 +20,11 @@ using TFormClass = const TFormClassInfo*;  // null: the effect has no editor
 // effect (AudioEffect*), lParam 0. It arrives queued, after the form's creation messages.
 inline constexpr std::uint32_t kMsgEffectAttach = 1985;
 
+// The message the template editor sends a form to learn where one of its controls is best taken
+// with the mouse (a slider's knob): wParam is the control (TControl*), lParam a plat::Point* in the
+// control's coordinates to fill. A form answers 1 when it filled it; otherwise the centre counts.
+inline constexpr std::uint32_t kMsgControlGrabPoint = 1986;
+
 // A Create function for a form class F (F must be complete where this is used):
 //   const TFormClassInfo kEditorClass{"TPluginEditorwindow", 415, 218, &CreateFormOf<TPluginEditorwindow>};
 template <class F>

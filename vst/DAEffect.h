@@ -314,3 +314,44 @@ constexpr int kVstMaxParamStrLen = 8;
 constexpr int kVstMaxVendorStrLen = 64;
 constexpr int kVstMaxProductStrLen = 64;
 constexpr int kVstMaxEffectNameLen = 32;
+
+// --- Our own requests on effVendorSpecific (not part of the published interface) ----------------
+// They let a host that links nothing of ours draw our editor offline: index = kKestruneRequest,
+// value = a KestruneRequest code, ptr = that request's record. Our plug-ins answer them only while
+// they draw on the headless platform (no display server) and only when they have an editor;
+// otherwise, and for a bad record, the answer is 0 as for any unknown vendor request. Every call
+// happens on the thread that opens the editor. Coordinates are screen pixels; the host window's
+// client area starts at its (left, top).
+constexpr VstInt32 kKestruneRequest = ('K' << 24) | ('s' << 16) | ('E' << 8) | 'd';
+enum KestruneRequest : VstIntPtr {
+  kRequestProbe = 0,              // ptr: null; answers 1 from our plug-ins with an editor, headless or not
+  kRequestCreateHostWindow = 1,   // ptr: KestruneHostWindow*; fills `window`; answers 1
+  kRequestDestroyHostWindow = 2,  // ptr: the window; answers 1
+  kRequestMouse = 3,              // ptr: KestruneMouse*; delivers what it causes; answers 1
+  kRequestAdvance = 4,            // ptr: KestruneAdvance*; runs the timers due; answers 1
+  kRequestReadPixels = 5,         // ptr: KestrunePixels*; answers 1 when the size matched
+  kRequestLocateControl = 6,      // ptr: KestruneControl*; answers 1 when the open editor has it
+};
+struct KestruneHostWindow {
+  VstInt32 left, top, width, height;  // in: 1 to 4096 each side
+  void* window;                       // out: pass it to effEditOpen
+};
+enum : VstInt32 { kMouseMove = 0, kMouseDown = 1, kMouseUp = 2 };
+struct KestruneMouse {
+  VstInt32 x, y;    // screen position; the mouse moves there first
+  VstInt32 action;  // kMouseMove, kMouseDown or kMouseUp
+  VstInt32 button;  // 0 left, 1 right, 2 middle
+};
+struct KestruneAdvance {
+  VstInt32 milliseconds;  // 0 to 600000
+};
+struct KestruneControl {
+  const char* name;                   // in: a component name of the editor's description
+  VstInt32 left, top, width, height;  // out: its bounds on the screen
+  VstInt32 grabX, grabY;              // out: where to take it with the mouse (a slider's knob)
+};
+struct KestrunePixels {
+  void* window;            // a host window made by kRequestCreateHostWindow
+  VstInt32 width, height;  // must be its client size
+  unsigned char* pixels;   // width * height * 4 bytes: rows from the top, red, green, blue, 255
+};

@@ -42,12 +42,13 @@ inline AEffect* guarded(audioMasterCallback host, Factory create) noexcept {
 }
 
 // The usual factory: refuses a missing host and a host whose version answer is 0, then builds one
-// Effect(host) and hands out its record. The effect owns itself from then on (effClose frees it).
-template <class Effect>
-AEffect* createEffect(audioMasterCallback host) {
+// Effect(host, args...) and hands out its record. The effect owns itself from then on (effClose
+// frees it).
+template <class Effect, class... Args>
+AEffect* createEffect(audioMasterCallback host, Args... args) {
   if (host == nullptr) return nullptr;
   if (host(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) == 0) return nullptr;
-  Effect* effect = new Effect(host);
+  Effect* effect = new Effect(host, args...);
   return effect->getAeffect();
 }
 

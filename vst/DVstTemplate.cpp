@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "vst/DDenormalGuard.h"
+#include "vst/DVstHeadlessRequests.h"
 #include "vst/DVstTemplateEditor.h"
 #include "vst/DVstText.h"
 
@@ -346,4 +347,11 @@ void TVstTemplate::process(float** inputs, float** outputs, VstInt32 sampleFrame
 
 void TVstTemplate::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) {
   runBlock(inputs, outputs, sampleFrames, false);
+}
+
+VstIntPtr TVstTemplate::vendorSpecific(VstInt32 lArg, VstIntPtr lArg2, void* ptrArg, float) {
+  auto* templateEditor = dynamic_cast<TVstTemplateEditor*>(getEditor());
+  if (lArg != kKestruneRequest || !templateEditor) return 0;
+  if (lArg2 == kRequestProbe) return 1;
+  return answerHeadlessRequest(*templateEditor, lArg2, ptrArg);
 }

@@ -97,6 +97,8 @@ class TVstTemplate : public AudioEffectX {
   bool getProductString(char* text) override;
   VstInt32 getVendorVersion() override;
   VstInt32 canDo(char* text) override;
+  // Our own requests (kKestruneRequest) when the effect has an editor; 0 for everything else.
+  VstIntPtr vendorSpecific(VstInt32 lArg, VstIntPtr lArg2, void* ptrArg, float floatArg) override;
 
   // Sets parameter index from a value in its property's shown range (inverse of the display
   // mapping), with host automation.

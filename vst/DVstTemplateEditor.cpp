@@ -67,6 +67,7 @@ bool TVstTemplateEditor::createForm(void* parent) {
   destroyForm();
   form = formClass->Create(nullptr);
   if (!form) return false;
+  ++openForms;
   form->SetBounds(0, 0, form->Width(), form->Height());
   form->SetParentWindow(parent);
   form->Show();
@@ -104,8 +105,29 @@ void TVstTemplateEditor::idle() {
   }
 }
 
+bool TVstTemplateEditor::locateControl(const char* name, KestruneControl* out) {
+  if (!form || !name || !out) return false;
+  auto* control = dynamic_cast<TControl*>(form->FindComponent(name));
+  if (!control) return false;
+  const plat::Point origin = control->ClientToScreen({0, 0});
+  plat::Point grab{control->Width() / 2, control->Height() / 2};
+  if (plat::WindowHandle h = form->Handle())
+    plat::Platform().SendMessage(h, kMsgControlGrabPoint, reinterpret_cast<std::uintptr_t>(control),
+                                 reinterpret_cast<std::intptr_t>(&grab));
+  out->left = origin.x;
+  out->top = origin.y;
+  out->width = control->Width();
+  out->height = control->Height();
+  out->grabX = origin.x + grab.x;
+  out->grabY = origin.y + grab.y;
+  return true;
+}
+
 void TVstTemplateEditor::destroyForm() {
   TForm* f = form;
   form = nullptr;
-  if (f) TComponent::Free(f);
+  if (f) {
+    --openForms;
+    TComponent::Free(f);
+  }
 }

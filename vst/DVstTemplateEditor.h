@@ -24,7 +24,13 @@ class TVstTemplateEditor : public AEffEditor {
   void idle() override;
   void update() override {}
 
+  // Our vendor request kRequestLocateControl: the screen bounds and grab point of the control named
+  // `name` in the open form. False when no form is open or it has no such control.
+  bool locateControl(const char* name, KestruneControl* out);
+
   TForm* getForm() const { return form; }
+  // Forms of every template editor of the library open now.
+  static int OpenForms() { return openForms; }
   VstInt32 getOpenCount() const { return openCount; }
   void* getParentWindow() const { return parentWindow; }
 
@@ -37,4 +43,5 @@ class TVstTemplateEditor : public AEffEditor {
   TFormClass formClass;
   void* parentWindow = nullptr;
   TForm* form = nullptr;  // owned
+  static inline int openForms = 0;
 };

@@ -43,8 +43,9 @@ TEST(Cli, InfoReportsIdentityParametersProgramsAndCanDo) {
   for (const char* expected :
        {"effect name     FakeEffect\n", "vendor          Test Bench\n", "vendor version  42\n",
         "unique ID       0x46616B65 'Fake'\n", "inputs          2\n", "flags           0x10 CanReplacing\n",
-        "initial delay   0 samples\n", "parameters (3)\n", "  0\tGain\t0.500000\t50 dB\n", "  2\tTone Colour\t",
-        "programs (2)\n", "  1\tLoud\n", "  bypass                 yes (1)\n", "  sendVstEvents          no (-1)\n"})
+        "editor          none\n", "initial delay   0 samples\n", "parameters (3)\n", "  0\tGain\t0.500000\t50 dB\n",
+        "  2\tTone Colour\t", "programs (2)\n", "  1\tLoud\n", "  bypass                 yes (1)\n",
+        "  sendVstEvents          no (-1)\n"})
     EXPECT_NE(r.output.find(expected), std::string::npos) << expected << "\n" << r.output;
   EXPECT_EQ(count(r.output, " (-1)\n") + count(r.output, " (1)\n"), 26);
 }

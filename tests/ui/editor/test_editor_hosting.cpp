@@ -346,3 +346,65 @@ TEST_F(EditorHosting, AHostThatDestroysItsWindowBeforeClosingIsSurvived) {
   Dispatch(effEditClose);
   EXPECT_EQ(trace.forms, 0);
 }
+
+// Our vendor requests, as a host that links nothing of ours uses them: its own window, the editor
+// in it, a control located, clicked and the clock advanced, the pixels read back; bad records
+// and other effects' requests get 0.
+TEST_F(EditorHosting, HeadlessRequestsDriveTheEditorFromOutside) {
+  auto ask = [&](VstIntPtr request, void* record) {
+    return ae->dispatcher(ae, effVendorSpecific, kKestruneRequest, request, record, 0);
+  };
+  EXPECT_EQ(ask(kRequestProbe, nullptr), 1);
+  KestruneHostWindow w{100, 60, 240, 120, nullptr};
+  ASSERT_EQ(ask(kRequestCreateHostWindow, &w), 1);
+  ASSERT_NE(w.window, nullptr);
+  KestruneControl missing{"Pad1", 0, 0, 0, 0, 0, 0};
+  EXPECT_EQ(ask(kRequestLocateControl, &missing), 0);  // no editor open yet
+  ASSERT_EQ(Dispatch(effEditOpen, w.window), 1);
+  KestruneAdvance wait{20};
+  ASSERT_EQ(ask(kRequestAdvance, &wait), 1);
+  EXPECT_EQ(trace.events[1], "attach");
+
+  KestruneControl pad{"pad2", 0, 0, 0, 0, 0, 0};  // names match without regard to case
+  ASSERT_EQ(ask(kRequestLocateControl, &pad), 1);
+  EXPECT_EQ(pad.left, 100 + 120);
+  EXPECT_EQ(pad.top, 60 + 10);
+  EXPECT_EQ(pad.width, 100);
+  EXPECT_EQ(pad.height, 40);
+  EXPECT_EQ(pad.grabX, 100 + 170);  // the centre: this form names no better place
+  EXPECT_EQ(pad.grabY, 60 + 30);
+  trace.events.clear();
+  KestruneMouse down{pad.grabX, pad.grabY, kMouseDown, 0}, up{pad.grabX, pad.grabY, kMouseUp, 0};
+  ASSERT_EQ(ask(kRequestMouse, &down), 1);
+  ASSERT_EQ(ask(kRequestMouse, &up), 1);
+  EXPECT_EQ(trace.events, (std::vector<std::string>{"click Pad2"}));
+
+  std::vector<unsigned char> pixels(240 * 120 * 4);
+  KestrunePixels read{w.window, 240, 120, pixels.data()};
+  ASSERT_EQ(ask(kRequestReadPixels, &read), 1);
+  const unsigned char* pad1 = &pixels[(12 * 240 + 12) * 4];  // red, green, blue, 255 from the top
+  EXPECT_EQ(std::vector<int>(pad1, pad1 + 4), (std::vector<int>{0xC0, 0, 0, 255}));
+  const unsigned char* pad2 = &pixels[(45 * 240 + 215) * 4];
+  EXPECT_EQ(std::vector<int>(pad2, pad2 + 4), (std::vector<int>{0, 0xC0, 0, 255}));
+
+  // Records that do not fit are refused, and nothing is drawn on their behalf.
+  KestrunePixels wrongSize{w.window, 200, 120, pixels.data()};
+  EXPECT_EQ(ask(kRequestReadPixels, &wrongSize), 0);
+  KestrunePixels noBuffer{w.window, 240, 120, nullptr};
+  EXPECT_EQ(ask(kRequestReadPixels, &noBuffer), 0);
+  KestruneHostWindow huge{0, 0, 5000, 10, nullptr};
+  EXPECT_EQ(ask(kRequestCreateHostWindow, &huge), 0);
+  KestruneMouse badButton{1, 1, kMouseDown, 7}, badAction{1, 1, 9, 0};
+  EXPECT_EQ(ask(kRequestMouse, &badButton), 0);
+  EXPECT_EQ(ask(kRequestMouse, &badAction), 0);
+  KestruneAdvance backwards{-1};
+  EXPECT_EQ(ask(kRequestAdvance, &backwards), 0);
+  EXPECT_EQ(ask(kRequestAdvance, nullptr), 0);
+  EXPECT_EQ(ask(99, &wait), 0);
+  EXPECT_EQ(ae->dispatcher(ae, effVendorSpecific, kKestruneRequest + 1, kRequestAdvance, &wait, 0), 0);
+
+  Dispatch(effEditClose);
+  EXPECT_EQ(ask(kRequestLocateControl, &pad), 0);
+  EXPECT_EQ(ask(kRequestDestroyHostWindow, w.window), 1);
+  EXPECT_EQ(ask(kRequestDestroyHostWindow, w.window), 0);
+}

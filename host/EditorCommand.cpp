@@ -1,0 +1,120 @@
+#include "host/EditorCommand.h"
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cstdlib>
+
+#include "host/EditorWindow.h"
+#include "host/HostError.h"
+#include "host/HostState.h"
+#include "host/Plugin.h"
+#include "host/PluginPath.h"
+#include "host/PngFile.h"
+#include "host/RenderCommand.h"
+
+namespace kestrune {
+namespace {
+
+constexpr int kMaxDrag = 4096;
+// Time for the editor to settle after opening and after each step: a few of its refresh ticks.
+constexpr int kSettleMs = 50;
+// A drag moves the mouse this far per step, one refresh tick apart, as a hand would.
+constexpr int kDragStep = 4;
+constexpr int kDragStepMs = 15;
+
+struct Drag {
+  std::string control;
+  int pixels = 0;
+};
+
+Drag parseDrag(const std::string& text) {
+  const auto colon = text.rfind(':');
+  const std::string bad = "bad --drag '" + text + "': expected CONTROL:PIXELS, PIXELS a whole number from " +
+                          std::to_string(-kMaxDrag) + " to " + std::to_string(kMaxDrag);
+  if (colon == std::string::npos || colon == 0 || colon + 1 == text.size()) throw HostError(bad);
+  const std::string number = text.substr(colon + 1);
+  char* end = nullptr;
+  const long pixels = std::strtol(number.c_str(), &end, 10);
+  if (*end != '\0' || pixels < -kMaxDrag || pixels > kMaxDrag || number.find_first_of(" \t") != std::string::npos)
+    throw HostError(bad);
+  return {text.substr(0, colon), static_cast<int>(pixels)};
+}
+
+void drag(EditorWindow& window, const Drag& d) {
+  const ControlPlace place = window.locate(d.control);
+  // Along the control's longer side: up or left for negative pixels.
+  const bool vertical = place.height >= place.width;
+  int x = place.grabX, y = place.grabY;
+  window.mouseMove(x, y);
+  window.mouseButton(x, y, true);
+  for (int moved = 0; moved != d.pixels;) {
+    const int step = std::clamp(d.pixels - moved, -kDragStep, kDragStep);
+    moved += step;
+    (vertical ? y : x) += step;
+    window.mouseMove(x, y);
+    window.wait(kDragStepMs);
+  }
+  window.mouseButton(x, y, false);
+}
+
+}  // namespace
+
+void drawEditor(const EditorOptions& options) {
+  std::optional<Drag> dragStep;
+  if (options.drag) dragStep = parseDrag(*options.drag);
+  if (options.png.empty()) throw HostError("--png: the picture file must be named");
+  PngFile output(options.png);  // a path that cannot be written fails here, before any work
+
+  HostState host;
+  auto plugin = Plugin::load(resolvePluginPath(options.plugin), host);
+  plugin->open();
+  if (!options.program.empty()) selectProgram(*plugin, options.program);
+  for (const auto& [index, value] : parseSettings(*plugin, options.settings)) plugin->setParameter(index, value);
+
+  std::unique_ptr<EditorWindow> window = makeHeadlessEditorWindow(*plugin);
+  window->open();
+  window->wait(kSettleMs);
+  if (options.click) {
+    const ControlPlace place = window->locate(*options.click);
+    window->mouseMove(place.grabX, place.grabY);
+    window->mouseButton(place.grabX, place.grabY, true);
+    window->mouseButton(place.grabX, place.grabY, false);
+    window->wait(kSettleMs);
+  }
+  if (dragStep) {
+    drag(*window, *dragStep);
+    window->wait(kSettleMs);
+  }
+  if (options.hover) {
+    const ControlPlace place = window->locate(*options.hover);
+    window->mouseMove(place.grabX, place.grabY);
+  }
+  window->wait(options.waitMs);
+  const std::vector<std::uint8_t> pixels = window->read();
+  const int width = window->width(), height = window->height();
+  window->close();
+  window.reset();
+  plugin->close();
+  output.write(width, height, pixels);
+}
+
+void addEditorCommand(CLI::App& app) {
+  auto options = std::make_shared<EditorOptions>();
+  CLI::App* command = app.add_subcommand(
+      "editor", "Opens the plug-in's editor offline, applies mouse steps and writes a PNG picture of it");
+  addPluginOption(*command, options->plugin);
+  command->add_option("--png", options->png, "PNG file to write")->required();
+  command->add_option("--program", options->program, "Program to select, by index or name");
+  command->add_option("--set", options->settings,
+                      "Parameter NAME=VALUE (name or index, value 0..1), applied after --program; repeatable");
+  command->add_option("--click", options->click, "Control to click (a name of the editor's description)");
+  command->add_option("--drag", options->drag,
+                      "CONTROL:PIXELS: takes the control (a slider by its knob) and moves the mouse that far "
+                      "along its longer side, negative up or left");
+  command->add_option("--hover", options->hover, "Control to leave the mouse over, after --click and --drag");
+  command->add_option("--wait", options->waitMs, "Milliseconds to let pass before the picture is taken")
+      ->check(CLI::Range(0, 600000));
+  command->callback([options] { drawEditor(*options); });
+}
+
+}  // namespace kestrune

@@ -1,0 +1,30 @@
+// `kestrune editor`: opens a plug-in's editor, applies mouse steps and writes a PNG of the window.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace CLI {
+class App;
+}
+
+namespace kestrune {
+
+struct EditorOptions {
+  std::string plugin;  // empty: the default beside the executable
+  std::string png;
+  std::string program;  // empty: leave the plug-in's current program
+  std::vector<std::string> settings;
+  std::optional<std::string> hover, click, drag;  // control names; drag as CONTROL:PIXELS
+  int waitMs = 0;
+};
+
+void addEditorCommand(CLI::App& app);
+
+// The whole command: checks the options and the output path, loads and opens the plug-in, selects
+// the program, applies the settings, opens the editor, clicks, drags, hovers, waits, reads the
+// window and only then writes the PNG. Throws HostError; on failure no file is written or replaced.
+void drawEditor(const EditorOptions& options);
+
+}  // namespace kestrune
