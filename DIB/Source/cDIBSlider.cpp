@@ -334,6 +334,16 @@ void TCustomDIBSlider::MouseUp(TMouseButton button, TShiftState shift, int x, in
   EndGesture(GestureSource::Mouse);
 }
 
+void TCustomDIBSlider::MouseLeave() {
+  TCustomDIBControl::MouseLeave();
+  // Outside without the capture (never taken, or taken away without a release): no release will
+  // come here, so the drag and its gesture end now.
+  if (MouseCapture()) return;
+  if (dragging_) Invalidate();
+  dragging_ = false;
+  EndGesture(GestureSource::Mouse);
+}
+
 // --- Keys
 
 bool TCustomDIBSlider::DoKeyDown(TMessage& message) {

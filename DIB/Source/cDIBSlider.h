@@ -15,9 +15,10 @@
 //   mouse. A press on an end picture steps by SmallChange.
 // - Gestures: OnGestureStart is raised just before the first change of Position made by one
 //   gesture of the user (a drag, a burst of presses from one held button, a burst of key-downs
-//   until the key goes up) and OnGestureEnd after its last, when the button or key is released or
-//   the slider loses the focus. A gesture that changes nothing raises neither; changes made by
-//   program code raise neither.
+//   until the key goes up) and OnGestureEnd after its last, when the button or key is released, the
+//   mouse is outside without the capture (taken away without a release) or the slider loses the
+//   focus. A gesture that changes nothing raises neither; changes made by program code raise
+//   neither.
 // - Missing pictures are no error: each is skipped; without a knob picture presses and drags do
 //   nothing (keys still work).
 #pragma once
@@ -101,6 +102,7 @@ class TCustomDIBSlider : public TCustomDIBControl {
   void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
   void MouseMove(TShiftState shift, int x, int y) override;
   void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
+  void MouseLeave() override;
   bool DoKeyDown(TMessage& message) override;
   bool DoKeyUp(TMessage& message) override;
 

@@ -93,6 +93,17 @@ TEST_F(SliderTest, HeldPressStepsEveryRepeatUntilTheKnobReachesTheMouseThenDrags
   EXPECT_EQ(slider->Position(), 22);
   ReleaseAt(8, 78);
   EXPECT_EQ(Log(), (Events{"start", "change:21", "change:22", "end"}));
+
+  // The capture taken away without a release while the mouse is outside: the drag and its gesture
+  // end there.
+  Log().clear();
+  PressAt(8, 31);  // knob top 26 at position 22: grab offset 5
+  MoveAt(60, 51);  // v = 47
+  hl->ReleaseCapture();
+  EXPECT_FALSE(slider->Dragging());
+  EXPECT_EQ(Log(), (Events{"start", "change:37", "end"}));
+  ReleaseAt(60, 51);
+  EXPECT_EQ(Log().size(), 3u);
 }
 
 TEST_F(SliderTest, KeysSettersAndRangeRules) {
