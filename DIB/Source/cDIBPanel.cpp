@@ -85,10 +85,13 @@ void TCustomDIBContainer::SetPalette(TDIBPaletteComponent* palette) {
 plat::Rect TCustomDIBContainer::ClientRect() const {
   plat::Rect r = TCustomPanel::ClientRect();
   if (dibBorder_) {
-    r.top += dibBorder_->BorderTop()->Size();
-    r.bottom -= dibBorder_->BorderBottom()->Size();
-    r.left += dibBorder_->BorderLeft()->Size();
-    r.right -= dibBorder_->BorderRight()->Size();
+    // A stored Size is whatever a description held; an edge is never thinner than nothing nor
+    // thicker than a picture can be, which also keeps these sums from overflowing.
+    auto inset = [](const TDIBBorderEdge* edge) { return std::clamp(edge->Size(), 0, 65535); };
+    r.top += inset(dibBorder_->BorderTop());
+    r.bottom -= inset(dibBorder_->BorderBottom());
+    r.left += inset(dibBorder_->BorderLeft());
+    r.right -= inset(dibBorder_->BorderRight());
   }
   return r;
 }

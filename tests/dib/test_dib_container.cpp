@@ -559,6 +559,13 @@ TEST_F(ContainerTest, StretchedEdgesComputedSizesAndTheBufferSize) {
   EXPECT_EQ(left->Size(), 32);  // the stored size
   left->SetSize(6);
   EXPECT_EQ(container->ClientRect(), (plat::Rect{6, 0, 120, 30}));
+  // Sizes from a description at the ends of their range: no edge is below 0 or above the largest
+  // picture side, and the client area is worked out without overflowing.
+  border->BorderRight()->SetAutoCalcSize(false);
+  border->BorderRight()->SetSize(INT32_MIN);
+  left->SetSize(INT32_MAX);
+  EXPECT_EQ(container->ClientRect(), (plat::Rect{65535, 0, 120, 30}));
+  border->BorderRight()->SetAutoCalcSize(true);
   left->SetAutoCalcSize(true);
   EXPECT_EQ(container->ClientRect(), (plat::Rect{4, 0, 120, 30}));
 
