@@ -241,6 +241,31 @@ Status GdiContext::StretchTransfer(const Rect& target, DrawContext& source, cons
   return Status::Ok;
 }
 
+Status GdiContext::TransferIndexed(const Rect& target, const uint8_t* indices, int32_t stride, const Color* colors,
+                                   int32_t colorCount) {
+  if (target.IsEmpty()) return Status::Ok;
+  if (!indices || stride < target.Width() || colorCount < 0 || (colorCount > 0 && !colors))
+    return Status::InvalidArgument;
+  if (!dc_) return Status::Ok;
+  struct {
+    BITMAPINFOHEADER header;
+    RGBQUAD table[256];
+  } info{};
+  const int32_t w = target.Width(), h = target.Height();
+  info.header = {sizeof(BITMAPINFOHEADER), w, -h, 1, 8, BI_RGB, 0, 0, 0, 256, 0};  // top-down rows
+  for (int32_t i = 0; i < std::min(colorCount, 256); ++i)
+    info.table[i] = {ColorBlue(colors[i]), ColorGreen(colors[i]), ColorRed(colors[i]), 0};
+  // GDI wants rows of whole 32-bit words.
+  const size_t rowBytes = (size_t(w) + 3) & ~size_t(3);
+  std::vector<uint8_t> rows(rowBytes * size_t(h));
+  for (int32_t y = 0; y < h; ++y)
+    std::copy_n(indices + size_t(y) * size_t(stride), size_t(w), rows.data() + size_t(y) * rowBytes);
+  AlphaGuard keep(*this, &target);
+  ::SetDIBitsToDevice(dc_, target.left, target.top, DWORD(w), DWORD(h), 0, 0, 0, UINT(h), rows.data(),
+                      reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
+  return Status::Ok;
+}
+
 int GdiContext::BitsPerPixel() const {
   if (alphaBits_ || !dc_) return 32;
   return ::GetDeviceCaps(dc_, BITSPIXEL);

@@ -52,6 +52,9 @@ class GdiContext : public DrawContext {
   Status Transfer(const Rect& target, DrawContext& source, Point sourcePos) override;
   Status StretchTransfer(const Rect& target, DrawContext& source, const Rect& sourceRect) override;
   int BitsPerPixel() const override;
+  // An 8-bit device-independent picture handed to GDI, which maps it to the display's palette.
+  Status TransferIndexed(const Rect& target, const uint8_t* indices, int32_t stride, const Color* colors,
+                         int32_t colorCount) override;
 
  private:
   struct Saved {

@@ -87,6 +87,20 @@ TEST_F(WinePlatform, OriginClipSaveRestoreAndTransfers) {
   ASSERT_EQ(t->Context().StretchTransfer({0, 0, 20, 20}, dc, {10, 5, 20, 15}), Status::Ok);
   EXPECT_EQ(Pixel(*t, 19, 19) & 0xFFFFFF, 0xFF0000u);
   EXPECT_EQ(t->Context().StretchTransfer({0, 0, 0, 5}, dc, {0, 0, 5, 5}), Status::InvalidArgument);
+  // An indexed picture: each index its colour, indices past the table black, alpha kept.
+  const uint8_t indices[2 * 5] = {0, 1, 2, 9, 0, 1, 1, 0, 0, 0};
+  const plat::Color table[3] = {plat::MakeColor(1, 2, 3), plat::MakeColor(200, 150, 100), plat::MakeColor(0, 0, 255)};
+  ASSERT_EQ(t->Context().TransferIndexed({1, 1, 4, 3}, indices, 5, table, 3), Status::Ok);
+  EXPECT_EQ(Pixel(*t, 1, 1) & 0xFFFFFF, 0x010203u);
+  EXPECT_EQ(Pixel(*t, 2, 1) & 0xFFFFFF, 0xC89664u);
+  EXPECT_EQ(Pixel(*t, 3, 1) & 0xFFFFFF, 0x0000FFu);
+  EXPECT_EQ(Pixel(*t, 2, 2) & 0xFFFFFF, 0xC89664u);
+  EXPECT_EQ(Pixel(*t, 4, 1) & 0xFFFFFF, 0xFF0000u);  // outside the target: what was there
+  const uint8_t beyond[1] = {7};
+  t->Row(6)[13 * 4 + 3] = 0x7F;
+  ASSERT_EQ(t->Context().TransferIndexed({13, 6, 14, 7}, beyond, 1, table, 3), Status::Ok);
+  EXPECT_EQ(Pixel(*t, 13, 6), 0x7F000000u);  // black, and the alpha byte stays
+  EXPECT_EQ(t->Context().TransferIndexed({0, 0, 4, 1}, indices, 3, table, 3), Status::InvalidArgument);
   std::unique_ptr<plat::Surface> tooBig;
   EXPECT_EQ(b.CreateSurface(0, 5, &tooBig), Status::InvalidArgument);
   EXPECT_EQ(b.CreateSurface(plat::kMaxPixelDimension + 1, 1, &tooBig), Status::TooLarge);
