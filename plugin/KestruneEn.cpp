@@ -3,7 +3,10 @@
 #include "plugin/uPlugin.h"
 #include "vst/DVstEntry.h"
 
-AEffect* createKestruneEn(audioMasterCallback host) noexcept {
-  // No editor class until the editor window joins the library.
-  return vstentry::guarded(host, &vstentry::createEffect<APlugin>);
+AEffect* createKestruneEn(audioMasterCallback host, TFormClass editorClass) noexcept {
+  try {
+    return vstentry::createEffect<APlugin>(host, editorClass);
+  } catch (...) {
+    return nullptr;
+  }
 }

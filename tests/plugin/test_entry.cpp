@@ -33,7 +33,7 @@ TEST(PluginEntry, BothEntriesBuildTheEffectAndRefuseAHostWithoutVersion) {
     AEffect* e = entry(TestHost::callback);
     ASSERT_NE(e, nullptr) << name;
     EXPECT_EQ(e->magic, kEffectMagic);
-    EXPECT_EQ(e->flags, 24);
+    EXPECT_EQ(e->flags, 25);  // with its editor: effFlagsHasEditor too
     char text[64] = {};
     e->dispatcher(e, effGetEffectName, 0, 0, text, 0.0f);
     EXPECT_STREQ(text, "KestruneEn");
@@ -50,5 +50,5 @@ TEST(PluginEntry, BothEntriesBuildTheEffectAndRefuseAHostWithoutVersion) {
     EXPECT_EQ(e->dispatcher(e, effClose, 0, 0, nullptr, 0.0f), 1);
   }
   // Only the entries leave the library.
-  EXPECT_EQ(dlsym(lib.handle, "_Z16createKestruneEnPFlP7AEffectiilPvfE"), nullptr);
+  EXPECT_EQ(dlsym(lib.handle, "_Z16createKestruneEnPFlP7AEffectiilPvfEPK14TFormClassInfo"), nullptr);
 }

@@ -42,17 +42,17 @@ constexpr float kProgramTable[4][11] = {
 
 TEST_F(PluginTest, FactoryRecordIdentityAndCapabilities) {
   TestHost::version = 0;
-  EXPECT_EQ(createKestruneEn(TestHost::callback), nullptr);
-  EXPECT_EQ(createKestruneEn(nullptr), nullptr);
+  EXPECT_EQ(createKestruneEn(TestHost::callback, nullptr), nullptr);
+  EXPECT_EQ(createKestruneEn(nullptr, nullptr), nullptr);
   TestHost::version = 2400;
-  AEffect* e = createKestruneEn(TestHost::callback);
+  AEffect* e = createKestruneEn(TestHost::callback, nullptr);
   ASSERT_NE(e, nullptr);
   EXPECT_EQ(e->magic, 0x56737450);
   EXPECT_EQ(e->numInputs, 2);
   EXPECT_EQ(e->numOutputs, 2);
   EXPECT_EQ(e->numPrograms, 4);
   EXPECT_EQ(e->numParams, 11);
-  EXPECT_EQ(e->flags, effFlagsCanMono | effFlagsCanReplacing);  // no editor class yet: 24
+  EXPECT_EQ(e->flags, effFlagsCanMono | effFlagsCanReplacing);  // without an editor class: 24
   EXPECT_EQ(e->initialDelay, 0);
   EXPECT_EQ(e->uniqueID, fourCharToLong('Q', 'X', '0', '9'));
   EXPECT_EQ(e->version, 1);

@@ -322,11 +322,13 @@ TEST(WineKestruneEditor, OpensInARealWindowAndPostedInputSetsParameters) {
     EXPECT_TRUE(SaveBmp("kestrune-editor-win32.bmp", px, cw, ch));
 
     // The first slider of the editor (parameter 0, "Speed"): its column is x 14..34, y 19..173,
-    // top meaning 1. Dragged far above and far below, the parameter follows to either end.
+    // top meaning 1, its 30-pixel knob travelling 124 pixels. Taken by the knob (a press beside it
+    // only steps towards the mouse) and dragged far above and far below, the parameter follows to
+    // either end: Speed 0.1 puts the knob's middle at 19 + 111 + 15, the top at 19 + 15.
     const float before = e->getParameter(e, 0);
-    PostDragAt(host.hwnd, {24, 96}, {24, -200});
+    PostDragAt(host.hwnd, {24, 145}, {24, -200});
     const float raised = e->getParameter(e, 0);
-    PostDragAt(host.hwnd, {24, 96}, {24, h + 200});
+    PostDragAt(host.hwnd, {24, 34}, {24, h + 200});
     const float lowered = e->getParameter(e, 0);
     EXPECT_GT(HostLog::automated, 0);
     EXPECT_GE(raised, before);

@@ -1,0 +1,92 @@
+// `kestrune editor` and `kestrune info` as a user runs them on the real plug-in library: the
+// editor reached only through the exported entry and our vendor requests; every bad option ends
+// with one line, a non-zero status and the output file untouched.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+#include <string>
+
+#include "platform/Picture.h"
+#include "tests/host/HostTestSupport.h"
+
+namespace {
+
+const std::string kExe = KESTRUNE_EXE;
+const std::string kPlugin = " --plugin " + hosttest::quoted(KESTRUNE_PLUGIN);
+
+// Pixels of a rectangle that differ between two pictures of the same size.
+int Differing(const plat::Picture& a, const plat::Picture& b, int left, int top, int right, int bottom) {
+  int n = 0;
+  for (int y = top; y < bottom; ++y)
+    for (int x = left; x < right; ++x) {
+      const std::size_t i = (std::size_t(a.height - 1 - y) * a.width + x) * 4;  // rows bottom-up
+      n += std::memcmp(&a.pixels[i], &b.pixels[i], 3) != 0;
+    }
+  return n;
+}
+
+TEST(EditorCommand, InfoReportsTheEditorAndADragShowsInThePicture) {
+  const auto info = hosttest::run(kExe + " info" + kPlugin);
+  ASSERT_EQ(info.status, 0) << info.output;
+  EXPECT_NE(info.output.find("flags           0x19 "), std::string::npos) << info.output;
+  EXPECT_NE(info.output.find("editor          415 x 218 pixels\n"), std::string::npos) << info.output;
+
+  hosttest::TempFolder folder;
+  const std::string plain = folder / "plain.png", dragged = folder / "dragged.png";
+  auto r = hosttest::run(kExe + " editor" + kPlugin + " --png " + hosttest::quoted(plain));
+  ASSERT_EQ(r.status, 0) << r.output;
+  r = hosttest::run(kExe + " editor" + kPlugin + " --drag p8:40 --png " + hosttest::quoted(dragged));
+  ASSERT_EQ(r.status, 0) << r.output;
+  plat::Picture a, b;
+  ASSERT_EQ(plat::LoadPicture(plain, &a), plat::Status::Ok);
+  ASSERT_EQ(plat::LoadPicture(dragged, &b), plat::Status::Ok);
+  ASSERT_EQ(a.width, 415);
+  ASSERT_EQ(a.height, 218);
+  ASSERT_EQ(b.width, 415);
+  EXPECT_GT(Differing(a, b, 278, 19, 298, 173), 100);  // Master's knob moved down
+  EXPECT_GT(Differing(a, b, 0, 200, 40, 218), 5);      // the value panel shows its value
+  EXPECT_EQ(Differing(a, b, 0, 0, 270, 170), 0);       // the other sliders stayed
+  EXPECT_EQ(folder.entries().size(), 2u);
+}
+
+TEST(EditorCommand, BadOptionsSayWhatIsWrongAndLeaveTheOutputAlone) {
+  hosttest::TempFolder folder;
+  const std::string out = folder / "out.png";
+  { std::ofstream(out) << "keep me"; }
+  const std::string png = " --png " + hosttest::quoted(out);
+  struct Case {
+    std::string args, says;
+  } cases[] = {
+      {kPlugin + png + " --drag p8", "expected CONTROL:PIXELS"},
+      {kPlugin + png + " --drag p8:up", "expected CONTROL:PIXELS"},
+      {kPlugin + png + " --drag :40", "expected CONTROL:PIXELS"},
+      {kPlugin + png + " --drag p8:99999", "expected CONTROL:PIXELS"},
+      {kPlugin + png + " --drag nothing:40", "no control named 'nothing'"},
+      {kPlugin + png + " --click p11", "no control named 'p11'"},
+      {kPlugin + png + " --hover ''", "no control named ''"},
+      {kPlugin + png + " --wait -5", "--wait"},
+      {kPlugin + png + " --wait soon", "--wait"},
+      {kPlugin + png + " --program 7", "no program 7"},
+      {kPlugin + png + " --program Nowhere", "no program named 'Nowhere'"},
+      {kPlugin + png + " --set Speed=2", "bad --set 'Speed=2'"},
+      {kPlugin + png + " --set Volume=0.5", "no parameter named 'Volume'"},
+      {kPlugin, "--png"},
+      {kPlugin + " --png " + hosttest::quoted(folder / "missing/out.png"), "cannot write"},
+      {kPlugin + " --png " + hosttest::quoted(folder.path().string()), "it is a folder"},
+      {" --plugin " + hosttest::quoted(folder / "none.so") + png, "none.so"},
+      {" --plugin " + hosttest::quoted(KESTRUNE_TESTFX) + png, "has no editor"},
+  };
+  for (const Case& c : cases) {
+    const auto r = hosttest::run(kExe + " editor" + c.args);
+    EXPECT_NE(r.status, 0) << c.args;
+    EXPECT_NE(r.output.find(c.says), std::string::npos) << c.args << "\n" << r.output;
+    EXPECT_EQ(std::count(r.output.begin(), r.output.end(), '\n'), 1) << c.args << "\n" << r.output;
+    std::ifstream in(out);
+    std::string kept((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_TRUE(kept == "keep me") << c.args;
+    EXPECT_EQ(folder.entries().size(), 1u) << c.args;
+  }
+}
+
+}  // namespace
