@@ -71,7 +71,7 @@ void drawEditor(const EditorOptions& options) {
   if (!options.program.empty()) selectProgram(*plugin, options.program);
   for (const auto& [index, value] : parseSettings(*plugin, options.settings)) plugin->setParameter(index, value);
 
-  std::unique_ptr<EditorWindow> window = makeHeadlessEditorWindow(*plugin);
+  std::unique_ptr<EditorWindow> window = options.x11 ? makeX11EditorWindow(*plugin) : makeHeadlessEditorWindow(*plugin);
   window->open();
   window->wait(kSettleMs);
   if (options.click) {
@@ -112,6 +112,9 @@ void addEditorCommand(CLI::App& app) {
                       "CONTROL:PIXELS: takes the control (a slider by its knob) and moves the mouse that far "
                       "along its longer side, negative up or left");
   command->add_option("--hover", options->hover, "Control to leave the mouse over, after --click and --drag");
+  command->add_flag("--x11", options->x11,
+                    "Shows the editor in a real X11 window (any plug-in with an X11 editor) and pictures that "
+                    "window");
   command->add_option("--wait", options->waitMs, "Milliseconds to let pass before the picture is taken")
       ->check(CLI::Range(0, 600000));
   command->callback([options] { drawEditor(*options); });

@@ -18,6 +18,7 @@ struct EditorOptions {
   std::vector<std::string> settings;
   std::optional<std::string> hover, click, drag;  // control names; drag as CONTROL:PIXELS
   int waitMs = 0;
+  bool x11 = false;  // a real X11 window instead of the plug-in's offline drawing
 };
 
 void addEditorCommand(CLI::App& app);

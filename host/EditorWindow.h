@@ -40,4 +40,9 @@ class EditorWindow {
 // own plug-ins answer them; others fail to open with a HostError saying so.
 std::unique_ptr<EditorWindow> makeHeadlessEditorWindow(Plugin& plugin);
 
+// In a real top-level X11 window on the display of the environment, for any plug-in whose editor
+// opens in an X window; the picture is what the server shows. Throws HostError when there is no
+// display or this build has no X11.
+std::unique_ptr<EditorWindow> makeX11EditorWindow(Plugin& plugin);
+
 }  // namespace kestrune

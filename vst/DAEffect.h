@@ -318,7 +318,8 @@ constexpr int kVstMaxEffectNameLen = 32;
 // --- Our own requests on effVendorSpecific (not part of the published interface) ----------------
 // They let a host that links nothing of ours draw our editor offline: index = kKestruneRequest,
 // value = a KestruneRequest code, ptr = that request's record. Our plug-ins answer them only while
-// they draw on the headless platform (no display server) and only when they have an editor;
+// they draw on the headless platform (no display server; locating a control works on every
+// platform) and only when they have an editor;
 // otherwise, and for a bad record, the answer is 0 as for any unknown vendor request. Every call
 // happens on the thread that opens the editor. Coordinates are screen pixels; the host window's
 // client area starts at its (left, top).

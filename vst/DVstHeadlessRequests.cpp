@@ -74,6 +74,12 @@ VstIntPtr Answer(plat::headless::HeadlessBackend& hl, TVstTemplateEditor& editor
 
 VstIntPtr answerHeadlessRequest(TVstTemplateEditor& editor, VstIntPtr request, void* ptr) noexcept {
   try {
+    // Where a control lies is the form's own business: answered on every platform, so that a host
+    // showing the editor in a real window can take its controls with the mouse too.
+    if (request == kRequestLocateControl) {
+      auto* r = static_cast<KestruneControl*>(ptr);
+      return r && editor.locateControl(r->name, r) ? 1 : 0;
+    }
     plat::headless::HeadlessBackend* hl = plat::headless::CurrentHeadless();
     // A host asking for a window to draw in offline gets the headless platform, as long as no
     // editor of ours shows anywhere yet (replacing the backend would strand its windows).

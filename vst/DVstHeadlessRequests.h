@@ -7,6 +7,6 @@
 class TVstTemplateEditor;
 
 // Answers one request (value = the KestruneRequest code) for an effect with this editor; 0 when the
-// platform in use is not the headless one, for an unknown code and for a record that fails its
-// checks. Never throws.
+// platform in use is not the headless one (except kRequestLocateControl, answered on every
+// platform), for an unknown code and for a record that fails its checks. Never throws.
 VstIntPtr answerHeadlessRequest(TVstTemplateEditor& editor, VstIntPtr request, void* ptr) noexcept;

@@ -18,6 +18,7 @@
 
 #include "platform/headless/Headless.h"
 #include "platform/x11/X11.h"
+#include "tests/x11/LevelEffect.h"
 #include "tests/x11/TestHost.h"
 #include "tests/x11/XvfbServer.h"
 #include "ui/Application.h"
@@ -32,148 +33,8 @@
 namespace {
 
 using kestrune::test::TestHost;
+using namespace leveltest;
 using kestrune::test::XvfbServer;
-
-// A vertical level bar: a press or a drag sets the level from the mouse's height.
-class TLevelBar : public TControl {
- public:
-  explicit TLevelBar(TComponent* owner) : TControl(owner) { SetBounds(0, 0, 40, 80); }
-  static const TClassInfo& StaticClass() {
-    static const TClassInfo info = TClassBuilder<TLevelBar>("TLevelBar", &TControl::StaticClass()).Component().Build();
-    return info;
-  }
-  const TClassInfo& ClassInfo() const override { return StaticClass(); }
-  void SetLevel(float v) {
-    level = v;
-    Invalidate();
-  }
-  void Paint(plat::DrawContext& ctx) override {
-    ctx.FillRect({0, 0, Width(), Height()}, plat::MakeColor(40, 40, 48));
-    const int filled = int(std::lround(level * float(Height())));
-    ctx.FillRect({0, Height() - filled, Width(), Height()}, plat::MakeColor(240, 150, 20));
-  }
-  std::function<void(float)> onChange;
-  int shiftedMoves = 0;
-
- protected:
-  void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override {
-    TControl::MouseDown(button, shift, x, y);
-    if (button == mbLeft) Drag(y);
-  }
-  void MouseMove(TShiftState shift, int x, int y) override {
-    TControl::MouseMove(shift, x, y);
-    if (shift & ssLeft) Drag(y);
-    if (shift & ssShift) ++shiftedMoves;
-  }
-
- private:
-  void Drag(int y) {
-    SetLevel(std::clamp(1.0f - float(y) / float(Height() - 1), 0.0f, 1.0f));
-    if (onChange) onChange(level);
-  }
-  float level = 0;
-};
-
-const char* kFormText = R"(object LevelEditor: TLevelEditor
-  Left = 0
-  Top = 0
-  BorderStyle = bsNone
-  ClientWidth = 240
-  ClientHeight = 120
-  Color = $00503010
-  Font.Color = clWhite
-  Font.Height = 11
-  Font.Name = 'Tahoma'
-  object Bar: TLevelBar
-    Left = 20
-    Top = 10
-    Width = 40
-    Height = 80
-  end
-  object Infos: TStatusBar
-    Left = 0
-    Top = 100
-    Width = 240
-    Height = 20
-    Panels = <
-      item
-        Width = 120
-      end
-      item
-        Text = 'X11'
-        Width = 100
-      end>
-  end
-end
-)";
-
-std::vector<std::string>* gTrace = nullptr;
-
-// The editor of a real effect: attaches, refreshes from the effect on its timer and writes the
-// level back as an automated parameter.
-class TLevelEditor : public TForm {
- public:
-  explicit TLevelEditor(TComponent* owner) : TForm(owner) {
-    RegisterClass(TLevelBar::StaticClass());
-    InitFromDescription(kFormText);
-    bar = static_cast<TLevelBar*>(FindComponent("Bar"));
-    bar->onChange = [this](float v) {
-      if (effect) effect->setParameterAutomated(0, v);
-    };
-  }
-  ~TLevelEditor() override {
-    if (WindowHandle()) plat::Platform().KillTimer(WindowHandle(), 7);
-  }
-  static const TClassInfo& StaticClass() {
-    static const TClassInfo info = TClassBuilder<TLevelEditor>("TLevelEditor", &TForm::StaticClass()).Build();
-    return info;
-  }
-  const TClassInfo& ClassInfo() const override { return StaticClass(); }
-  void WndProc(TMessage& m) override {
-    if (m.msg == kMsgEffectAttach) {
-      effect = reinterpret_cast<TVstTemplate*>(m.wParam);
-      if (gTrace) gTrace->push_back("attach");
-      return;
-    }
-    if (m.msg == plat::kMsgTimer && m.wParam == 7) {
-      if (effect && effect->isChanged()) {
-        effect->clearChanged();
-        const float v = effect->getParameter(0);
-        bar->SetLevel(v);
-        static_cast<TStatusBar*>(FindComponent("Infos"))
-            ->Panels()
-            .Panel(0)
-            ->SetText("Level " + std::to_string(int(std::lround(v * 100))));
-      }
-      return;
-    }
-    TForm::WndProc(m);
-  }
-
- protected:
-  void CreateHandle() override {
-    TForm::CreateHandle();
-    if (WindowHandle()) plat::Platform().SetTimer(WindowHandle(), 7, 15);
-  }
-
- private:
-  TVstTemplate* effect = nullptr;
-  TLevelBar* bar = nullptr;
-};
-
-const TFormClassInfo kLevelEditorClass{"TLevelEditor", 240, 120, &CreateFormOf<TLevelEditor>};
-
-TVstTemplateIdentity Identity() {
-  TVstTemplateIdentity id;
-  id.uniqueIdString = "KTx1";
-  id.effectName = "X11Test";
-  return id;
-}
-
-class TLevelEffect : public TVstTemplate {
- public:
-  TLevelEffect() : TVstTemplate(nullptr, 1, 1, &kLevelEditorClass, Identity()) { initialize(); }
-};
 
 int CountOpenFiles() {
   int n = 0;
@@ -252,9 +113,6 @@ class X11Hosting : public ::testing::Test {
 XvfbServer* X11Hosting::server = nullptr;
 std::string X11Hosting::serverError;
 
-constexpr plat::Color kFormColor = plat::MakeColor(0x10, 0x30, 0x50);
-constexpr plat::Color kLevelColor = plat::MakeColor(240, 150, 20);
-
 }  // namespace
 
 TEST_F(X11Hosting, ClicksAndDragsSetTheParameterAndTheWindowShowsWhatHeadlessDraws) {
@@ -287,7 +145,7 @@ TEST_F(X11Hosting, ClicksAndDragsSetTheParameterAndTheWindowShowsWhatHeadlessDra
   EXPECT_GE(static_cast<TLevelBar*>(Form()->FindComponent("Bar"))->shiftedMoves, 1);
   IdleFor(100);  // the refresh timer writes the status bar
   EXPECT_EQ(host.Pixel(editor, 25, 88), kLevelColor);
-  EXPECT_EQ(host.Pixel(editor, 25, 12), plat::MakeColor(40, 40, 48));
+  EXPECT_EQ(host.Pixel(editor, 25, 12), kTrackColor);
 
   EXPECT_TRUE(x11->UsesSharedMemory());  // a local server shares memory
   const std::vector<plat::Color> shown = host.Picture(editor, 240, 120);
