@@ -10,7 +10,7 @@ namespace {
 constexpr VstInt32 kMaxSide = 4096;
 constexpr VstInt32 kMaxAdvance = 600000;
 
-VstIntPtr Answer(plat::headless::HeadlessBackend& hl, TVstTemplateEditor& editor, VstIntPtr request, void* ptr) {
+VstIntPtr Answer(plat::headless::HeadlessBackend& hl, VstIntPtr request, void* ptr) {
   if (!ptr) return 0;
   switch (request) {
     case kRequestCreateHostWindow: {
@@ -62,10 +62,6 @@ VstIntPtr Answer(plat::headless::HeadlessBackend& hl, TVstTemplateEditor& editor
       }
       return 1;
     }
-    case kRequestLocateControl: {
-      auto* r = static_cast<KestruneControl*>(ptr);
-      return editor.locateControl(r->name, r) ? 1 : 0;
-    }
     default: return 0;
   }
 }
@@ -85,7 +81,7 @@ VstIntPtr answerHeadlessRequest(TVstTemplateEditor& editor, VstIntPtr request, v
     // editor of ours shows anywhere yet (replacing the backend would strand its windows).
     if (!hl && request == kRequestCreateHostWindow && !editor.getForm() && TVstTemplateEditor::OpenForms() == 0)
       hl = &plat::headless::InstallHeadless();
-    return hl ? Answer(*hl, editor, request, ptr) : 0;
+    return hl ? Answer(*hl, request, ptr) : 0;
   } catch (...) {
     return 0;
   }
