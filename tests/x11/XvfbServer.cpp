@@ -65,4 +65,18 @@ XvfbServer::~XvfbServer() {
     unsetenv("DISPLAY");
 }
 
+XvfbServer* XvfbTest::server_ = nullptr;
+std::string XvfbTest::error_;
+
+void XvfbTest::SetUpTestSuite() {
+  error_.clear();
+  server_ = new XvfbServer();
+  if (!server_->Start(&error_)) error_ = "no virtual X server: " + error_;
+}
+
+void XvfbTest::TearDownTestSuite() {
+  delete server_;
+  server_ = nullptr;
+}
+
 }  // namespace kestrune::test

@@ -2,6 +2,7 @@
 // run on a machine without one. Xvfb picks a free display number and reports it on a pipe.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <sys/types.h>
 
 #include <string>
@@ -24,6 +25,19 @@ class XvfbServer {
   std::string display_;
   std::string previous_;
   bool hadPrevious_ = false;
+};
+
+// A test suite whose tests share one server, started before the first of them; each test's SetUp
+// begins with ASSERT_TRUE(ServerError().empty()) << ServerError().
+class XvfbTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite();
+  static void TearDownTestSuite();
+  static const std::string& ServerError() { return error_; }
+
+ private:
+  static XvfbServer* server_;
+  static std::string error_;
 };
 
 }  // namespace kestrune::test

@@ -18,7 +18,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using kestrune::test::XvfbServer;
+using kestrune::test::XvfbTest;
 
 // Another vendor's plug-in with an X11 editor, from the packages the install script brings.
 const char* kOtherPlugin = "/usr/lib/vst/MVerb-vst.so";
@@ -44,30 +44,17 @@ Outcome Kestrune(const std::string& arguments, const std::string& environment = 
   return run;
 }
 
-class X11EditorCommand : public ::testing::Test {
+class X11EditorCommand : public XvfbTest {
  protected:
-  static void SetUpTestSuite() {
-    server = new XvfbServer();
-    if (!server->Start(&serverError)) serverError = "no virtual X server: " + serverError;
-  }
-  static void TearDownTestSuite() {
-    delete server;
-    server = nullptr;
-  }
   void SetUp() override {
-    ASSERT_TRUE(serverError.empty()) << serverError;
+    ASSERT_TRUE(ServerError().empty()) << ServerError();
     std::string pattern = (fs::temp_directory_path() / "kestrune-x11-XXXXXX").string();
     folder = mkdtemp(pattern.data());
   }
   void TearDown() override { fs::remove_all(folder); }
 
-  static XvfbServer* server;
-  static std::string serverError;
   fs::path folder;
 };
-
-XvfbServer* X11EditorCommand::server = nullptr;
-std::string X11EditorCommand::serverError;
 
 }  // namespace
 

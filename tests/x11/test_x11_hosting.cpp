@@ -34,7 +34,7 @@ namespace {
 
 using kestrune::test::TestHost;
 using namespace leveltest;
-using kestrune::test::XvfbServer;
+using kestrune::test::XvfbTest;
 
 int CountOpenFiles() {
   int n = 0;
@@ -56,18 +56,10 @@ int CountOwnSegments() {
   return n;
 }
 
-class X11Hosting : public ::testing::Test {
+class X11Hosting : public XvfbTest {
  protected:
-  static void SetUpTestSuite() {
-    server = new XvfbServer();
-    if (!server->Start(&serverError)) serverError = "no virtual X server: " + serverError;
-  }
-  static void TearDownTestSuite() {
-    delete server;
-    server = nullptr;
-  }
   void SetUp() override {
-    ASSERT_TRUE(serverError.empty()) << serverError;
+    ASSERT_TRUE(ServerError().empty()) << ServerError();
     gTrace = &trace;
     Application().ResetErrors();
     x11 = &plat::x11::InstallX11();
@@ -101,17 +93,12 @@ class X11Hosting : public ::testing::Test {
     IdleUntil([&] { return std::chrono::steady_clock::now() >= end; });
   }
 
-  static XvfbServer* server;
-  static std::string serverError;
   std::vector<std::string> trace;
   plat::x11::X11Backend* x11 = nullptr;
   TestHost host;
   std::unique_ptr<TLevelEffect> effect;
   AEffect* ae = nullptr;
 };
-
-XvfbServer* X11Hosting::server = nullptr;
-std::string X11Hosting::serverError;
 
 }  // namespace
 
