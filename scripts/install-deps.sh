@@ -11,7 +11,7 @@ packages=(
   g++-mingw-w64-i686-posix
   dpf-plugins-vst
   libx11-dev libxext-dev libxtst-dev xvfb x11-utils
-  wine wine32:i386
+  wine wine32:i386 xauth
 )
 # The Windows build's tests run the 32-bit DLL and its test host under Wine, which needs i386 packages.
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
