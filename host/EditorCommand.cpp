@@ -42,7 +42,7 @@ Drag parseDrag(const std::string& text) {
 
 void drag(EditorWindow& window, const Drag& d) {
   const ControlPlace place = window.locate(d.control);
-  // Along the control's longer side: up or left for negative pixels.
+  // Along the control's longer side, as on a value axis: positive up or right, negative down or left.
   const bool vertical = place.height >= place.width;
   int x = place.grabX, y = place.grabY;
   window.mouseMove(x, y);
@@ -50,7 +50,10 @@ void drag(EditorWindow& window, const Drag& d) {
   for (int moved = 0; moved != d.pixels;) {
     const int step = std::clamp(d.pixels - moved, -kDragStep, kDragStep);
     moved += step;
-    (vertical ? y : x) += step;
+    if (vertical)
+      y -= step;
+    else
+      x += step;
     window.mouseMove(x, y);
     window.wait(kDragStepMs);
   }
@@ -110,7 +113,7 @@ void addEditorCommand(CLI::App& app) {
   command->add_option("--click", options->click, "Control to click (a name of the editor's description)");
   command->add_option("--drag", options->drag,
                       "CONTROL:PIXELS: takes the control (a slider by its knob) and moves the mouse that far "
-                      "along its longer side, negative up or left");
+                      "along its longer side: positive up or right, negative down or left");
   command->add_option("--hover", options->hover, "Control to leave the mouse over, after --click and --drag");
   command->add_flag("--x11", options->x11,
                     "Shows the editor in a real X11 window (any plug-in with an X11 editor) and pictures that "

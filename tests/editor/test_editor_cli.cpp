@@ -36,7 +36,7 @@ TEST(EditorCommand, InfoReportsTheEditorAndADragShowsInThePicture) {
   const std::string plain = folder / "plain.png", dragged = folder / "dragged.png";
   auto r = hosttest::run(kExe + " editor" + kPlugin + " --png " + hosttest::quoted(plain));
   ASSERT_EQ(r.status, 0) << r.output;
-  r = hosttest::run(kExe + " editor" + kPlugin + " --drag p8:40 --png " + hosttest::quoted(dragged));
+  r = hosttest::run(kExe + " editor" + kPlugin + " --drag p8:-40 --png " + hosttest::quoted(dragged));
   ASSERT_EQ(r.status, 0) << r.output;
   plat::Picture a, b;
   ASSERT_EQ(plat::LoadPicture(plain, &a), plat::Status::Ok);
