@@ -2,28 +2,15 @@
 // Counts the global allocations made between the container's BeforePaint and AfterPaint.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
-
 #include "DIB/Source/cDIBImage.h"
 #include "DIB/Source/cDIBPanel.h"
 #include "tests/dib/DIBFixture.h"
+#include "tests/support/CountingNew.h"
 
 namespace {
-std::atomic<bool> counting{false};
-std::atomic<int> allocations{0};
-}  // namespace
 
-void* operator new(std::size_t size) {
-  if (counting) ++allocations;
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-
-namespace {
+using testalloc::allocations;
+using testalloc::counting;
 
 class AllocTest : public dibtest::DIBFixture {};
 

@@ -1,33 +1,12 @@
 // Processing at a constant block size allocates nothing: every allocation of this test program
-// goes through the counting operator new below.
+// goes through the counting operator new of tests/support/CountingNew.cpp.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
-
 #include "PluginTestHost.h"
+#include "tests/support/CountingNew.h"
 
-// The replacement pair below matches malloc with free; g++ sees only "free of new'ed memory".
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-
-namespace {
-std::atomic<bool> counting{false};
-std::atomic<long> allocations{0};
-}  // namespace
-
-void* operator new(std::size_t size) {
-  if (counting.load(std::memory_order_relaxed)) allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return ::operator new(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+using testalloc::allocations;
+using testalloc::counting;
 
 TEST(PluginAllocation, ProcessingAtAConstantBlockSizeAllocatesNothing) {
   TestHost::reset();
