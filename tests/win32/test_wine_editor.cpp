@@ -345,3 +345,40 @@ TEST(WineKestruneEditor, OpensInARealWindowAndPostedInputSetsParameters) {
   }
   Dispatch(e, effClose);
 }
+
+TEST(WineKestruneEditor, HundredOpenCloseCyclesLeakNoWindowGdiObjectOrTimer) {
+  Library lib("KestruneEn.dll");
+  ASSERT_NE(lib.module, nullptr);
+  ImportCounter counter(lib.module);
+  AEffect* e = lib.Entry("VSTPluginMain")(&HostLog::Callback);
+  ASSERT_NE(e, nullptr);
+  Dispatch(e, effOpen);
+  if (!(e->flags & effFlagsHasEditor)) {
+    Dispatch(e, effClose);
+    GTEST_SKIP() << "this build of KestruneEn has no editor";
+  }
+  ERect* rect = nullptr;
+  ASSERT_EQ(Dispatch(e, effEditGetRect, 0, 0, &rect), 1);
+  {
+    HostWindow host(rect->right - rect->left, rect->bottom - rect->top);
+    // The first cycle may create what lives as long as the library (classes, fonts).
+    ASSERT_EQ(Dispatch(e, effEditOpen, 0, 0, host.hwnd), 1);
+    Pump(30);
+    Dispatch(e, effEditClose);
+    Pump();
+    const long gdi = ImportCounter::GdiObjects();
+    const int messageWindows = CountMessageWindows();
+    for (int i = 0; i < 100; ++i) {
+      ASSERT_EQ(Dispatch(e, effEditOpen, 0, 0, host.hwnd), 1) << "cycle " << i;
+      Pump(i % 10 == 0 ? 30 : 0);  // now and then let timers tick and paints happen
+      Dispatch(e, effEditIdle);
+      Dispatch(e, effEditClose);
+      Pump();
+      ASSERT_EQ(CountChildren(host.hwnd), 0) << "cycle " << i;
+    }
+    EXPECT_EQ(ImportCounter::GdiObjects(), gdi);
+    EXPECT_EQ(ImportCounter::LiveTimers(), 0u);
+    EXPECT_EQ(CountMessageWindows(), messageWindows);
+  }
+  Dispatch(e, effClose);
+}
