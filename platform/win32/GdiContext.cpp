@@ -273,24 +273,24 @@ int GdiContext::BitsPerPixel() const {
 
 // ---------------------------------------------------------------------------------------------
 FontCache::~FontCache() {
-  for (auto& [spec, font] : fonts_) ::DeleteObject(font);
+  for (auto& [unused, font] : fonts_) ::DeleteObject(font);
 }
 
-HFONT FontCache::Get(const FontSpec& spec) {
+HFONT FontCache::Get(const FontSpec& wanted) {
   for (auto& [s, f] : fonts_)
-    if (s == spec) return f;
+    if (s == wanted) return f;
   LOGFONTA lf{};
-  lf.lfHeight = -std::clamp(spec.height, 1, 4096);  // negative: the character (em) height
-  lf.lfWeight = spec.bold ? FW_BOLD : FW_NORMAL;
-  lf.lfItalic = spec.italic;
-  lf.lfUnderline = spec.underline;
-  lf.lfStrikeOut = spec.strikeOut;
+  lf.lfHeight = -std::clamp(wanted.height, 1, 4096);  // negative: the character (em) height
+  lf.lfWeight = wanted.bold ? FW_BOLD : FW_NORMAL;
+  lf.lfItalic = wanted.italic;
+  lf.lfUnderline = wanted.underline;
+  lf.lfStrikeOut = wanted.strikeOut;
   lf.lfCharSet = DEFAULT_CHARSET;
   lf.lfQuality = DEFAULT_QUALITY;
-  const size_t n = std::min(spec.name.size(), size_t(LF_FACESIZE - 1));
-  std::copy_n(spec.name.data(), n, lf.lfFaceName);
+  const size_t n = std::min(wanted.name.size(), size_t(LF_FACESIZE - 1));
+  std::copy_n(wanted.name.data(), n, lf.lfFaceName);
   HFONT f = ::CreateFontIndirectA(&lf);
-  if (f) fonts_.emplace_back(spec, f);
+  if (f) fonts_.emplace_back(wanted, f);
   return f;
 }
 

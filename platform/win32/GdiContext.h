@@ -84,7 +84,7 @@ class FontCache {
   ~FontCache();
   FontCache(const FontCache&) = delete;
   FontCache& operator=(const FontCache&) = delete;
-  HFONT Get(const FontSpec& spec);  // null when GDI refuses the font
+  HFONT Get(const FontSpec& wanted);  // null when GDI refuses the font
   size_t Size() const { return fonts_.size(); }
 
  private:
