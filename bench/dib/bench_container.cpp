@@ -3,37 +3,26 @@
 // full repaint and the repaint after one 20 x 154 child is invalidated, each up to the screen.
 #include <benchmark/benchmark.h>
 
+#include <array>
 #include <cstdint>
 
 #include "DIB/Source/cDIBImage.h"
-#include "DIB/Source/cDIBImageList.h"
 #include "DIB/Source/cDIBPanel.h"
-#include "platform/headless/Headless.h"
-#include "ui/Form.h"
+#include "bench/dib/BenchScene.h"
 
 namespace {
 
-// A picture of w x h with a gradient, so that every pixel is copied for real.
+// A gradient; masked pictures get a varying alpha so that every pixel is blended.
 void AddPicture(TDIBImageList& list, int w, int h, bool masked) {
-  TMemoryDIB dib(w, h);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      std::uint8_t* p = dib.ScanLine(y) + x * 4;
-      p[0] = static_cast<std::uint8_t>(x);
-      p[1] = static_cast<std::uint8_t>(y);
-      p[2] = static_cast<std::uint8_t>(x + y);
-      p[3] = masked ? static_cast<std::uint8_t>((x * 7 + y) & 0xFF) : 255;
-    }
-  dib.SetMasked(masked);
-  static_cast<TDIBImagesItem*>(list.DIBImages()->Add())->SetDIB(dib);
+  benchdib::AddPicture(list, w, h, masked, [masked](int x, int y) {
+    return std::array<std::uint8_t, 4>{static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(y),
+                                       static_cast<std::uint8_t>(x + y),
+                                       static_cast<std::uint8_t>(masked ? (x * 7 + y) & 0xFF : 255)};
+  });
 }
 
-struct Editor {
+struct Editor : benchdib::HeadlessForm {
   Editor() {
-    hl = &plat::headless::InstallHeadless();
-    hl->CreateHostWindow({0, 0, 415, 218}, 0, &host);
-    form = new TForm(nullptr);
-    form->SetBounds(0, 0, 415, 218);
     list = new TDIBImageList(form);
     AddPicture(*list, 415, 200, false);
     AddPicture(*list, 20, 154, true);
@@ -56,19 +45,10 @@ struct Editor {
     }
     add(2, 10, 170, 80, 30);
     add(2, 320, 170, 80, 30);
-    form->SetParentWindow(host);
-    form->Show();
-    hl->Pump();
-  }
-  ~Editor() {
-    TComponent::Free(form);
-    plat::InstallBackend(nullptr);
+    Show();
   }
   void Repaint() { hl->UpdateWindow(container->WindowHandle()); }
 
-  plat::headless::HeadlessBackend* hl = nullptr;
-  plat::WindowHandle host = nullptr;
-  TForm* form = nullptr;
   TDIBImageList* list = nullptr;
   TDIBContainer* container = nullptr;
   TDIBImage* oneSlider = nullptr;

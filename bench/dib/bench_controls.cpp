@@ -3,39 +3,29 @@
 // and one repaint of a fade label's text.
 #include <benchmark/benchmark.h>
 
+#include <array>
 #include <cstdint>
 
 #include "DIB/Source/cDIBFadeLabel.h"
-#include "DIB/Source/cDIBImageList.h"
 #include "DIB/Source/cDIBPanel.h"
 #include "DIB/Source/cDIBSlider.h"
-#include "platform/headless/Headless.h"
-#include "ui/Form.h"
+#include "bench/dib/BenchScene.h"
 
 namespace {
 
+// Masked pictures are opaque on a 4-pixel stripe (the track's slot), transparent elsewhere.
 void AddPicture(TDIBImageList& list, int w, int h, bool masked) {
-  TMemoryDIB dib(w, h);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      std::uint8_t* p = dib.ScanLine(y) + x * 4;
-      p[0] = static_cast<std::uint8_t>(x * 9);
-      p[1] = static_cast<std::uint8_t>(y);
-      p[2] = static_cast<std::uint8_t>(x + y);
-      p[3] = masked ? static_cast<std::uint8_t>(x >= 8 && x <= 11 ? 255 : 0) : 255;
-    }
-  dib.SetMasked(masked);
-  static_cast<TDIBImagesItem*>(list.DIBImages()->Add())->SetDIB(dib);
+  benchdib::AddPicture(list, w, h, masked, [masked](int x, int y) {
+    return std::array<std::uint8_t, 4>{static_cast<std::uint8_t>(x * 9), static_cast<std::uint8_t>(y),
+                                       static_cast<std::uint8_t>(x + y),
+                                       static_cast<std::uint8_t>(!masked || (x >= 8 && x <= 11) ? 255 : 0)};
+  });
 }
 
 // An editor-sized container with one editor slider (20 x 151 masked track, 16 x 30 knob) and one
 // caption label.
-struct Scene {
+struct Scene : benchdib::HeadlessForm {
   Scene() {
-    hl = &plat::headless::InstallHeadless();
-    hl->CreateHostWindow({0, 0, 415, 218}, 0, &host);
-    form = new TForm(nullptr);
-    form->SetBounds(0, 0, 415, 218);
     auto* list = new TDIBImageList(form);
     AddPicture(*list, 20, 151, true);
     AddPicture(*list, 16, 30, false);
@@ -54,17 +44,8 @@ struct Scene {
     label->SetParent(container);
     label->SetBounds(8, 174, 33, 18);
     label->SetCaption("Speed");
-    form->SetParentWindow(host);
-    form->Show();
-    hl->Pump();
+    Show();
   }
-  ~Scene() {
-    TComponent::Free(form);
-    plat::InstallBackend(nullptr);
-  }
-  plat::headless::HeadlessBackend* hl = nullptr;
-  plat::WindowHandle host = nullptr;
-  TForm* form = nullptr;
   TDIBSlider* slider = nullptr;
   TDIBFadeLabel* label = nullptr;
 };
