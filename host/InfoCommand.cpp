@@ -13,33 +13,6 @@
 
 namespace kestrune {
 
-const char* const kPluginCanDoTexts[26] = {"sendVstEvents",
-                                           "sendVstMidiEvent",
-                                           "sendVstTimeInfo",
-                                           "receiveVstEvents",
-                                           "receiveVstMidiEvent",
-                                           "receiveVstTimeInfo",
-                                           "offline",
-                                           "plugAsChannelInsert",
-                                           "plugAsSend",
-                                           "mixDryWet",
-                                           "noRealTime",
-                                           "multipass",
-                                           "metapass",
-                                           "1in1out",
-                                           "1in2out",
-                                           "2in1out",
-                                           "2in2out",
-                                           "2in4out",
-                                           "4in2out",
-                                           "4in4out",
-                                           "4in8out",
-                                           "8in4out",
-                                           "8in8out",
-                                           "midiProgramNames",
-                                           "conformsToWindowRules",
-                                           "bypass"};
-
 namespace {
 
 struct FlagName {
@@ -172,7 +145,7 @@ void writeInfo(Plugin& plugin, std::ostream& out) {
   for (int i = 0; i < plugin.numPrograms(); ++i) out << "  " << i << "\t" << plugin.programName(i) << '\n';
 
   out << "\ncan do\n";
-  for (const char* text : kPluginCanDoTexts) {
+  for (const char* text : kPlugCanDos) {
     const VstIntPtr answer = plugin.canDo(text);
     char row[80];
     std::snprintf(row, sizeof row, "  %-22s %s (%ld)\n", text, canDoWord(answer), static_cast<long>(answer));

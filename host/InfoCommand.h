@@ -11,9 +11,6 @@ namespace kestrune {
 
 class Plugin;
 
-// The texts of the plug-in can-do queries that info asks about, in the order printed.
-extern const char* const kPluginCanDoTexts[26];
-
 void addInfoCommand(CLI::App& app);
 
 // Writes the report of an opened plug-in: identity, I/O, flags, delay, parameters, programs,

@@ -315,6 +315,37 @@ constexpr int kVstMaxVendorStrLen = 64;
 constexpr int kVstMaxProductStrLen = 64;
 constexpr int kVstMaxEffectNameLen = 32;
 
+// The texts a host asks a plug-in about with effCanDo, numbered as the bits of a can-do set.
+inline constexpr int kNumPlugCanDos = 26;
+inline constexpr const char* kPlugCanDos[kNumPlugCanDos] = {
+    "sendVstEvents",
+    "sendVstMidiEvent",
+    "sendVstTimeInfo",
+    "receiveVstEvents",
+    "receiveVstMidiEvent",
+    "receiveVstTimeInfo",
+    "offline",
+    "plugAsChannelInsert",
+    "plugAsSend",
+    "mixDryWet",
+    "noRealTime",
+    "multipass",
+    "metapass",
+    "1in1out",
+    "1in2out",
+    "2in1out",
+    "2in2out",
+    "2in4out",
+    "4in2out",
+    "4in4out",
+    "4in8out",
+    "8in4out",
+    "8in8out",
+    "midiProgramNames",
+    "conformsToWindowRules",
+    "bypass",
+};
+
 // --- Our own requests on effVendorSpecific (not part of the published interface) ----------------
 // They let a host that links nothing of ours draw our editor offline: index = kKestruneRequest,
 // value = a KestruneRequest code, ptr = that request's record. Our plug-ins answer them only while

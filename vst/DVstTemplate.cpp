@@ -10,35 +10,6 @@
 #include "vst/DVstTemplateEditor.h"
 #include "vst/DVstText.h"
 
-const char* const TVstTemplate::kCanDoTexts[kNumCanDoTexts] = {
-    "sendVstEvents",
-    "sendVstMidiEvent",
-    "sendVstTimeInfo",
-    "receiveVstEvents",
-    "receiveVstMidiEvent",
-    "receiveVstTimeInfo",
-    "offline",
-    "plugAsChannelInsert",
-    "plugAsSend",
-    "mixDryWet",
-    "noRealTime",
-    "multipass",
-    "metapass",
-    "1in1out",
-    "1in2out",
-    "2in1out",
-    "2in2out",
-    "2in4out",
-    "4in2out",
-    "4in4out",
-    "4in8out",
-    "8in4out",
-    "8in8out",
-    "midiProgramNames",
-    "conformsToWindowRules",
-    "bypass",
-};
-
 namespace {
 
 VstInt32 nonNegative(VstInt32 n) { return n > 0 ? n : 0; }

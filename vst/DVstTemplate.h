@@ -58,8 +58,8 @@ class TVstTemplate : public AudioEffectX {
     kFlagAsync = 1 << 7,
     kFlagExternalBuffer = 1 << 8,
   };
-  static constexpr int kNumCanDoTexts = 26;
-  static const char* const kCanDoTexts[kNumCanDoTexts];  // bit n answers kCanDoTexts[n]
+  static constexpr int kNumCanDoTexts = kNumPlugCanDos;
+  static constexpr const char* const* kCanDoTexts = kPlugCanDos;  // bit n answers kCanDoTexts[n]
 
   // Longest block handed to processAudio; longer host blocks are processed in pieces of this size
   // so that no host block size can make the audio thread allocate without bound.
