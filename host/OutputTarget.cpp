@@ -11,28 +11,12 @@
 #include <filesystem>
 
 #include "host/HostError.h"
+#include "host/OutputTargetInterrupt.h"
 
 namespace kestrune {
 namespace {
 
 namespace fs = std::filesystem;
-
-// The temporary output in progress, for the signal handler (async-signal-safe use only).
-char interruptedTempPath[4096];
-volatile std::sig_atomic_t haveTempPath = 0;
-
-void onInterrupt(int signal) {
-  if (haveTempPath != 0) unlink(interruptedTempPath);
-  std::signal(signal, SIG_DFL);
-  std::raise(signal);
-}
-
-void rememberTempPath(const std::string& path) {
-  haveTempPath = 0;
-  if (path.size() >= sizeof interruptedTempPath) return;
-  std::memcpy(interruptedTempPath, path.c_str(), path.size() + 1);
-  haveTempPath = 1;
-}
 
 // Follows symbolic links, also dangling ones, to the path they finally name.
 fs::path followLinks(const std::string& given, const OutputTarget& target) {
@@ -76,7 +60,7 @@ OutputTarget::OutputTarget(const std::string& path) : path_(path) {
   sigprocmask(SIG_BLOCK, &interrupts, &previous);
   fd_ = mkstemp(pattern.data());
   const int error = errno;
-  if (fd_ >= 0) rememberTempPath(pattern);
+  if (fd_ >= 0) interrupt::Remember(pattern);
   sigprocmask(SIG_SETMASK, &previous, nullptr);
   if (fd_ < 0) fail(std::strerror(error));
   tempPath_ = pattern;
@@ -149,18 +133,20 @@ void OutputTarget::commit() {
     fail(std::strerror(errno));
   }
   committed_ = true;
-  haveTempPath = 0;
+  interrupt::Forget();
 }
 
 void OutputTarget::discard() {
   if (fd_ >= 0) close(releaseDescriptor());
   if (!tempPath_.empty()) unlink(tempPath_.c_str());
-  haveTempPath = 0;
+  interrupt::Forget();
 }
 
 void installInterruptCleanup() {
-  for (int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, onInterrupt);
+  interrupt::Install({SIGINT, SIGTERM, SIGHUP});
   std::signal(SIGPIPE, SIG_IGN);
 }
+
+void interrupt::RemoveFile(const char* path) { unlink(path); }
 
 }  // namespace kestrune

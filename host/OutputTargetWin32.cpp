@@ -15,20 +15,12 @@
 #include <windows.h>
 
 #include "host/OutputTarget.h"
+#include "host/OutputTargetInterrupt.h"
 
 namespace kestrune {
 namespace {
 
 namespace fs = std::filesystem;
-
-char interruptedTempPath[4096];
-volatile std::sig_atomic_t haveTempPath = 0;
-
-void onInterrupt(int signal) {
-  if (haveTempPath != 0) ::DeleteFileA(interruptedTempPath);
-  std::signal(signal, SIG_DFL);
-  std::raise(signal);
-}
 
 // The system's text for the last error, on one line.
 std::string lastSystemReason() {
@@ -65,10 +57,7 @@ OutputTarget::OutputTarget(const std::string& path) : path_(path) {
     tempPath_.clear();
     fail(std::strerror(error));
   }
-  if (tempPath_.size() < sizeof interruptedTempPath) {
-    std::memcpy(interruptedTempPath, tempPath_.c_str(), tempPath_.size() + 1);
-    haveTempPath = 1;
-  }
+  interrupt::Remember(tempPath_);
 }
 
 void OutputTarget::write(const void* bytes, std::size_t count) {
@@ -86,17 +75,17 @@ void OutputTarget::commit() {
   if (fd_ >= 0 && _close(releaseDescriptor()) != 0) fail(std::strerror(errno));
   if (!::MoveFileExA(tempPath_.c_str(), realPath_.c_str(), MOVEFILE_REPLACE_EXISTING)) fail(lastSystemReason());
   committed_ = true;
-  haveTempPath = 0;
+  interrupt::Forget();
 }
 
 void OutputTarget::discard() {
   if (fd_ >= 0) _close(releaseDescriptor());
   if (!tempPath_.empty()) ::DeleteFileA(tempPath_.c_str());
-  haveTempPath = 0;
+  interrupt::Forget();
 }
 
-void installInterruptCleanup() {
-  for (int signal : {SIGINT, SIGTERM}) std::signal(signal, onInterrupt);
-}
+void installInterruptCleanup() { interrupt::Install({SIGINT, SIGTERM}); }
+
+void interrupt::RemoveFile(const char* path) { ::DeleteFileA(path); }
 
 }  // namespace kestrune
