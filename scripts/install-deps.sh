@@ -4,7 +4,7 @@ set -euo pipefail
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 packages=(
-  build-essential cmake ninja-build pkg-config git
+  build-essential cmake ninja-build pkg-config git ccache
   libgtest-dev libgmock-dev libbenchmark-dev
   libsndfile1-dev libcli11-dev libpng-dev libfreetype-dev fonts-dejavu-core fonts-dejavu-extra
   clang libclang-rt-14-dev clang-format
