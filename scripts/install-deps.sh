@@ -8,12 +8,14 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libsndfile1-dev libcli11-dev libpng-dev libfreetype-dev fonts-dejavu-core fonts-dejavu-extra
   clang libclang-rt-14-dev clang-format
-  g++-mingw-w64-i686-posix
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   dpf-plugins-vst
   libx11-dev libxext-dev libxtst-dev xvfb x11-utils
-  wine wine32:i386 xauth
+  wine wine32:i386 wine64 xauth
+  lintian
 )
-# The Windows build's tests run the 32-bit DLL and its test host under Wine, which needs i386 packages.
+# The Windows build's tests run the 32-bit DLL and its test host under Wine, which needs i386 packages
+# (the 64-bit ones run under wine64).
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $SUDO dpkg --add-architecture i386
 fi

@@ -58,8 +58,11 @@ struct AEffect {
   char future[56];
 };
 
+// Every record is made of fixed-size integers, pointers and VstIntPtr only: `long` is 4 bytes on 64-bit
+// Windows and 8 on 64-bit Linux, so it would give the two 64-bit builds different layouts.
 constexpr bool kVst32 = sizeof(void*) == 4;
 static_assert(sizeof(void*) == 4 || sizeof(void*) == 8, "only 32- and 64-bit layouts are defined");
+static_assert(sizeof(VstIntPtr) == sizeof(void*));
 static_assert(offsetof(AEffect, magic) == 0);
 static_assert(offsetof(AEffect, dispatcher) == (kVst32 ? 4 : 8));
 static_assert(offsetof(AEffect, process) == (kVst32 ? 8 : 16));
@@ -387,3 +390,9 @@ struct KestrunePixels {
   VstInt32 width, height;  // must be its client size
   unsigned char* pixels;   // width * height * 4 bytes: rows from the top, red, green, blue, 255
 };
+static_assert(offsetof(KestruneHostWindow, window) == 16 && sizeof(KestruneHostWindow) == (kVst32 ? 20 : 24));
+static_assert(sizeof(KestruneMouse) == 16 && sizeof(KestruneAdvance) == 4);
+static_assert(offsetof(KestruneControl, left) == (kVst32 ? 4 : 8) && sizeof(KestruneControl) == (kVst32 ? 28 : 32));
+static_assert(offsetof(KestrunePixels, width) == (kVst32 ? 4 : 8) &&
+              offsetof(KestrunePixels, pixels) == (kVst32 ? 12 : 16));
+static_assert(sizeof(KestrunePixels) == (kVst32 ? 16 : 24));
