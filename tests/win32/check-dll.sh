@@ -1,15 +1,30 @@
 #!/usr/bin/env bash
 # A plug-in DLL must load on a bare Windows: it may import system DLLs only, and it exports exactly
-# the two entries. With --imports-only (programs) only the imports are checked.
+# the two entries. With --imports-only (programs) only the imports are checked; with
+# --machine i386|x86-64 the file must be built for that processor.
+#   check-dll.sh [--machine M] [--imports-only] FILE...
 set -euo pipefail
 allowed='^(kernel32|user32|gdi32|comctl32|ole32|msvcrt|advapi32)\.dll$'
 status=0
 exports_too=1
-if [ "${1:-}" = "--imports-only" ]; then
-  exports_too=0
+machine=""
+while [ $# -gt 0 ]; do
+  case $1 in
+    --imports-only) exports_too=0 ;;
+    --machine) machine=$2; shift ;;
+    *) break ;;
+  esac
   shift
-fi
+done
 for dll in "$@"; do
+  if [ -n "$machine" ]; then
+    # objdump names the formats pei-i386 and pei-x86-64.
+    format=$(objdump -f "$dll" | awk '/file format/ {print $NF}')
+    if [ "$format" != "pei-$machine" ]; then
+      echo "$dll is $format, not pei-$machine"
+      status=1
+    fi
+  fi
   imports=$(objdump -p "$dll" | awk '/DLL Name:/ {print tolower($3)}')
   for name in $imports; do
     if ! [[ $name =~ $allowed ]]; then

@@ -2,20 +2,35 @@
 # Runs a Windows program under Wine with a virtual X server of its own:
 #   run-wine.sh <output folder> <program.exe> [arguments...]
 # The program runs in the output folder. The Wine prefix lives in the output folder too and is made
-# on the first run only (the slow part); nothing outside the build tree is touched.
+# on the first run only (the slow part); nothing outside the build tree is touched. A 64-bit program
+# runs under the 64-bit Wine in a 64-bit prefix, so one output folder serves one width.
 set -euo pipefail
 out=$1
 shift
 mkdir -p "$out"
-export WINEPREFIX="$out/prefix" WINEDEBUG=-all WINEARCH=win32
+export WINEPREFIX="$out/prefix" WINEDEBUG=-all
 # No downloads of optional runtimes when the prefix is made.
 export WINEDLLOVERRIDES="mscoree,mshtml="
+case $(objdump -f "$1" | awk '/file format/ {print $NF}') in
+  pei-x86-64)
+    export WINEARCH=win64
+    wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
+    ;;
+  pei-i386)
+    export WINEARCH=win32
+    wine=wine
+    ;;
+  *)
+    echo "run-wine.sh: $1 is not a Windows program"
+    exit 1
+    ;;
+esac
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wineboot -i >"$out/wineboot.log" 2>&1
   wineserver -w
 fi
 cd "$out"
 status=0
-xvfb-run -a -s "-screen 0 1280x1024x24" wine "$@" || status=$?
+xvfb-run -a -s "-screen 0 1280x1024x24" "$wine" "$@" || status=$?
 wineserver -k 2>/dev/null || true
 exit $status
