@@ -32,16 +32,23 @@ std::string executableFolder() {
 
 std::string defaultPluginPath(const std::string& folder) {
   const std::filesystem::path dir(folder);
-  std::error_code ec;
-  const std::filesystem::path effect = dir / (std::string("KestruneEn") + kSuffix);
-  if (std::filesystem::exists(effect, ec)) return effect.string();
+  const std::string effect = std::string("KestruneEn") + kSuffix;
+  // Beside kestrune in a build tree or the Windows archive; where an installation puts it on Linux
+  // (<prefix>/bin/kestrune, <prefix>/lib/lxvst/KestruneEn.so).
+  for (const std::filesystem::path& candidate : {dir / effect, dir / ".." / "lib" / "lxvst" / effect}) {
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(candidate, ec)) return candidate.lexically_normal().string();
+#if defined(_WIN32)
+    break;  // Windows has no installed layout of that kind
+#endif
+  }
   return (dir / (std::string("kestrune_testfx") + kSuffix)).string();
 }
 
 void addPluginOption(CLI::App& command, std::string& path) {
   command.add_option("--plugin", path,
                      std::string("VST 2 plug-in library to load (default: KestruneEn") + kSuffix +
-                         " beside kestrune, else kestrune_testfx" + kSuffix + ")");
+                         " beside kestrune or in ../lib/lxvst, else kestrune_testfx" + kSuffix + ")");
 }
 
 std::string resolvePluginPath(const std::string& path) {

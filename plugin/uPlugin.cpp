@@ -43,7 +43,7 @@ double roundHalfEven(double x) {
 TVstTemplateIdentity APlugin::identity() {
   TVstTemplateIdentity id;
   id.uniqueIdString = "QX09";
-  id.vendorVersion = 1100;
+  id.vendorVersion = KESTRUNE_VENDOR_VERSION;  // from the project version (CMakeLists.txt)
   id.effectName = "KestruneEn";
   id.vendorName = "QX Audio";
   id.productName = "KestruneEnhanced";

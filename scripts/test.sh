@@ -23,3 +23,8 @@ run asan
 run tsan -L threads
 if [ -x scripts/fuzz.sh ]; then scripts/fuzz.sh; fi
 run release
+# The release packages, built from the release tree and both Windows trees, checked as a user meets them.
+echo "=== packages"
+made=$(JOBS=$jobs scripts/package.sh)
+mapfile -t packages <<<"$made"
+scripts/check-packages.sh "${packages[@]}"

@@ -58,6 +58,46 @@ TEST(Cli, InfoListsTextDefectsOfAMisbehavingPlugIn) {
   EXPECT_NE(r.output.find("parameter name 2: no terminator within 256 bytes"), std::string::npos) << r.output;
 }
 
+#ifdef KESTRUNE_EFFECT
+// Without --plugin, kestrune takes KestruneEn beside itself (a build tree), else where an
+// installation puts it (<prefix>/lib/lxvst beside <prefix>/bin); anything else there is not taken.
+TEST(Cli, FindsThePlugInBesideItselfOrInstalledInLibLxvst) {
+  struct Layout {
+    const char* besides;    // what lies at bin/KestruneEn.so: "", "effect" or "junk"
+    const char* installed;  // what lies at lib/lxvst/KestruneEn.so: "", "effect", "junk" or "folder"
+    bool found;
+  };
+  const Layout layouts[] = {{"", "effect", true},
+                            {"effect", "junk", true},
+                            {"", "folder", false},
+                            {"", "", false},
+                            {"junk", "effect", false}};
+  for (const Layout& l : layouts) {
+    SCOPED_TRACE(std::string("beside '") + l.besides + "', installed '" + l.installed + "'");
+    hosttest::TempFolder folder;
+    namespace fs = std::filesystem;
+    fs::create_directories(folder.path() / "bin");
+    fs::create_directories(folder.path() / "lib" / "lxvst");
+    fs::copy_file(kExe, folder / "bin/kestrune");
+    auto place = [&](const char* what, const std::string& at) {
+      if (std::string(what) == "effect") fs::copy_file(KESTRUNE_EFFECT, at);
+      if (std::string(what) == "junk") std::ofstream(at) << "not a library";
+      if (std::string(what) == "folder") fs::create_directories(at);
+    };
+    place(l.besides, folder / "bin/KestruneEn.so");
+    place(l.installed, folder / "lib/lxvst/KestruneEn.so");
+    const auto r = run(quoted(folder / "bin/kestrune") + " info");
+    if (l.found) {
+      EXPECT_EQ(r.status, 0) << r.output;
+      EXPECT_NE(r.output.find("effect name     KestruneEn\n"), std::string::npos) << r.output;
+    } else {
+      EXPECT_NE(r.status, 0) << r.output;
+      EXPECT_EQ(std::count(r.output.begin(), r.output.end(), '\n'), 1) << r.output;
+    }
+  }
+}
+#endif
+
 TEST(Cli, InfoRunsOnTheTestEffectAndOnAThirdPartyPlugIn) {
 #ifdef KESTRUNE_TESTFX
   const auto testfx = run(kExe + " info --plugin " + quoted(KESTRUNE_TESTFX));

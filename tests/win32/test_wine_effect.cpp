@@ -81,6 +81,7 @@ TEST_F(WineEffect, RecordTextsAndParametersThroughTheDispatcher) {
   EXPECT_EQ(Text(e, effGetEffectName), "KestruneEn");
   EXPECT_EQ(Text(e, effGetVendorString), "QX Audio");
   EXPECT_EQ(Text(e, effGetProductString), "KestruneEnhanced");
+  EXPECT_EQ(Dispatch(e, effGetVendorVersion), 1100);
   EXPECT_GE(Dispatch(e, effGetVstVersion), 2000);
   EXPECT_EQ(Text(e, effGetParamName, 0), "Speed");
   EXPECT_EQ(Text(e, effGetParamName, 10), "Mergeins");

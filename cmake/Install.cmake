@@ -1,0 +1,47 @@
+# Installation. On Linux (`cmake --install <build> [--prefix P]`): the plug-in where Linux hosts scan
+# for VST plug-ins (<prefix>/lib/lxvst), kestrune in <prefix>/bin (it finds the plug-in at
+# ../lib/lxvst), the README, every licence text, the manual page and the change log. On Windows:
+# KestruneEn.dll and kestrune.exe side by side, as the Windows archive holds them.
+if(WIN32)
+  if(TARGET KestruneEn)
+    install(TARGETS KestruneEn LIBRARY DESTINATION .)
+  endif()
+  if(TARGET kestrune)
+    install(TARGETS kestrune RUNTIME DESTINATION .)
+  endif()
+  return()
+endif()
+
+set(KESTRUNE_DOC_DIR share/doc/kestrune)
+if(TARGET KestruneEn)
+  install(TARGETS KestruneEn LIBRARY DESTINATION lib/lxvst)
+endif()
+if(TARGET kestrune)
+  install(TARGETS kestrune RUNTIME DESTINATION bin)
+endif()
+# The LV2 edition, when the tree builds one: its bundle folder (set by lv2/ as the global property
+# KESTRUNE_LV2_BUNDLE) goes to <prefix>/lib/lv2, where LV2 hosts look.
+get_property(kestrune_lv2_bundle GLOBAL PROPERTY KESTRUNE_LV2_BUNDLE)
+if(kestrune_lv2_bundle)
+  install(DIRECTORY ${kestrune_lv2_bundle} DESTINATION lib/lv2)
+endif()
+
+set(KESTRUNE_VERSION ${PROJECT_VERSION})
+set(packaging ${CMAKE_SOURCE_DIR}/packaging)
+set(staged ${CMAKE_BINARY_DIR}/packaging)
+configure_file(${packaging}/copyright.in ${staged}/copyright @ONLY)
+configure_file(${packaging}/kestrune.1 ${staged}/kestrune.1 @ONLY)
+configure_file(${packaging}/changelog.in ${staged}/changelog @ONLY)
+# Compressed as Debian wants them: best compression, no name or time stamp inside.
+add_custom_command(OUTPUT ${staged}/kestrune.1.gz ${staged}/changelog.gz
+                   COMMAND gzip -9nkf ${staged}/kestrune.1 ${staged}/changelog
+                   DEPENDS ${staged}/kestrune.1 ${staged}/changelog
+                   COMMENT "Compressing the manual page and the change log")
+add_custom_target(kestrune_install_docs ALL DEPENDS ${staged}/kestrune.1.gz ${staged}/changelog.gz)
+
+install(FILES README.md ${staged}/copyright ${staged}/changelog.gz DESTINATION ${KESTRUNE_DOC_DIR})
+install(FILES platform/soft/font/LICENSE.txt DESTINATION ${KESTRUNE_DOC_DIR} RENAME LICENSE-fonts.txt)
+install(FILES ${packaging}/CLI11-LICENSE.txt DESTINATION ${KESTRUNE_DOC_DIR} RENAME LICENSE-CLI11.txt)
+install(FILES ${staged}/kestrune.1.gz DESTINATION share/man/man1)
+# Lintian's view of the package, with the reason for each exception.
+install(FILES ${packaging}/lintian-overrides DESTINATION share/lintian/overrides RENAME kestrune)
