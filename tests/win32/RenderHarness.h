@@ -18,11 +18,13 @@ struct Setting {
   std::vector<std::pair<VstInt32, float>> parameters;  // set after the program is chosen
 };
 
-// Two settings that differ in rate, program and motion.
+// Settings that differ in rate, program and motion; the last one sets the side depths, the level
+// and Sync (without a tempo from the host).
 inline std::vector<Setting> Settings() {
   return {
       {44100.0f, 1, {{0, 0.3f}, {1, 0.6f}, {5, 0.4f}}},
       {96000.0f, 3, {{0, 0.9f}, {2, 0.1f}, {3, 0.7f}, {4, 0.2f}, {5, 0.8f}, {10, 1.0f}}},
+      {48000.0f, 0, {{1, 0.9f}, {5, 0.95f}, {6, 0.25f}, {7, 0.6f}, {8, 0.5f}, {9, 1.0f}}},
   };
 }
 
