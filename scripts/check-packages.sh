@@ -46,7 +46,7 @@ sed -i 's/^Version: .*/Version: 0.9.0/' "$scratch/old/DEBIAN/control"
 echo "from the older version" >"$scratch/old/usr/share/doc/kestrune/OLD.txt"
 (cd "$scratch/old" && find usr -type f -exec md5sum {} + >DEBIAN/md5sums)
 dpkg-deb --root-owner-group -b "$scratch/old" "$scratch/old.deb" >/dev/null
-dpkg_root() { dpkg --root="$root" --force-depends --force-script-chrootless --log=/dev/null "$@"; }
+dpkg_root() { dpkg --root="$root" --force-depends,script-chrootless,not-root --log=/dev/null "$@"; }
 dpkg_root -i "$scratch/old.deb" >/dev/null 2>&1 || fail "dpkg could not install the older version"
 dpkg_root -i "$deb" >/dev/null 2>&1 || fail "dpkg could not install $(basename "$deb") over the older version"
 [ ! -e "$root/usr/share/doc/kestrune/OLD.txt" ] || fail "the older version's file was left behind by the upgrade"
