@@ -1,6 +1,8 @@
 #include "host/AudioFile.h"
 
 #include <sndfile.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -84,6 +86,17 @@ const std::vector<TKnownFormat>& knownFormats() {
   return formats;
 }
 
+// libsndfile's text without its "Error : " or "System error : " head and closing full stop, as the
+// tail of our own "cannot read/write '<path>': " line.
+std::string libraryText(std::string_view text) {
+  for (std::string_view head : {"System error : ", "Error : "})
+    if (text.substr(0, head.size()) == head) text.remove_prefix(head.size());
+  if (text.size() > 1 && text.back() == '.') text.remove_suffix(1);
+  return std::string(text);
+}
+
+std::string reason(SNDFILE* file) { return libraryText(sf_strerror(file)); }
+
 std::string formatNames() {
   std::string names;
   for (const TKnownFormat& f : knownFormats()) names += (names.empty() ? "" : ", ") + std::string(f.name);
@@ -101,7 +114,7 @@ InputFile::InputFile(const std::string& path) : path_(path) {
   if (std::filesystem::is_directory(path)) throw HostError("cannot read '" + path + "': it is a folder");
   SF_INFO info{};
   file_ = sf_open(path.c_str(), SFM_READ, &info);
-  if (file_ == nullptr) throw HostError("cannot read '" + path + "': " + sf_strerror(nullptr));
+  if (file_ == nullptr) throw HostError("cannot read '" + path + "': " + reason(nullptr));
   if (info.channels < 1 || info.channels > 1024 || info.samplerate < 1 || info.samplerate > 10'000'000) {
     sf_close(file_);
     throw HostError("cannot read '" + path + "': " + std::to_string(info.channels) + " channels at " +
@@ -117,7 +130,7 @@ InputFile::~InputFile() { sf_close(file_); }
 std::int64_t InputFile::read(float* interleaved, std::int64_t frames) {
   const sf_count_t got = sf_readf_float(file_, interleaved, frames);
   if (got < frames && sf_error(file_) != SF_ERR_NO_ERROR)
-    throw HostError("cannot read '" + path_ + "': " + sf_strerror(file_));
+    throw HostError("cannot read '" + path_ + "': " + reason(file_));
   return got;
 }
 
@@ -157,6 +170,32 @@ OutputFormat chooseOutputFormat(const std::string& path, const std::string& cont
 
 std::string outputFormatNames() { return formatNames(); }
 
+// The output is written through these rather than through the descriptor itself, so that a failed
+// write is always known, with the system's reason: some encoders ignore what their writes return
+// (an MP3 cut short by a full disk was reported as written) and others report only "Unspecified
+// internal error". A failed write is answered as done and OutputFile checks writeError_ after each
+// call instead: a failure while opening makes the library give up without releasing its encoder.
+struct OutputFileIo {
+  static OutputFile& of(void* user) { return *static_cast<OutputFile*>(user); }
+  static int fd(void* user) { return of(user).target_.descriptor(); }
+
+  static sf_count_t length(void* user) {
+    struct stat info {};
+    return fstat(fd(user), &info) == 0 ? info.st_size : -1;
+  }
+  static sf_count_t seek(sf_count_t offset, int whence, void* user) { return lseek(fd(user), offset, whence); }
+  static sf_count_t tell(void* user) { return lseek(fd(user), 0, SEEK_CUR); }
+  static sf_count_t read(void* bytes, sf_count_t count, void* user) {
+    const ssize_t got = ::read(fd(user), bytes, static_cast<std::size_t>(count));
+    return got < 0 ? 0 : got;
+  }
+  static sf_count_t write(const void* bytes, sf_count_t count, void* user) {
+    OutputFile& file = of(user);
+    if (file.writeError_ == 0) file.writeError_ = file.target_.tryWrite(bytes, static_cast<std::size_t>(count));
+    return count;
+  }
+};
+
 OutputFile::OutputFile(const std::string& path, OutputFormat format, int channels, double sampleRate)
     : target_(path), channels_(channels) {
   SF_INFO info{};
@@ -166,9 +205,14 @@ OutputFile::OutputFile(const std::string& path, OutputFormat format, int channel
   if (sf_format_check(&info) == 0)
     target_.fail("that format cannot hold " + std::to_string(channels) + " channels at " +
                  std::to_string(info.samplerate) + " Hz");
-  file_ = sf_open_fd(target_.descriptor(), SFM_WRITE, &info, SF_TRUE);
-  if (file_ == nullptr) target_.fail(sf_strerror(nullptr));
-  target_.releaseDescriptor();  // closed by sf_close from now on
+  static SF_VIRTUAL_IO io = {OutputFileIo::length, OutputFileIo::seek, OutputFileIo::read, OutputFileIo::write,
+                             OutputFileIo::tell};
+  file_ = sf_open_virtual(&io, SFM_WRITE, &info, this);
+  if (file_ != nullptr && writeError_ != 0) {
+    sf_close(file_);  // no destructor runs for a constructor that throws
+    file_ = nullptr;
+  }
+  if (file_ == nullptr) failWriting();
   // Integer formats clip out-of-range samples instead of wrapping them around.
   sf_command(file_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
 }
@@ -177,14 +221,20 @@ OutputFile::~OutputFile() {
   if (file_ != nullptr) sf_close(file_);
 }
 
+void OutputFile::failWriting() {
+  if (writeError_ != 0) target_.fail(std::strerror(writeError_));
+  target_.fail(reason(file_));
+}
+
 void OutputFile::write(const float* interleaved, std::int64_t frames) {
-  if (sf_writef_float(file_, interleaved, frames) != frames) target_.fail(sf_strerror(file_));
+  if (sf_writef_float(file_, interleaved, frames) != frames || writeError_ != 0) failWriting();
 }
 
 void OutputFile::commit() {
   const int closed = sf_close(file_);
   file_ = nullptr;
-  if (closed != 0) target_.fail(sf_error_number(closed));
+  if (writeError_ != 0) failWriting();
+  if (closed != 0) target_.fail(libraryText(sf_error_number(closed)));
   target_.commit();
 }
 

@@ -75,6 +75,11 @@ class OutputFile {
   OutputTarget target_;
   AudioFileHandle* file_ = nullptr;
   int channels_ = 0;
+#if !defined(_WIN32)
+  friend struct OutputFileIo;
+  int writeError_ = 0;  // the system's error number of the first write that failed
+  [[noreturn]] void failWriting();
+#endif
 };
 
 }  // namespace kestrune

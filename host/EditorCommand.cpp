@@ -2,11 +2,11 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
-#include <cstdlib>
 
 #include "host/EditorWindow.h"
 #include "host/HostError.h"
 #include "host/HostState.h"
+#include "host/NumberOption.h"
 #include "host/Plugin.h"
 #include "host/PluginPath.h"
 #include "host/PngFile.h"
@@ -32,12 +32,9 @@ Drag parseDrag(const std::string& text) {
   const std::string bad = "bad --drag '" + text + "': expected CONTROL:PIXELS, PIXELS a whole number from " +
                           std::to_string(-kMaxDrag) + " to " + std::to_string(kMaxDrag);
   if (colon == std::string::npos || colon == 0 || colon + 1 == text.size()) throw HostError(bad);
-  const std::string number = text.substr(colon + 1);
-  char* end = nullptr;
-  const long pixels = std::strtol(number.c_str(), &end, 10);
-  if (*end != '\0' || pixels < -kMaxDrag || pixels > kMaxDrag || number.find_first_of(" \t") != std::string::npos)
-    throw HostError(bad);
-  return {text.substr(0, colon), static_cast<int>(pixels)};
+  const auto pixels = parseWhole(std::string_view(text).substr(colon + 1));
+  if (!pixels || *pixels < -kMaxDrag || *pixels > kMaxDrag) throw HostError(bad);
+  return {text.substr(0, colon), static_cast<int>(*pixels)};
 }
 
 void drag(EditorWindow& window, const Drag& d) {
@@ -107,9 +104,7 @@ void addEditorCommand(CLI::App& app) {
       "editor", "Opens the plug-in's editor offline, applies mouse steps and writes a PNG picture of it");
   addPluginOption(*command, options->plugin);
   command->add_option("--png", options->png, "PNG file to write")->required();
-  command->add_option("--program", options->program, "Program to select, by index or name");
-  command->add_option("--set", options->settings,
-                      "Parameter NAME=VALUE (name or index, value 0..1), applied after --program; repeatable");
+  addProgramOptions(*command, options->program, options->settings);
   command->add_option("--click", options->click, "Control to click (a name of the editor's description)");
   command->add_option("--drag", options->drag,
                       "CONTROL:PIXELS: takes the control (a slider by its knob) and moves the mouse that far "
@@ -118,8 +113,8 @@ void addEditorCommand(CLI::App& app) {
   command->add_flag("--x11", options->x11,
                     "Shows the editor in a real X11 window (any plug-in with an X11 editor) and pictures that "
                     "window");
-  command->add_option("--wait", options->waitMs, "Milliseconds to let pass before the picture is taken")
-      ->check(CLI::Range(0, 600000));
+  addNumberOption(*command, "--wait", options->waitMs, 0, 600000,
+                  "Milliseconds to let pass before the picture is taken");
   command->callback([options] { drawEditor(*options); });
 }
 

@@ -75,15 +75,16 @@ OutputTarget::OutputTarget(const std::string& path) : path_(path) {
     fchmod(fd_, 0666 & ~mask);
 }
 
-void OutputTarget::write(const void* bytes, std::size_t count) {
+int OutputTarget::tryWrite(const void* bytes, std::size_t count) noexcept {
   const auto* p = static_cast<const char*>(bytes);
   while (count > 0) {
     const ssize_t n = ::write(fd_, p, count);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) fail(std::strerror(n < 0 ? errno : EIO));
+    if (n <= 0) return n < 0 ? errno : EIO;
     p += n;
     count -= static_cast<std::size_t>(n);
   }
+  return 0;
 }
 
 void OutputTarget::copyInto(int target) {

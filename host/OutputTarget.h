@@ -28,6 +28,9 @@ class OutputTarget {
   int descriptor() const { return fd_; }
   int releaseDescriptor();
   void write(const void* bytes, std::size_t count);
+  // write() for writers that must not throw (a C library's callback): 0, or the system's error
+  // number for the first failure.
+  int tryWrite(const void* bytes, std::size_t count) noexcept;
   // Closes the temporary file (if still held) and puts it in place.
   void commit();
 

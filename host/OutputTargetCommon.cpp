@@ -40,6 +40,10 @@ OutputTarget::~OutputTarget() {
   if (!committed_) discard();
 }
 
+void OutputTarget::write(const void* bytes, std::size_t count) {
+  if (const int error = tryWrite(bytes, count); error != 0) fail(std::strerror(error));
+}
+
 int OutputTarget::releaseDescriptor() {
   const int fd = fd_;
   fd_ = -1;

@@ -60,15 +60,16 @@ OutputTarget::OutputTarget(const std::string& path) : path_(path) {
   interrupt::Remember(tempPath_);
 }
 
-void OutputTarget::write(const void* bytes, std::size_t count) {
+int OutputTarget::tryWrite(const void* bytes, std::size_t count) noexcept {
   const auto* p = static_cast<const char*>(bytes);
   while (count > 0) {
     const unsigned chunk = count > (1u << 30) ? (1u << 30) : unsigned(count);
     const int n = _write(fd_, p, chunk);
-    if (n <= 0) fail(std::strerror(n < 0 ? errno : EIO));
+    if (n <= 0) return n < 0 ? errno : EIO;
     p += n;
     count -= std::size_t(n);
   }
+  return 0;
 }
 
 void OutputTarget::commit() {

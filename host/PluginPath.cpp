@@ -46,9 +46,14 @@ std::string defaultPluginPath(const std::string& folder) {
 }
 
 void addPluginOption(CLI::App& command, std::string& path) {
-  command.add_option("--plugin", path,
-                     std::string("VST 2 plug-in library to load (default: KestruneEn") + kSuffix +
-                         " beside kestrune or in ../lib/lxvst, else kestrune_testfx" + kSuffix + ")");
+  // An empty path would otherwise stand for "not given" and load the default in silence.
+  command
+      .add_option("--plugin", path,
+                  std::string("VST 2 plug-in library to load (default: KestruneEn") + kSuffix +
+                      " beside kestrune or in ../lib/lxvst, else kestrune_testfx" + kSuffix + ")")
+      ->check(CLI::Validator(
+          [](std::string& text) { return text.empty() ? std::string("the plug-in library must be named") : ""; },
+          "PATH"));
 }
 
 std::string resolvePluginPath(const std::string& path) {

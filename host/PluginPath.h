@@ -17,7 +17,8 @@ std::string executableFolder();
 // names it). On Windows: <folder>/KestruneEn.dll, else <folder>/kestrune_testfx.dll.
 std::string defaultPluginPath(const std::string& folder);
 
-// Adds `--plugin PATH` to a command; `path` keeps its value when the option is absent.
+// Adds `--plugin PATH` to a command; `path` keeps its value when the option is absent. An empty
+// PATH is refused.
 void addPluginOption(CLI::App& command, std::string& path);
 
 // `path` when given, else the default beside the executable.

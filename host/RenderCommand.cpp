@@ -16,23 +16,13 @@
 #include "host/DemoSignal.h"
 #include "host/HostError.h"
 #include "host/HostState.h"
+#include "host/NumberOption.h"
 #include "host/Plugin.h"
 #include "host/PluginPath.h"
 #include "host/Renderer.h"
 
 namespace kestrune {
 namespace {
-
-std::optional<long> parseInteger(const std::string& text) {
-  if (text.empty()) return std::nullopt;
-  std::size_t used = 0;
-  try {
-    const long value = std::stol(text, &used);
-    if (used == text.size()) return value;
-  } catch (const std::exception&) {
-  }
-  return std::nullopt;
-}
 
 std::string trimmed(const std::string& text) {
   const auto first = text.find_first_not_of(" \t");
@@ -56,21 +46,6 @@ std::optional<int> findName(const std::vector<std::string>& names, const std::st
 }
 
 constexpr double kMaxRenderRate = 768000.0;
-
-// Ranges let NaN through: every number option must also be finite.
-const CLI::Validator kFinite(
-    [](std::string& text) {
-      std::size_t used = 0;
-      double value = 0.0;
-      try {
-        value = std::stod(text, &used);
-      } catch (const std::exception&) {
-        return std::string("'" + text + "' is not a number");
-      }
-      if (used != text.size() || !std::isfinite(value)) return std::string("'" + text + "' is not a finite number");
-      return std::string();
-    },
-    "FINITE");
 
 std::string quotedList(const std::vector<std::string>& names) {
   std::string text;
@@ -149,7 +124,7 @@ void render(const RenderOptions& options) {
 }
 
 void selectProgram(Plugin& plugin, const std::string& program) {
-  if (const auto index = parseInteger(program)) {
+  if (const auto index = parseWhole(program)) {
     if (*index < 0 || *index >= plugin.numPrograms())
       throw HostError("no program " + program + ": '" + plugin.path() + "' has " +
                       std::to_string(plugin.numPrograms()) + " programs");
@@ -174,29 +149,37 @@ std::vector<std::pair<int, float>> parseSettings(Plugin& plugin, const std::vect
     const auto equals = setting.rfind('=');
     if (equals == std::string::npos || equals == 0) throw HostError("bad --set '" + setting + "': expected NAME=VALUE");
     const std::string name = setting.substr(0, equals);
-    const std::string valueText = trimmed(setting.substr(equals + 1));
+    const std::string valueText = setting.substr(equals + 1);
 
     std::optional<int> index = findName(names, name);
     if (!index) {
-      if (const auto number = parseInteger(trimmed(name)); number && *number >= 0 && *number < plugin.numParams())
+      if (const auto number = parseWhole(name); number && *number >= 0 && *number < plugin.numParams())
         index = static_cast<int>(*number);
     }
     if (!index)
       throw HostError("bad --set '" + setting + "': no parameter named '" + name +
                       "' (parameters: " + quotedList(names) + ")");
 
-    float value = 0.0f;
-    std::size_t used = 0;
-    try {
-      value = std::stof(valueText, &used);
-    } catch (const std::exception&) {
-      used = 0;
-    }
-    if (valueText.empty() || used != valueText.size() || !std::isfinite(value) || value < 0.0f || value > 1.0f)
+    // Read as a double: a value too small for a float still counts as the number it is, then rounds.
+    const auto value = parseDecimal(valueText);
+    if (!value || !(*value >= 0.0 && *value <= 1.0))
       throw HostError("bad --set '" + setting + "': the value must be a number from 0 to 1");
-    result.emplace_back(*index, value);
+    result.emplace_back(*index, static_cast<float>(*value));
   }
   return result;
+}
+
+void addProgramOptions(CLI::App& command, std::string& program, std::vector<std::string>& settings) {
+  command.add_option("--program", program, "Program to select, by index or name")
+      ->check(CLI::Validator(
+          [](std::string& text) {
+            return trimmed(text).empty() ? std::string("an empty program name selects no program") : std::string();
+          },
+          "NAME"));
+  command
+      .add_option("--set", settings,
+                  "Parameter NAME=VALUE (name or index, value 0..1), applied after --program; repeatable")
+      ->allow_extra_args(false);
 }
 
 void addRenderCommand(CLI::App& app) {
@@ -210,25 +193,19 @@ void addRenderCommand(CLI::App& app) {
       ->expected(1, 2)
       ->type_name("[IN] OUT");
   addPluginOption(*command, options->plugin);
-  command->add_option("--program", options->program, "Program to select, by index or name")
+  addProgramOptions(*command, options->program, options->settings);
+  addNumberOption(*command, "--block", options->blockSize, 1, 65536, "Block size in frames (default 512)");
+  addNumberOption(*command, "--tempo", options->tempo, 1.0, 999.0,
+                  "Tempo in beats per minute reported to the plug-in (default: none)");
+  addNumberOption(*command, "--tail", options->tailSeconds, 0.0, 3600.0,
+                  "Seconds of silence processed after the input");
+  const std::string formats = outputFormatNames();
+  command->add_option("--format", options->format, "Output format: " + formats + " (default: by extension; none: wav)")
       ->check(CLI::Validator(
-          [](std::string& text) {
-            return trimmed(text).empty() ? std::string("an empty program name selects no program") : std::string();
+          [formats](std::string& text) {
+            return text.empty() ? "an empty name chooses no format; the formats are " + formats : std::string();
           },
-          "NAME"));
-  command
-      ->add_option("--set", options->settings,
-                   "Parameter NAME=VALUE (name or index, value 0..1), applied after --program; repeatable")
-      ->allow_extra_args(false);
-  command->add_option("--block", options->blockSize, "Block size in frames (1 to 65536)")
-      ->check(CLI::Range(1, 65536))
-      ->capture_default_str();
-  command->add_option("--tempo", options->tempo, "Tempo in beats per minute reported to the plug-in")
-      ->check(kFinite & CLI::Range(1.0, 999.0));
-  command->add_option("--tail", options->tailSeconds, "Seconds of silence processed after the input")
-      ->check(kFinite & CLI::Range(0.0, 3600.0));
-  command->add_option("--format", options->format,
-                      "Output format: " + outputFormatNames() + " (default: by extension; none: wav)");
+          "FORMAT"));
   command
       ->add_option("--encoding", options->encoding,
                    "Output samples: float, 16 or 24 (default: float where the format holds it; FLAC 24)")

@@ -27,6 +27,10 @@ struct RenderOptions {
 
 void addRenderCommand(CLI::App& app);
 
+// `--program` and `--set` (kept in `program` and `settings`), as render and editor take them; an
+// empty or blank program name is refused.
+void addProgramOptions(CLI::App& command, std::string& program, std::vector<std::string>& settings);
+
 // The whole render: load, open, set rate and block size, select the program, apply the settings,
 // resume, process every block, suspend, close, and only then give the output its name.
 // Throws HostError; on any failure no output file is left behind.

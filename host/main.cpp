@@ -18,7 +18,8 @@ int main(int argc, char** argv) {
   // The same options on every system: "/x" is a path, never an option, on Windows too.
   app.allow_windows_style_options(false);
   // Parse errors as one line, like every other failure.
-  app.failure_message([](const CLI::App*, const CLI::Error& e) { return std::string("kestrune: ") + e.what() + "\n"; });
+  app.failure_message(
+      [](const CLI::App*, const CLI::Error& e) { return "kestrune: " + kestrune::oneLine(e.what()) + "\n"; });
 
   kestrune::addInfoCommand(app);
   kestrune::addRenderCommand(app);
@@ -31,12 +32,13 @@ int main(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    return app.exit(e);
+    // Help answers 0; every refusal, of whatever kind, is status 1.
+    return app.exit(e) == 0 ? 0 : 1;
   } catch (const kestrune::HostError& e) {
-    std::cerr << "kestrune: " << e.what() << '\n';
+    std::cerr << "kestrune: " << kestrune::oneLine(e.what()) << '\n';
     return 1;
   } catch (const std::exception& e) {
-    std::cerr << "kestrune: unexpected failure: " << e.what() << '\n';
+    std::cerr << "kestrune: unexpected failure: " << kestrune::oneLine(e.what()) << '\n';
     return 1;
   } catch (...) {
     std::cerr << "kestrune: unexpected failure: the plug-in raised an unknown exception\n";

@@ -57,6 +57,7 @@ TEST(EditorCommand, BadOptionsSayWhatIsWrongAndLeaveTheOutputAlone) {
   const std::string png = " --png " + hosttest::quoted(out);
   struct Case {
     std::string args, says;
+    std::string shell = "";  // run before kestrune, in the same shell
   } cases[] = {
       {kPlugin + png + " --drag p8", "expected CONTROL:PIXELS"},
       {kPlugin + png + " --drag p8:up", "expected CONTROL:PIXELS"},
@@ -76,10 +77,24 @@ TEST(EditorCommand, BadOptionsSayWhatIsWrongAndLeaveTheOutputAlone) {
       {kPlugin + " --png " + hosttest::quoted(folder.path().string()), "it is a folder"},
       {" --plugin " + hosttest::quoted(folder / "none.so") + png, "none.so"},
       {" --plugin " + hosttest::quoted(KESTRUNE_TESTFX) + png, "has no editor"},
+      {" --plugin ''" + png, "--plugin: the plug-in library must be named"},
+      {kPlugin + png + " --program ''", "--program: an empty program name selects no program"},
+      {kPlugin + png + " --program 'Doppler\n9'", "no program named 'Doppler\\n9' (programs: 'Free ini slot',"},
+      {kPlugin + png + " --click '\x1b]0;title\x07'", "no control named '\\x1B]0;title\\x07'"},
+      {kPlugin + png + " --wait 600001", "kestrune: --wait: '600001' is not a whole number from 0 to 600000"},
+      {kPlugin + png + " --wait 1e3", "--wait: '1e3' is not a whole number"},
+      {kPlugin + png + " --wait 0x10", "--wait: '0x10' is not a whole number"},
+      {kPlugin + png + " --drag p8:0x10", "expected CONTROL:PIXELS"},
+      {kPlugin + png + " --drag p8:1e1", "expected CONTROL:PIXELS"},
+      {kPlugin + png + " --set Speed=1e-99999x", "bad --set 'Speed=1e-99999x'"},
+      // A picture that cannot be written says why: a device that takes nothing, and a file size
+      // limit standing in for a full disk.
+      {kPlugin + " --png /dev/full", "kestrune: cannot write '/dev/full': No space left on device"},
+      {kPlugin + png, "kestrune: cannot write '" + out + "': File too large", "trap '' XFSZ; ulimit -f 1; "},
   };
   for (const Case& c : cases) {
-    const auto r = hosttest::run(kExe + " editor" + c.args);
-    EXPECT_NE(r.status, 0) << c.args;
+    const auto r = hosttest::run(c.shell + kExe + " editor" + c.args);
+    EXPECT_EQ(r.status, 1) << c.args;
     EXPECT_NE(r.output.find(c.says), std::string::npos) << c.args << "\n" << r.output;
     EXPECT_EQ(std::count(r.output.begin(), r.output.end(), '\n'), 1) << c.args << "\n" << r.output;
     std::ifstream in(out);

@@ -208,10 +208,24 @@ TEST(Cli, FailuresSayWhatFailedAndLeaveNoOutput) {
       {"render" + kFake + " " + quoted(in) + " " + quoted(folder / "no/such/dir/out.wav"), "kestrune: cannot write"},
       {"frobnicate", "kestrune: "},
       {"", "kestrune: "},
+      // An empty name never stands for "the default".
+      {"info --plugin ''", "kestrune: --plugin: the plug-in library must be named\n"},
+      {"render --plugin '' " + quoted(in) + " " + quoted(out),
+       "kestrune: --plugin: the plug-in library must be named\n"},
+      {"render" + kFake + " --format '' " + quoted(in) + " " + quoted(out),
+       "kestrune: --format: an empty name chooses no format; the formats are wav, flac"},
+      {"render" + kFake + " " + quoted(in) + " ''", "kestrune: cannot write '': no file name\n"},
+      // What the user typed comes back with its control characters shown, on the one line.
+      {"render" + kFake + " --program 'Lo\nud' " + quoted(in) + " " + quoted(out),
+       "kestrune: no program named 'Lo\\nud' (programs: 'Soft', 'Loud')\n"},
+      {"render" + kFake + " --set 'Ga\x1b[2Jin=1' " + quoted(in) + " " + quoted(out),
+       "kestrune: bad --set 'Ga\\x1B[2Jin=1': no parameter named 'Ga\\x1B[2Jin'"},
+      {"render" + kFake + " " + quoted(in) + " " + quoted(folder / "no\ndir/out.wav"),
+       "kestrune: cannot write '" + folder.path().string() + "/no\\ndir/out.wav': No such file or directory\n"},
   };
   for (const auto& c : cases) {
     const auto r = run(kExe + " " + c.arguments);
-    EXPECT_NE(r.status, 0) << c.arguments;
+    EXPECT_EQ(r.status, 1) << c.arguments;
     EXPECT_EQ(r.output.rfind(c.message, 0), 0u) << c.arguments << "\n" << r.output;
     EXPECT_EQ(count(r.output, "\n"), 1) << c.arguments << "\n" << r.output;
     auto entries = folder.entries();

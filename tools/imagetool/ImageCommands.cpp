@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "host/HostError.h"
 #include "tools/imagetool/ImageFiles.h"
 
 namespace {
@@ -22,7 +23,7 @@ void Run(const std::string& name, F&& body) {
   try {
     body();
   } catch (const std::exception& e) {
-    std::cerr << "kestrune image " << name << ": " << e.what() << '\n';
+    std::cerr << "kestrune image " << name << ": " << kestrune::oneLine(e.what()) << '\n';
     throw CLI::RuntimeError(1);
   }
 }
@@ -56,7 +57,9 @@ void addImageCommands(CLI::App& app) {
                  "draw it through the picture's alpha (needs a picture with alpha)");
   pack->add_flag("--transparent", options->Settings.Transparent,
                  "draw it colour keyed (the key: the bottom-left pixel, or --key)");
-  pack->add_option("--key", options->Settings.Key, "fixed key colour, #RRGGBB or $00BBGGRR (implies --transparent)");
+  pack->add_option("--key", options->Settings.Key, "fixed key colour, #RRGGBB or $00BBGGRR (implies --transparent)")
+      ->check(CLI::Validator(
+          [](std::string& text) { return text.empty() ? std::string("an empty key names no colour") : ""; }, "COLOUR"));
   pack->footer("Prints the description lines the image list item needs besides its Data block.");
   pack->callback([options] {
     Run("pack", [&] {
