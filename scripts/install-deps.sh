@@ -13,6 +13,7 @@ packages=(
   libx11-dev libxext-dev libxtst-dev xvfb x11-utils
   wine wine32:i386 wine64 xauth
   lintian
+  lv2-dev lilv-utils sordi jalv jackd2
 )
 # The Windows build's tests run the 32-bit DLL and its test host under Wine, which needs i386 packages
 # (the 64-bit ones run under wine64).
