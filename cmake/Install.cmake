@@ -19,11 +19,15 @@ endif()
 if(TARGET kestrune)
   install(TARGETS kestrune RUNTIME DESTINATION bin)
 endif()
-# The LV2 edition, when the tree builds one: its bundle folder (set by lv2/ as the global property
-# KESTRUNE_LV2_BUNDLE) goes to <prefix>/lib/lv2, where LV2 hosts look.
-get_property(kestrune_lv2_bundle GLOBAL PROPERTY KESTRUNE_LV2_BUNDLE)
-if(kestrune_lv2_bundle)
-  install(DIRECTORY ${kestrune_lv2_bundle} DESTINATION lib/lv2)
+# The LV2 edition, when the tree builds one: its bundle (lv2/ names its libraries and descriptions
+# in the global properties KESTRUNE_LV2_LIBRARIES and KESTRUNE_LV2_FILES) goes to
+# <prefix>/lib/lv2/KestruneEn.lv2, where LV2 hosts look. The libraries go as targets, so that
+# packages strip them.
+get_property(kestrune_lv2_libraries GLOBAL PROPERTY KESTRUNE_LV2_LIBRARIES)
+get_property(kestrune_lv2_files GLOBAL PROPERTY KESTRUNE_LV2_FILES)
+if(kestrune_lv2_libraries)
+  install(TARGETS ${kestrune_lv2_libraries} LIBRARY DESTINATION lib/lv2/KestruneEn.lv2)
+  install(FILES ${kestrune_lv2_files} DESTINATION lib/lv2/KestruneEn.lv2)
 endif()
 
 set(KESTRUNE_VERSION ${PROJECT_VERSION})
