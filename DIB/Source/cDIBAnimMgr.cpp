@@ -94,10 +94,14 @@ void TDIBAnimation::RemoveListener(int id) {
 }
 
 void TDIBAnimation::NotifyListeners(int index, TDIBImageChange kind) {
-  // A copy: a listener may add or remove listeners while it is called.
+  // A copy: a listener may add or remove listeners while it is called. Those present at the start
+  // hear it once each, unless an earlier one removed them before their turn.
   const auto listeners = listeners_;
-  for (const auto& [id, listener] : listeners)
-    if (listener) listener(index, kind);
+  for (const auto& [id, listener] : listeners) {
+    const bool present =
+        std::any_of(listeners_.begin(), listeners_.end(), [id](const auto& l) { return l.first == id; });
+    if (present && listener) listener(index, kind);
+  }
 }
 
 void TDIBAnimation::Notification(TComponent* c, TOperation op) {

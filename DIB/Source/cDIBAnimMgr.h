@@ -7,7 +7,8 @@
 // - Setting DIBImageList points the link of every frame at that list; a frame added later joins
 //   the animation's list at once. Freeing the list clears it from the animation and its frames.
 // - Listeners are called in the order they were added; one may remove itself (or another) from
-//   inside the call. A listener must not free the animation.
+//   inside the call; one removed before its turn is not called. A listener must not free the
+//   animation.
 #pragma once
 
 #include <functional>

@@ -78,6 +78,25 @@ TEST(DIBAnimation, ListenersHearFrameImageChangesAndRemovals) {
   heard.clear();
   list->DIBImages()->Items(0)->DIB()->Fill(0x111111);
   EXPECT_TRUE(heard.empty());
+
+  // A listener removed by an earlier one of the same notification is not called; one that removes
+  // itself is called once.
+  std::vector<std::string> calls;
+  int second = 0;
+  const int first = animation->AddListener([&](int, TDIBImageChange) {
+    calls.push_back("first");
+    animation->RemoveListener(second);
+  });
+  second = animation->AddListener([&](int, TDIBImageChange) { calls.push_back("second"); });
+  int third = 0;
+  third = animation->AddListener([&](int, TDIBImageChange) {
+    calls.push_back("third");
+    animation->RemoveListener(third);
+  });
+  list->DIBImages()->Items(0)->DIB()->Fill(0x222222);
+  list->DIBImages()->Items(0)->DIB()->Fill(0x333333);
+  EXPECT_EQ(calls, (std::vector<std::string>{"first", "third", "first"}));
+  animation->RemoveListener(first);
   TComponent::Free(list);
   EXPECT_EQ(animation->DIBImageList(), nullptr);
   EXPECT_EQ(animation->Frames()->Items(0)->IndexImage()->DIBImageList(), nullptr);
