@@ -12,12 +12,21 @@
 #include "platform/Platform.h"
 #include "ui/Component.h"
 #include "ui/Description.h"
+#include "ui/Graphics.h"
 #include "ui/TypeInfo.h"
 
 namespace {
 
 TDIBImageLink* AsLink(const TPropInfo& p, const TPersistent& obj) {
   return p.Kind == TPropKind::Object ? dynamic_cast<TDIBImageLink*>(p.GetObject(obj)) : nullptr;
+}
+
+// A fresh object of the kind of a template's nested property object (a font or a caption offset),
+// with its class defaults; null for any other kind.
+std::unique_ptr<TPersistent> FreshLike(const TPersistent* object) {
+  if (dynamic_cast<const TFont*>(object)) return std::make_unique<TFont>();
+  if (dynamic_cast<const TPointProperty*>(object)) return std::make_unique<TPointProperty>();
+  return nullptr;
 }
 
 // The template properties of one control as the nested "Control" object of a template. Saving,
@@ -32,14 +41,25 @@ class TTemplateValues : public TPersistent {
 
 // What a read template asks for, applied once the whole text has been read.
 struct TPendingValue {
-  std::function<void()> apply;    // a plain value
+  std::function<void()> apply;    // a plain value or a nested object
   TDIBImageLink* link = nullptr;  // or a link to picture `number`
   int number = -1;
 };
 
+// A nested property object of the control (a font, a caption offset). A template saves the
+// control's own object; reading one fills a fresh object, assigned to the control's when the whole
+// text has been read.
+struct TNestedValue {
+  TPersistent* own = nullptr;
+  std::unique_ptr<TPersistent> read;
+  bool touched = false;  // the template names one of its properties
+};
+
+enum class TTemplateUse { Save, Load };
+
 class TDIBControlTemplate : public TComponent {
  public:
-  explicit TDIBControlTemplate(TCustomDIBControl& control)
+  TDIBControlTemplate(TCustomDIBControl& control, TTemplateUse use)
       : TComponent(nullptr), images_(std::make_unique<TDIBImageList>(nullptr)) {
     values_.info_.Name = "TDIBControlTemplateValues";
     values_.info_.Parent = &TPersistent::StaticClass();
@@ -56,6 +76,27 @@ class TDIBControlTemplate : public TComponent {
         q.SetOrd = [this, link](TPersistent&, std::int64_t v) {
           pending_.push_back({nullptr, link, static_cast<int>(v)});
         };
+      } else if (p->Kind == TPropKind::Object) {
+        // The class's own getter would read this holder as if it were the control.
+        auto nested = std::make_unique<TNestedValue>();
+        nested->own = p->GetObject(control);
+        nested->read = FreshLike(nested->own);
+        if (!nested->read) continue;  // registration lets no other kind through
+        q.Name = p->Name;
+        q.Kind = TPropKind::Object;
+        TNestedValue* n = nested.get();
+        if (use == TTemplateUse::Save) {
+          q.GetObject = [n](const TPersistent&) { return n->own; };
+        } else {
+          q.GetObject = [this, n](const TPersistent&) {
+            if (!n->touched) {
+              n->touched = true;
+              pending_.push_back({[n] { n->own->Assign(*n->read); }});
+            }
+            return n->read.get();
+          };
+        }
+        nested_.push_back(std::move(nested));
       } else {
         q = *p;
         q.OrdDefault.reset();  // a template holds every value, default or not
@@ -123,6 +164,7 @@ class TDIBControlTemplate : public TComponent {
   TTemplateValues values_;
   std::map<int, int> numbers_;  // list index -> picture number
   std::vector<TPendingValue> pending_;
+  std::vector<std::unique_ptr<TNestedValue>> nested_;
 };
 
 }  // namespace
@@ -139,7 +181,7 @@ std::string GuidToText(const std::uint8_t g[16]) {
 std::string SaveControlTemplate(TCustomDIBControl& control, const TGuidMaker& makeGuid) {
   std::uint8_t guid[16] = {};
   if (!makeGuid || !makeGuid(guid)) throw EDIBControlError("Could not create a GUID for your new template.");
-  TDIBControlTemplate t(control);
+  TDIBControlTemplate t(control, TTemplateUse::Save);
   t.SetName("Template");
   t.guid_ = GuidToText(guid);
   t.controlClass_ = std::string(control.ClassName());
@@ -153,7 +195,7 @@ std::string SaveControlTemplate(TCustomDIBControl& control, const TGuidMaker& ma
 void LoadControlTemplate(TCustomDIBControl& control, std::string_view text) {
   TCustomDIBImageList* list = control.DIBImageList();
   if (!list) throw EDIBControlError("No DIB image list has been assigned.");
-  TDIBControlTemplate t(control);
+  TDIBControlTemplate t(control, TTemplateUse::Load);
   ReadDescription(t, text);
   if (!SameText(t.controlClass_, control.ClassName()))
     throw EDIBControlError("The template is for a " + t.controlClass_ + ", not a " + std::string(control.ClassName()));

@@ -13,13 +13,16 @@
 //       end>
 //     Control.Width = 40
 //     Control.IndexMain = 0        (a link: the number of its picture in Images, -1 for none)
+//     Control.Font.Name = 'Arial'  (a font or a caption offset: its own properties)
 //   end
 //
 // The template properties are those the control registered (RegisterTemplateProperty): plain
-// values and image links. Loading one into a control needs the control's image list: picture n of the template is the
-// list item whose TemplateFilename is "<guid>:<n>" (FindOrAddTemplateImage); a new item takes the
-// template's pixels and settings, an existing one is reused as it is. A template that cannot be
-// read changes nothing: values and pictures are applied only after the whole text has been read.
+// values, image links, fonts and caption offsets. A font or an offset read from a template starts
+// from its class defaults, so the control's gets exactly the saved one. Loading one into a control
+// needs the control's image list: picture n of the template is the list item whose
+// TemplateFilename is "<guid>:<n>" (FindOrAddTemplateImage); a new item takes the template's
+// pixels and settings, an existing one is reused as it is. A template that cannot be read changes
+// nothing: values, objects and pictures are applied only after the whole text has been read.
 #pragma once
 
 #include <cstdint>
