@@ -405,13 +405,20 @@ void TCustomDIBControl::DialogChar(TMessage& m) {
   }
 }
 
+bool TCustomDIBControl::ControlMessage(TMessage& /*message*/) { return false; }
+
 void TCustomDIBControl::WndProc(TMessage& m) {
   const bool handled = dibFeatures_ && dibFeatures_->HandleMessage(m);
   switch (m.msg) {
     case plat::kMsgLButtonDown:
     case plat::kMsgLButtonDblClk:
       savedMessage_ = m;
-      if (autoRepeat_ && !RepeatTimerRunning()) StartRepeat();
+      if (!RepeatTimerRunning()) {
+        // A new press, not a repeat: a stop asked for during an earlier press (a click on a
+        // slider's knob released before the first repeat) is not this one's.
+        stopRepeatRequested_ = false;
+        if (autoRepeat_) StartRepeat();
+      }
       break;
     case plat::kMsgMouseMove: {
       savedMessage_.wParam = m.wParam;
@@ -436,7 +443,7 @@ void TCustomDIBControl::WndProc(TMessage& m) {
       return;
     default: break;
   }
-  if (handled) return;
+  if (handled || ControlMessage(m)) return;
   switch (m.msg) {
     case plat::kMsgPaint: PaintCycle(); return;
     case plat::kMsgSetFocus:

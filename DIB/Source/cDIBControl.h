@@ -190,6 +190,9 @@ class TCustomDIBControl : public TControl {
   void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
   void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
   void Notification(TComponent* component, TOperation operation) override;
+  // A descendant's own handling of a message, after every feature has seen it and left it alone
+  // and before the generic handling; true when it took the message whole.
+  virtual bool ControlMessage(TMessage& message);
   // Names a published property as one that control templates carry: a plain value or an image
   // link. EDIBControlError when the class has no such property, or one of a kind templates cannot
   // carry.

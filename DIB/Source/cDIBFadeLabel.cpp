@@ -192,15 +192,15 @@ void TCustomDIBFadeLabel::FadeStep(TPersistent*) {
 
 // --- Messages
 
-void TCustomDIBFadeLabel::WndProc(TMessage& m) {
+bool TCustomDIBFadeLabel::ControlMessage(TMessage& m) {
   switch (m.msg) {
     case kCmFontChanged:
       // While highlighted the label keeps the highlight; the new colour shows when the fade ends.
       if (!MouseIn() && !Focused()) currentColor_ = Font().Color();
       AdjustSize();
       BuildFadeTable();
-      break;  // the base repaints
-    case kCmTextChanged: AdjustSize(); break;
+      return false;  // the base repaints
+    case kCmTextChanged: AdjustSize(); return false;
     case kCmDialogChar:
       // Replaces the base's Accelerator: the caption's "&" marks the key.
       m.result = 0;
@@ -209,10 +209,9 @@ void TCustomDIBFadeLabel::WndProc(TMessage& m) {
         Click();
         m.result = 1;
       }
-      return;
-    default: break;
+      return true;
+    default: return false;
   }
-  TCustomDIBControl::WndProc(m);
 }
 
 void TCustomDIBFadeLabel::Loaded() {

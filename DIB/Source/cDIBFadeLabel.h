@@ -52,7 +52,6 @@ class TCustomDIBFadeLabel : public TCustomDIBControl {
   static const TClassInfo& StaticClass();
   const TClassInfo& ClassInfo() const override { return StaticClass(); }
 
-  void WndProc(TMessage& message) override;
   void Loaded() override;
 
   TColor ColorHighlighted() const { return colorHighlighted_; }
@@ -89,6 +88,7 @@ class TCustomDIBFadeLabel : public TCustomDIBControl {
   virtual void BuildFadeTable();
 
  protected:
+  bool ControlMessage(TMessage& message) override;
   void HighlightOn() override;
   void HighlightOff() override;
   void Paint() override;

@@ -3,9 +3,11 @@
 // accelerator clicks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "DIB/Source/cDIBFeatures.h"
 #include "tests/dib/ControlScene.h"
 #include "ui/Application.h"
 
@@ -19,6 +21,24 @@ using scene::kSilver;
 constexpr plat::Color kBlack = Rgb(0, 0, 0);
 
 constexpr plat::Color kEntry7 = Rgb(153, 153, 153);  // black to silver: 8 x 19.2, truncated
+
+// A feature that logs the framework notices it sees and takes those listed in `swallow`.
+class TNoticeProbe : public TDIBFeature {
+ public:
+  explicit TNoticeProbe(TComponent* owner) : TDIBFeature(owner) {}
+  static const TClassInfo& StaticClass() {
+    static const TClassInfo info =
+        TClassBuilder<TNoticeProbe>("TNoticeProbe", &TDIBFeature::StaticClass()).Component().Build();
+    return info;
+  }
+  const TClassInfo& ClassInfo() const override { return StaticClass(); }
+  void HandleMessage(TMessage& m, bool& handled) override {
+    if (m.msg < plat::kMsgFrameworkBase) return;
+    seen.push_back(m.msg);
+    handled = std::find(swallow.begin(), swallow.end(), m.msg) != swallow.end();
+  }
+  std::vector<std::uint32_t> seen, swallow;
+};
 
 class FadeLabelTest : public scene::SceneTest {
  protected:
@@ -138,6 +158,43 @@ TEST_F(FadeLabelTest, SpaceAndAltAcceleratorClick) {
   hl->InjectKey(plat::kVkMenu, true);
   hl->InjectChar('s');
   hl->InjectKey(plat::kVkMenu, false);
+  EXPECT_EQ(clicks, 2);
+}
+
+TEST_F(FadeLabelTest, FeaturesSeeTheNoticesBeforeTheLabelAndMayTakeThem) {
+  LoadScene();
+  RegisterFeature(TNoticeProbe::StaticClass());
+  auto* item = static_cast<TDIBFeatureItem*>(label->DIBFeatures()->Add());
+  item->SetFeatureClassName("TNoticeProbe");
+  auto* probe = static_cast<TNoticeProbe*>(item->Feature());
+  int clicks = 0;
+  label->OnClick = TNotifyEvent([&](TPersistent*) { ++clicks; });
+  label->SetAutoSize(true);
+  label->SetCaption("&Sync");
+  label->Perform(plat::kMsgSetFocus);  // the keys come to the container
+  const int width = label->Width();
+  auto altS = [&] {
+    hl->InjectKey(plat::kVkMenu, true);
+    hl->InjectChar('S');
+    hl->InjectKey(plat::kVkMenu, false);
+  };
+  altS();
+  EXPECT_EQ(clicks, 1);
+  for (std::uint32_t notice : {kCmTextChanged, kCmDialogChar})
+    EXPECT_NE(std::find(probe->seen.begin(), probe->seen.end(), notice), probe->seen.end()) << notice;
+
+  // Taken by the feature, the notices leave the label as it was.
+  probe->swallow = {kCmDialogChar, kCmFontChanged, kCmTextChanged};
+  altS();
+  EXPECT_EQ(clicks, 1);
+  const std::vector<plat::Color> table = label->FadeTable();
+  label->Font().SetColor(clRed);
+  EXPECT_EQ(label->FadeTable(), table);  // not rebuilt from red
+  label->SetCaption("&Sync all of them");
+  EXPECT_EQ(label->Width(), width);
+  EXPECT_NE(std::find(probe->seen.begin(), probe->seen.end(), kCmFontChanged), probe->seen.end());
+  probe->swallow.clear();
+  altS();
   EXPECT_EQ(clicks, 2);
 }
 

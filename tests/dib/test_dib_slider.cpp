@@ -104,6 +104,18 @@ TEST_F(SliderTest, HeldPressStepsEveryRepeatUntilTheKnobReachesTheMouseThenDrags
   EXPECT_EQ(Log(), (Events{"start", "change:37", "end"}));
   ReleaseAt(60, 51);
   EXPECT_EQ(Log().size(), 3u);
+
+  // A quick click on the knob, released before the first repeat, leaves no stop behind: the next
+  // held press on the track steps at every repeat again.
+  slider->SetPosition(20);  // knob rows 24 ... 53
+  PressAt(8, 30);
+  ReleaseAt(8, 30);
+  PressAt(8, 78);
+  EXPECT_EQ(slider->Position(), 21);
+  Advance(500);
+  EXPECT_EQ(slider->Position(), 23);
+  ReleaseAt(8, 78);
+  EXPECT_FALSE(slider->StopRepeatRequested());
 }
 
 TEST_F(SliderTest, KeysSettersAndRangeRules) {
