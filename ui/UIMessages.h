@@ -24,6 +24,9 @@ inline constexpr std::uint32_t kCmFontChanged = plat::kMsgFrameworkBase + 9;
 inline constexpr std::uint32_t kCmColorChanged = plat::kMsgFrameworkBase + 10;
 // Asks a control whether the point (lParam, client coordinates) hits it; answer 1 when it does.
 inline constexpr std::uint32_t kCmHitTest = plat::kMsgFrameworkBase + 11;
+// The platform focus moved: sent to every windowed parent of the window that got or lost it;
+// lParam the windowed control now holding the focus (null: a window that is not ours, or none).
+inline constexpr std::uint32_t kCmFocusChanged = plat::kMsgFrameworkBase + 12;
 
 // Shift state of keys and mouse buttons.
 using TShiftState = std::uint32_t;

@@ -98,6 +98,14 @@ void TWinControl::Dispatch(plat::WindowHandle window, TMessage& m) {
   }
   try {
     WndProc(m);
+    if ((m.msg == plat::kMsgSetFocus || m.msg == plat::kMsgKillFocus) && window == handle_) {
+      // Parents hear where the focus went, also when it moves between two of their children or
+      // from one of them to outside.
+      TWinControl* now =
+          m.msg == plat::kMsgSetFocus ? this : FindControl(reinterpret_cast<plat::WindowHandle>(m.wParam));
+      for (TWinControl* p = Parent(); p; p = p->Parent())
+        p->Perform(kCmFocusChanged, 0, reinterpret_cast<std::intptr_t>(now));
+    }
   } catch (...) {
     Application().HandleException(this);
   }
@@ -236,9 +244,8 @@ void TWinControl::HandleKey(TMessage& m) {
       TShiftState shift = ShiftFromKeyboard();
       if (TCustomForm* form = GetParentForm(this); form && form != this && form->PreviewKey(m.msg, key, shift)) break;
       KeyDown(key, shift);
-      // Tab not wanted by the control moves the focus through the top control's Tab order.
-      if (key == plat::kVkTab && m.msg == plat::kMsgKeyDown &&
-          !(Perform(plat::kMsgGetDlgCode) & (plat::kDlgcWantTab | plat::kDlgcWantAllKeys))) {
+      // Tab moves the focus through the top control's Tab order.
+      if (key == plat::kVkTab && m.msg == plat::kMsgKeyDown && TabMovesFocus()) {
         TWinControl* top = this;
         while (top->Parent()) top = top->Parent();
         if (TWinControl* next = top->FindNextControl(this, !(shift & ssShift), true)) next->SetFocus();
@@ -260,6 +267,10 @@ void TWinControl::HandleKey(TMessage& m) {
     }
     default: break;
   }
+}
+
+bool TWinControl::TabMovesFocus() {
+  return !(Perform(plat::kMsgGetDlgCode) & (plat::kDlgcWantTab | plat::kDlgcWantAllKeys));
 }
 
 void TWinControl::DefaultHandler(TMessage& m) {

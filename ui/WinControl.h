@@ -83,6 +83,9 @@ class TWinControl : public TControl {
   // (key-down/up, system keys, characters; form preview, key events, Tab navigation).
   void HandlePaint(TMessage& m);
   void HandleKey(TMessage& m);
+  // Whether a Tab key-down that reaches the generic key handling moves the focus on: by default
+  // when the control does not want Tab itself.
+  virtual bool TabMovesFocus();
   // Passes platform messages to the platform's default handling of this control's window.
   void DefaultHandler(TMessage& message) override;
 

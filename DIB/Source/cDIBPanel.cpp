@@ -143,6 +143,7 @@ void TCustomDIBContainer::WndProc(TMessage& m) {
     case plat::kMsgSysKeyUp: HandleKeyMessage(m); return;
     case plat::kMsgSetFocus:
     case plat::kMsgKillFocus: FocusChanged(m); break;
+    case kCmFocusChanged: FocusMoved(reinterpret_cast<TWinControl*>(m.lParam)); return;
     case plat::kMsgCaptureChanged: {
       // The capture was taken away without a button release: a skinned child that stayed entered
       // only because it held the capture leaves now.
@@ -183,6 +184,14 @@ void TCustomDIBContainer::FocusChanged(TMessage& m) {
   if (active && active->Parent() == this && (ShiftFromKeyboard() & ssShift)) SelectPrevious();
 }
 
+void TCustomDIBContainer::FocusMoved(TWinControl* now) {
+  // The focus came into one of the windowed children, or went from one of them to elsewhere (the
+  // container's own focus messages cover the rest).
+  if (now == this) return;
+  TControl* active = now && now->Parent() == this ? now : nullptr;
+  if (active != activeControl_) SetActiveControl(active);
+}
+
 // ---- keyboard -----------------------------------------------------------------------------------
 
 bool TCustomDIBContainer::WantsKey(TMessage& m) {
@@ -214,18 +223,23 @@ void TCustomDIBContainer::HandleKeyMessage(TMessage& m) {
     return;
   }
   m.result = 0;
+  struct Reset {
+    bool& flag;
+    ~Reset() { flag = false; }
+  } reset{tabKeyActive_};
   if (m.msg == plat::kMsgKeyDown && m.wParam == plat::kVkTab) {
     tabKeyActive_ = true;
-    struct Reset {
-      bool& flag;
-      ~Reset() { flag = false; }
-    } reset{tabKeyActive_};
     const bool moved = (ShiftFromKeyboard() & ssShift) ? SelectPrevious() : SelectNext();
     if (moved) return;
   }
+  // A Tab past the last (before the first) skinned control goes on to the form's next (previous)
+  // tab stop; when the container is the form's only one, it stays and enters its first (last)
+  // control again.
   HandleKey(m);
   if (m.msg == plat::kMsgKeyDown && HandleAllocated() && plat::Platform().GetFocus() == WindowHandle()) DoEnter();
 }
+
+bool TCustomDIBContainer::TabMovesFocus() { return tabKeyActive_; }
 
 // ---- focus --------------------------------------------------------------------------------------
 
@@ -236,9 +250,12 @@ void TCustomDIBContainer::SetActiveControl(TControl* control) {
     bool& flag;
     ~Reset() { flag = false; }
   } reset{inSetActive_};
-  if (activeControl_ && activeControl_ != control) activeControl_->Perform(plat::kMsgKillFocus);
+  // A windowed child gets its focus messages from the platform, which has moved the focus to it
+  // or away from it.
+  if (activeControl_ && activeControl_ != control && !IsWindowed(activeControl_))
+    activeControl_->Perform(plat::kMsgKillFocus);
   activeControl_ = control;
-  if (control) control->Perform(plat::kMsgSetFocus);
+  if (control && !IsWindowed(control)) control->Perform(plat::kMsgSetFocus);
   OnActiveControlChange(this);
 }
 
@@ -326,16 +343,18 @@ TControl* TCustomDIBContainer::FindPrevious() {
   return found;
 }
 
-bool TCustomDIBContainer::SelectNext() {
-  TControl* found = FindNext();
-  SetActiveControl(found);
-  return found != nullptr;
-}
+bool TCustomDIBContainer::SelectNext() { return Select(FindNext(), true); }
 
-bool TCustomDIBContainer::SelectPrevious() {
-  TControl* found = FindPrevious();
-  SetActiveControl(found);
-  return found != nullptr;
+bool TCustomDIBContainer::SelectPrevious() { return Select(FindPrevious(), false); }
+
+bool TCustomDIBContainer::Select(TControl* found, bool forward) {
+  // Finding the active control itself (no other enabled one) is no move.
+  const int from = Rank(activeControl_);
+  const bool moved = found && (forward ? Rank(found) > from : Rank(found) < from);
+  // A windowed child takes the platform focus; the focus messages then make it the active control.
+  if (auto* w = dynamic_cast<TWinControl*>(found); w && w->CanFocus()) w->SetFocus();
+  if (activeControl_ != found) SetActiveControl(found);
+  return moved;
 }
 
 void TCustomDIBContainer::DoEnter() {

@@ -13,7 +13,11 @@
 // - An error raised while one child paints goes to the application's error handler; that child is
 //   left out of this composition (its area shows what lies under it) and the rest is drawn.
 // - The buffer is sized on Loaded and on every resize after loading.
-// - SetActiveControl always sends kill-focus to the old active control before set-focus to the new.
+// - SetActiveControl always sends kill-focus to the old active control before set-focus to the new
+//   (a windowed child gets both from the platform instead).
+// - Tab past the last skinned control moves the focus to the form's next tab stop (a windowed
+//   child of the container first); only where the container is the form's one tab stop does it
+//   come round to the first skinned control.
 #pragma once
 
 #include <cstdint>
@@ -75,6 +79,8 @@ class TCustomDIBContainer : public TCustomPanel {
   void RebuildTabList();
   TControl* FindNext();
   TControl* FindPrevious();
+  // The found control (or none) becomes the active control; true only when it lies beyond (before)
+  // the active one in the tab order.
   bool SelectNext();
   bool SelectPrevious();
   // Whether the key message goes to the active control (presets the message result to 1).
@@ -88,6 +94,8 @@ class TCustomDIBContainer : public TCustomPanel {
   void DoEnter() override;
   void DoExit() override;
   void Notification(TComponent* component, TOperation operation) override;
+  // Only a Tab that no skinned control took moves the platform focus on.
+  bool TabMovesFocus() override;
 
  private:
   void PaintContainer(TMessage& message);
@@ -97,6 +105,8 @@ class TCustomDIBContainer : public TCustomPanel {
   void HandleKeyMessage(TMessage& message);
   void SetCursorRequest(TMessage& message);
   void FocusChanged(TMessage& message);
+  void FocusMoved(TWinControl* now);
+  bool Select(TControl* found, bool forward);
   int Rank(const TControl* control) const;
   TCustomDIBControl* NextSkinned(const TControl* from, bool forward) const;
 

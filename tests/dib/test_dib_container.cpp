@@ -422,6 +422,87 @@ TEST_F(ContainerTest, TabOrderKeysAndAccelerators) {
   EXPECT_EQ(c->DIBTabList(), (std::vector<TCustomDIBControl*>{d, b}));
 }
 
+TEST_F(ContainerTest, TabLeavesForTheFormsOtherTabStopsAndWindowedChildrenTakeTheFocus) {
+  LoadForm(
+      "object F: TForm\n ClientWidth = 300\n ClientHeight = 200\n"
+      "object C: TDIBContainer\n Width = 200\n Height = 100\n"
+      " object A: TProbeImage\n Left = 0\n DIBTabOrder = 0\n end\n"
+      " object B: TProbeImage\n Left = 40\n DIBTabOrder = 1\n end\n"
+      " object Inner: TPanel\n Left = 100\n Top = 50\n Width = 40\n Height = 30\n TabStop = True\n end\n"
+      "end\n"
+      "object Outer: TPanel\n Left = 210\n Width = 50\n Height = 50\n TabStop = True\nend\nend\n");
+  auto* c = Find<TDIBContainer>("C");
+  auto* a = Find<TProbeImage>("A");
+  auto* b = Find<TProbeImage>("B");
+  auto* inner = Find<TPanel>("Inner");
+  auto* outer = Find<TPanel>("Outer");
+  std::vector<std::string> focus;
+  inner->OnEnter = TNotifyEvent([&](TPersistent*) { focus.push_back("Inner:enter"); });
+  inner->OnExit = TNotifyEvent([&](TPersistent*) { focus.push_back("Inner:exit"); });
+  auto tab = [&](bool back = false) {
+    if (back) hl->InjectKey(plat::kVkShift, true);
+    hl->InjectKey(plat::kVkTab, true);
+    hl->InjectKey(plat::kVkTab, false);
+    if (back) hl->InjectKey(plat::kVkShift, false);
+  };
+
+  // With one enabled skinned control, finding itself is no move, either way.
+  hl->InjectClick(At(10, 10));
+  ASSERT_EQ(c->ActiveControl(), a);
+  b->SetEnabled(false);
+  EXPECT_FALSE(c->SelectNext());
+  EXPECT_FALSE(c->SelectPrevious());
+  EXPECT_EQ(c->ActiveControl(), a);
+  EXPECT_TRUE(a->Focused());
+  b->SetEnabled(true);
+
+  // Tab runs through the skinned controls, then the container's windowed child, then the form's
+  // other tab stop, and comes back to the first skinned control.
+  tab();
+  EXPECT_EQ(c->ActiveControl(), b);
+  tab();
+  EXPECT_EQ(hl->GetFocus(), inner->WindowHandle());
+  EXPECT_EQ(c->ActiveControl(), inner);
+  EXPECT_FALSE(b->Focused());
+  tab();
+  EXPECT_EQ(hl->GetFocus(), outer->WindowHandle());
+  EXPECT_EQ(c->ActiveControl(), nullptr);
+  tab();
+  EXPECT_EQ(hl->GetFocus(), c->WindowHandle());
+  EXPECT_EQ(c->ActiveControl(), a);
+  EXPECT_EQ(focus, (std::vector<std::string>{"Inner:enter", "Inner:exit"}));
+
+  // Without a windowed child to take it, Tab on the last skinned control leaves the container for
+  // the form's next tab stop; Shift+Tab on the first for the previous one.
+  inner->SetEnabled(false);
+  tab();
+  tab();
+  EXPECT_EQ(hl->GetFocus(), outer->WindowHandle());
+  EXPECT_EQ(c->ActiveControl(), nullptr);
+  EXPECT_FALSE(b->Focused());
+  tab(true);  // from the form's last tab stop back into the container: its last control
+  EXPECT_EQ(c->ActiveControl(), b);
+  tab(true);
+  tab(true);
+  EXPECT_EQ(hl->GetFocus(), outer->WindowHandle());
+  EXPECT_EQ(c->ActiveControl(), nullptr);
+  inner->SetEnabled(true);
+
+  // The focus moving into the windowed child from outside makes it the active control; moving from
+  // it to outside the container clears the active control.
+  focus.clear();
+  hl->SetFocus(inner->WindowHandle());
+  EXPECT_EQ(c->ActiveControl(), inner);
+  hl->SetFocus(host);
+  EXPECT_EQ(c->ActiveControl(), nullptr);
+  EXPECT_EQ(focus, (std::vector<std::string>{"Inner:enter", "Inner:exit"}));
+  // From the child back into the container with Shift+Tab: the last skinned control.
+  hl->SetFocus(inner->WindowHandle());
+  tab(true);
+  EXPECT_EQ(hl->GetFocus(), c->WindowHandle());
+  EXPECT_EQ(c->ActiveControl(), b);
+}
+
 TEST_F(ContainerTest, WrittenDescriptionNamesEachListOnceAndReadsBackTheSameControls) {
   LoadEditorLike();
   const std::string text = WriteDescription(*form);
