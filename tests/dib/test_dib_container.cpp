@@ -357,8 +357,8 @@ TEST_F(ContainerTest, TabOrderKeysAndAccelerators) {
   EXPECT_TRUE(a->Focused());
   EXPECT_EQ(hl->GetFocus(), c->WindowHandle());
 
-  // Tab moves on; Tab on the last clears the active control, and the container, keeping the
-  // platform focus, enters its first control again.
+  // Tab moves on; Tab on the last clears the active control, and the container, the form's only tab
+  // stop and so keeping the platform focus, enters its first control again.
   hl->InjectKey(plat::kVkTab, true);
   hl->InjectKey(plat::kVkTab, false);
   EXPECT_EQ(c->ActiveControl(), d);
