@@ -16,6 +16,12 @@ extern const std::size_t DejaVuSansCondensedLatin1Size;
 extern const std::uint8_t DejaVuSansCondensedBoldLatin1[];
 extern const std::size_t DejaVuSansCondensedBoldLatin1Size;
 }  // namespace embedded
+#elif KESTRUNE_HAVE_GLYPH_ATLAS
+// The built-in face's glyphs baked in the sizes the atlas holds (soft/font), made at build time.
+namespace embedded {
+extern const std::uint8_t BuiltInGlyphs[];
+extern const std::size_t BuiltInGlyphsSize;
+}  // namespace embedded
 #endif
 
 namespace plat::soft {
@@ -79,6 +85,53 @@ std::vector<uint32_t> DecodeText(std::string_view text) {
   return out;
 }
 
+struct TextRenderer::Face {
+  void* ft = nullptr;  // FT_Face; null for a baked face
+  FontMetrics metrics;
+  std::map<uint32_t, Glyph> glyphs;
+  Glyph missing;  // a baked face's glyph for code points it does not map
+  ~Face();
+};
+
+TextRenderer::TextRenderer(std::vector<BakedFace> faces) : baked_(true) {
+  for (BakedFace& b : faces) {
+    auto face = std::make_unique<Face>();
+    face->metrics = b.metrics;
+    face->glyphs = std::move(b.glyphs);
+    face->missing = std::move(b.missing);
+    faces_.emplace(std::make_tuple(b.bold, false, b.height), std::move(face));
+  }
+}
+
+Status TextRenderer::Serves(const FontSpec& font) {
+  Face* face = nullptr;
+  return GetFace(font, &face);
+}
+
+Status TextRenderer::GetFace(const FontSpec& font, Face** out) {
+  int32_t height = font.height < 0 ? -font.height : font.height;
+  if (height == 0) height = 11;
+  if (height > kMaxFontHeight) return Status::InvalidArgument;
+  auto key = std::make_tuple(font.bold, font.italic, height);
+  auto it = faces_.find(key);
+  if (it != faces_.end()) {
+    *out = it->second.get();
+    return Status::Ok;
+  }
+  if (baked_) return Status::NotFound;
+  return LoadFace(font, height, out);
+}
+
+const Glyph* TextRenderer::GetGlyph(Face& face, uint32_t codepoint) {
+  auto it = face.glyphs.find(codepoint);
+  if (it != face.glyphs.end()) return &it->second;
+  if (!face.ft) return &face.missing;
+  // Text from outside may name any code point: the cache starts over rather than grow for ever.
+  // (Callers hold a glyph only until the next lookup.)
+  if (face.glyphs.size() >= kMaxCachedGlyphs) face.glyphs.clear();
+  return &face.glyphs.emplace(codepoint, LoadGlyph(face, codepoint)).first->second;
+}
+
 #if KESTRUNE_HAVE_FREETYPE
 namespace {
 BuiltInFace BuiltIn(bool bold) {
@@ -90,14 +143,9 @@ BuiltInFace BuiltIn(bool bold) {
 }
 }  // namespace
 
-struct TextRenderer::Face {
-  FT_Face face = nullptr;
-  FontMetrics metrics;
-  std::map<uint32_t, Glyph> glyphs;
-  ~Face() {
-    if (face) FT_Done_Face(face);
-  }
-};
+TextRenderer::Face::~Face() {
+  if (ft) FT_Done_Face(static_cast<FT_Face>(ft));
+}
 
 TextRenderer& TextRenderer::Shared() {
   static TextRenderer renderer;
@@ -116,50 +164,38 @@ TextRenderer::~TextRenderer() {
 
 std::string TextRenderer::FontFile(bool bold) { return BuiltIn(bold).name; }
 
-Status TextRenderer::GetFace(const FontSpec& font, Face** out) {
-  int32_t height = font.height < 0 ? -font.height : font.height;
-  if (height == 0) height = 11;
-  if (height > kMaxFontHeight) return Status::InvalidArgument;
-  auto key = std::make_tuple(font.bold, font.italic, height);
-  auto it = faces_.find(key);
-  if (it != faces_.end()) {
-    *out = it->second.get();
-    return Status::Ok;
-  }
+Status TextRenderer::LoadFace(const FontSpec& font, int32_t height, Face** out) {
   if (!library_) return Status::OutOfResources;
   const BuiltInFace built = BuiltIn(font.bold);
   auto face = std::make_unique<Face>();
-  if (FT_New_Memory_Face(static_cast<FT_Library>(library_), built.data, FT_Long(built.size), 0, &face->face) != 0)
+  FT_Face f = nullptr;
+  if (FT_New_Memory_Face(static_cast<FT_Library>(library_), built.data, FT_Long(built.size), 0, &f) != 0)
     return Status::NotFound;
-  if (FT_Set_Pixel_Sizes(face->face, 0, FT_UInt(height)) != 0) return Status::Unsupported;
+  face->ft = f;
+  if (FT_Set_Pixel_Sizes(f, 0, FT_UInt(height)) != 0) return Status::Unsupported;
   if (font.italic) {
     FT_Matrix shear{0x10000, 0x3333, 0, 0x10000};  // slant of 0.2
-    FT_Set_Transform(face->face, &shear, nullptr);
+    FT_Set_Transform(f, &shear, nullptr);
   }
   // Ascent and descent from the design values, rounded (not pushed outwards as the hinted size
   // metrics are): an 11-pixel face then has the 13-pixel line of the classic dialog face.
-  const FT_Face f = face->face;
   const int64_t units = f->units_per_EM > 0 ? f->units_per_EM : 2048;
   face->metrics.ascent = int32_t((int64_t(f->ascender) * height + units / 2) / units);
   face->metrics.descent = int32_t((int64_t(-f->descender) * height + units / 2) / units);
   face->metrics.lineHeight = face->metrics.ascent + face->metrics.descent;
   Face* raw = face.get();
-  faces_.emplace(key, std::move(face));
+  faces_.emplace(std::make_tuple(font.bold, font.italic, height), std::move(face));
   const Glyph* x = GetGlyph(*raw, 'x');
   raw->metrics.averageWidth = x ? x->advance : height / 2;
   *out = raw;
   return Status::Ok;
 }
 
-const TextRenderer::Glyph* TextRenderer::GetGlyph(Face& face, uint32_t codepoint) {
-  auto it = face.glyphs.find(codepoint);
-  if (it != face.glyphs.end()) return &it->second;
-  // Text from outside may name any code point: the cache starts over rather than grow for ever.
-  // (Callers hold a glyph only until the next lookup.)
-  if (face.glyphs.size() >= kMaxCachedGlyphs) face.glyphs.clear();
+Glyph TextRenderer::LoadGlyph(Face& face, uint32_t codepoint) {
   Glyph g;
-  if (FT_Load_Char(face.face, codepoint, FT_LOAD_RENDER | FT_LOAD_TARGET_LIGHT) == 0) {
-    FT_GlyphSlot slot = face.face->glyph;
+  const FT_Face ft = static_cast<FT_Face>(face.ft);
+  if (FT_Load_Char(ft, codepoint, FT_LOAD_RENDER | FT_LOAD_TARGET_LIGHT) == 0) {
+    FT_GlyphSlot slot = ft->glyph;
     const FT_Bitmap& bm = slot->bitmap;
     g.advance = int32_t((slot->advance.x + 32) >> 6);
     if (bm.pixel_mode == FT_PIXEL_MODE_GRAY && bm.buffer) {
@@ -174,24 +210,71 @@ const TextRenderer::Glyph* TextRenderer::GetGlyph(Face& face, uint32_t codepoint
       }
     }
   }
-  return &face.glyphs.emplace(codepoint, std::move(g)).first->second;
+  return g;
+}
+
+Status TextRenderer::Bake(const std::vector<std::pair<bool, int32_t>>& sizes, std::vector<uint8_t>* out) {
+  if (!out) return Status::InvalidArgument;
+  if (baked_) return Status::Unsupported;
+  // A code point no font maps: FreeType draws the face's missing glyph for it.
+  constexpr uint32_t kUnmapped = 0x10FFFF;
+  std::vector<BakedFace> faces;
+  for (const auto& [bold, height] : sizes) {
+    FontSpec spec;
+    spec.bold = bold;
+    spec.height = height;
+    Face* face = nullptr;
+    if (Status s = GetFace(spec, &face); s != Status::Ok) return s;
+    const FT_Face ft = static_cast<FT_Face>(face->ft);
+    if (FT_Get_Char_Index(ft, kUnmapped) != 0) return Status::Unsupported;
+    BakedFace b;
+    b.bold = bold;
+    b.height = height;
+    b.metrics = face->metrics;
+    b.missing = *GetGlyph(*face, kUnmapped);
+    FT_UInt index = 0;
+    for (FT_ULong cp = FT_Get_First_Char(ft, &index); index != 0; cp = FT_Get_Next_Char(ft, cp, &index))
+      b.glyphs.emplace(uint32_t(cp), *GetGlyph(*face, uint32_t(cp)));
+    faces.push_back(std::move(b));
+  }
+  *out = WriteGlyphAtlas(faces);
+  return Status::Ok;
 }
 
 #else
-// Without FreeType there is no text: measuring and drawing answer NotFound.
-struct TextRenderer::Face {
-  FontMetrics metrics;
-  std::map<uint32_t, Glyph> glyphs;
-};
+// Without FreeType the text is what was baked from the built-in face, where the build has it, and
+// nothing else: other fonts answer NotFound.
+TextRenderer::Face::~Face() = default;
+#if KESTRUNE_HAVE_GLYPH_ATLAS
+namespace {
+std::vector<BakedFace> EmbeddedFaces() {
+  std::vector<BakedFace> faces;
+  ReadGlyphAtlas(embedded::BuiltInGlyphs, embedded::BuiltInGlyphsSize, &faces);
+  return faces;
+}
+}  // namespace
+TextRenderer& TextRenderer::Shared() {
+  static TextRenderer renderer(EmbeddedFaces());
+  return renderer;
+}
+std::string TextRenderer::FontFile(bool bold) {
+  return bold ? "DejaVuSansCondensed-Bold-Latin1.ttf (built in, baked)"
+              : "DejaVuSansCondensed-Latin1.ttf (built in, baked)";
+}
+#else
 TextRenderer& TextRenderer::Shared() {
   static TextRenderer renderer;
   return renderer;
 }
+std::string TextRenderer::FontFile(bool) { return {}; }
+#endif
 TextRenderer::TextRenderer() = default;
 TextRenderer::~TextRenderer() = default;
-std::string TextRenderer::FontFile(bool) { return {}; }
-Status TextRenderer::GetFace(const FontSpec&, Face**) { return Status::NotFound; }
-const TextRenderer::Glyph* TextRenderer::GetGlyph(Face& face, uint32_t codepoint) { return &face.glyphs[codepoint]; }
+Status TextRenderer::LoadFace(const FontSpec&, int32_t, Face**) { return Status::NotFound; }
+Glyph TextRenderer::LoadGlyph(Face&, uint32_t) { return {}; }
+Status TextRenderer::Bake(const std::vector<std::pair<bool, int32_t>>&, std::vector<uint8_t>*) {
+  return Status::Unsupported;
+}
 #endif
 
 Status TextRenderer::Metrics(const FontSpec& font, FontMetrics* out) {

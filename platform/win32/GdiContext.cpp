@@ -10,6 +10,26 @@ namespace {
 
 RECT ToRect(const Rect& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
 
+// Face names compare without regard to letter case, as GDI matches them.
+bool SameFaceName(const char* a, const char* b) {
+  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+  for (; *a && *b; ++a, ++b)
+    if (lower(*a) != lower(*b)) return false;
+  return *a == *b;
+}
+
+bool FaceSubstituted(HFONT font, const char* asked) {
+  if (!*asked) return false;
+  HDC dc = ::CreateCompatibleDC(nullptr);
+  if (!dc) return false;
+  const HGDIOBJ old = ::SelectObject(dc, font);
+  char face[LF_FACESIZE] = {};
+  const int n = ::GetTextFaceA(dc, LF_FACESIZE, face);
+  ::SelectObject(dc, old);
+  ::DeleteDC(dc);
+  return n > 0 && !SameFaceName(face, asked);
+}
+
 // The layout flags the interface defines; anything else (such as asking GDI to write into the
 // text) is dropped before it reaches DrawTextW.
 constexpr uint32_t kKnownTextFlags = kTextCenter | kTextRight | kTextVCenter | kTextBottom | kTextWordBreak |
@@ -96,7 +116,7 @@ void GdiContext::Unbind() {
 
 int GdiContext::Save() {
   const int level = dc_ ? ::SaveDC(dc_) : 0;
-  saved_.push_back({level, origin_, font_});
+  saved_.push_back({level, origin_, font_, builtIn_});
   return int(saved_.size());
 }
 
@@ -108,6 +128,7 @@ Status GdiContext::Restore(int depth) {
   if (dc_ && s.dcLevel > 0) ::RestoreDC(dc_, s.dcLevel);
   origin_ = s.origin;
   font_ = s.font;
+  builtIn_ = s.builtIn;
   return Status::Ok;
 }
 
@@ -164,7 +185,9 @@ Status GdiContext::FrameRect(const Rect& rect, Color color) {
 
 Status GdiContext::SetFont(const FontSpec& font) {
   font_ = font;
-  HFONT f = fonts_.Get(font);
+  bool substituted = false;
+  HFONT f = fonts_.Get(font, &substituted);
+  builtIn_ = substituted && soft::TextRenderer::Shared().Serves(font) == Status::Ok;
   if (!f) return Status::OutOfResources;
   if (dc_) ::SelectObject(dc_, f);
   return Status::Ok;
@@ -173,6 +196,7 @@ Status GdiContext::SetFont(const FontSpec& font) {
 Status GdiContext::GetFontMetrics(FontMetrics* out) {
   if (!out) return Status::InvalidArgument;
   if (!dc_) return Status::Unsupported;
+  if (builtIn_) return soft::TextRenderer::Shared().Metrics(font_, out);
   TEXTMETRICW tm{};
   if (!::GetTextMetricsW(dc_, &tm)) return Status::OutOfResources;
   out->ascent = tm.tmAscent;
@@ -195,6 +219,7 @@ void GdiContext::SetBackgroundOpaque(bool opaque, Color color) {
 Status GdiContext::DrawText(std::string_view text, Rect* rect, uint32_t flags, int32_t* height) {
   if (!rect) return Status::InvalidArgument;
   if (!dc_) return Status::Unsupported;
+  if (builtIn_) return DrawBuiltIn(text, rect, flags & kKnownTextFlags, height);
   const std::wstring wide = WidenText(text);
   RECT r = ToRect(*rect);
   flags &= kKnownTextFlags;
@@ -215,11 +240,78 @@ Status GdiContext::DrawText(std::string_view text, Rect* rect, uint32_t flags, i
 Status GdiContext::TextExtent(std::string_view text, Size* out) {
   if (!out) return Status::InvalidArgument;
   if (!dc_) return Status::Unsupported;
+  if (builtIn_) return soft::TextRenderer::Shared().Extent(font_, text, out);
   const std::wstring wide = WidenText(text);
   SIZE s{};
   if (!::GetTextExtentPoint32W(dc_, wide.c_str(), int(wide.size()), &s)) return Status::OutOfResources;
   *out = {s.cx, s.cy};
   return Status::Ok;
+}
+
+Status GdiContext::DrawBuiltIn(std::string_view text, Rect* rect, uint32_t flags, int32_t* height) {
+  soft::TextRenderer& renderer = soft::TextRenderer::Shared();
+  soft::TextRenderer::DrawRequest request;
+  request.font = &font_;
+  request.text = text;
+  request.flags = flags;
+  request.color = Color(::GetTextColor(dc_) & 0xFFFFFF);
+  request.opaque = ::GetBkMode(dc_) == OPAQUE;
+  request.background = Color(::GetBkColor(dc_) & 0xFFFFFF);
+  // The renderer lays out in device coordinates.
+  Rect device = rect->Offset(origin_.x, origin_.y);
+  if (flags & kTextCalcRect) {
+    const Status s = renderer.Draw(request, &device, height, nullptr, nullptr);
+    if (s == Status::Ok) *rect = device.Offset(-origin_.x, -origin_.y);
+    return s;
+  }
+  if (alphaBits_) {
+    ::GdiFlush();
+    const soft::PixelTarget target{alphaBits_, width_, height_};
+    const Region clip = SurfaceClip();
+    return renderer.Draw(request, &device, height, &target, &clip);
+  }
+  // A window: the pixels the text may touch are copied out, drawn on and copied back, clipped by
+  // GDI on the way back as any other drawing.
+  Rect area = ClipBox();
+  if (!(flags & kTextNoClip) && !Intersect(area, *rect, &area)) area = {};
+  if (area.IsEmpty()) return renderer.Draw(request, &device, height, nullptr, nullptr);
+  Dib32 dib;
+  if (!dib.Create(area.Width(), area.Height())) return Status::OutOfResources;
+  ::BitBlt(dib.dc, 0, 0, area.Width(), area.Height(), dc_, area.left, area.top, SRCCOPY);
+  ::GdiFlush();
+  const soft::PixelTarget target{dib.bits, area.Width(), area.Height()};
+  const Region clip(Rect{0, 0, area.Width(), area.Height()});
+  Rect local = rect->Offset(-area.left, -area.top);
+  const Status s = renderer.Draw(request, &local, height, &target, &clip);
+  ::BitBlt(dc_, area.left, area.top, area.Width(), area.Height(), dib.dc, 0, 0, SRCCOPY);
+  dib.Release();
+  return s;
+}
+
+Region GdiContext::SurfaceClip() const {
+  Region out(Rect{0, 0, width_, height_});
+  HRGN rgn = ::CreateRectRgn(0, 0, 0, 0);
+  if (!rgn) return {};
+  // 1: a clip region (in device coordinates), 0: none, -1: failure.
+  const int kind = ::GetClipRgn(dc_, rgn);
+  if (kind == 1) {
+    const DWORD size = ::GetRegionData(rgn, 0, nullptr);
+    std::vector<uint8_t> buffer(size);
+    auto* data = reinterpret_cast<RGNDATA*>(buffer.data());
+    if (size >= sizeof(RGNDATAHEADER) && ::GetRegionData(rgn, size, data) == size) {
+      const auto* rects = reinterpret_cast<const RECT*>(data->Buffer);
+      std::vector<Rect> parts;
+      for (DWORD i = 0; i < data->rdh.nCount; ++i)
+        parts.push_back({rects[i].left, rects[i].top, rects[i].right, rects[i].bottom});
+      out.Intersect(Region::FromRects(parts.data(), parts.size()));
+    } else {
+      out.Clear();
+    }
+  } else if (kind != 0) {
+    out.Clear();
+  }
+  ::DeleteObject(rgn);
+  return out;
 }
 
 Status GdiContext::Transfer(const Rect& target, DrawContext& source, Point sourcePos) {
@@ -273,12 +365,16 @@ int GdiContext::BitsPerPixel() const {
 
 // ---------------------------------------------------------------------------------------------
 FontCache::~FontCache() {
-  for (auto& [unused, font] : fonts_) ::DeleteObject(font);
+  for (Entry& e : fonts_) ::DeleteObject(e.font);
 }
 
-HFONT FontCache::Get(const FontSpec& wanted) {
-  for (auto& [s, f] : fonts_)
-    if (s == wanted) return f;
+HFONT FontCache::Get(const FontSpec& wanted, bool* substituted) {
+  if (substituted) *substituted = false;
+  for (const Entry& e : fonts_)
+    if (e.spec == wanted) {
+      if (substituted) *substituted = e.substituted;
+      return e.font;
+    }
   LOGFONTA lf{};
   lf.lfHeight = -std::clamp(wanted.height, 1, 4096);  // negative: the character (em) height
   lf.lfWeight = wanted.bold ? FW_BOLD : FW_NORMAL;
@@ -290,8 +386,41 @@ HFONT FontCache::Get(const FontSpec& wanted) {
   const size_t n = std::min(wanted.name.size(), size_t(LF_FACESIZE - 1));
   std::copy_n(wanted.name.data(), n, lf.lfFaceName);
   HFONT f = ::CreateFontIndirectA(&lf);
-  if (f) fonts_.emplace_back(wanted, f);
+  if (!f) return nullptr;
+  const bool other = FaceSubstituted(f, lf.lfFaceName);
+  fonts_.push_back({wanted, f, other});
+  if (substituted) *substituted = other;
   return f;
+}
+
+// ---------------------------------------------------------------------------------------------
+bool Dib32::Create(int32_t width, int32_t height) {
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = height;  // positive: bottom-up rows
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* pixels = nullptr;
+  bitmap = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
+  if (bitmap && pixels) dc = ::CreateCompatibleDC(nullptr);
+  if (!dc) {
+    Release();
+    return false;
+  }
+  oldBitmap = ::SelectObject(dc, bitmap);
+  bits = static_cast<uint8_t*>(pixels);
+  return true;
+}
+
+void Dib32::Release() {
+  if (dc) {
+    if (oldBitmap) ::SelectObject(dc, oldBitmap);
+    ::DeleteDC(dc);
+  }
+  if (bitmap) ::DeleteObject(bitmap);
+  *this = {};
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -302,34 +431,17 @@ Status DibSurface::Create(FontCache& fonts, int32_t width, int32_t height, std::
   if (width > kMaxPixelDimension || height > kMaxPixelDimension || int64_t(width) * height > kMaxPixelCount)
     return Status::TooLarge;
   std::unique_ptr<DibSurface> s(new DibSurface(fonts));
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = height;  // positive: bottom-up rows
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  s->bitmap_ = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (!s->bitmap_ || !bits) return Status::OutOfResources;
-  s->dc_ = ::CreateCompatibleDC(nullptr);
-  if (!s->dc_) return Status::OutOfResources;
-  s->oldBitmap_ = ::SelectObject(s->dc_, s->bitmap_);
+  if (!s->dib_.Create(width, height)) return Status::OutOfResources;
   s->width_ = width;
   s->height_ = height;
-  s->bits_ = static_cast<uint8_t*>(bits);
-  s->context_.Bind(s->dc_, s->bits_, width, height);
+  s->context_.Bind(s->dib_.dc, s->dib_.bits, width, height);
   *out = std::move(s);
   return Status::Ok;
 }
 
 DibSurface::~DibSurface() {
   context_.Unbind();
-  if (dc_) {
-    if (oldBitmap_) ::SelectObject(dc_, oldBitmap_);
-    ::DeleteDC(dc_);
-  }
-  if (bitmap_) ::DeleteObject(bitmap_);
+  dib_.Release();
 }
 
 }  // namespace plat::win32

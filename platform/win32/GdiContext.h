@@ -2,6 +2,11 @@
 // context holding a DIB section, or a screen-compatible context for measuring), and the 32-bit
 // DIB-section surfaces.
 //
+// Fonts: a face the description asks for that the system lacks (Tahoma, MS Sans Serif on a bare
+// system) is replaced by GDI with another face, often a wider one, and captions laid out for the
+// asked face are clipped. Text in such a font is measured and drawn with the built-in face instead,
+// as the headless backend draws it, so that the window looks as designed wherever it runs.
+//
 // Alpha: GDI fills and text write zero into the fourth byte of 32-bit pixels. Surfaces keep the
 // contract of every backend (fills, frames and text leave alpha alone): a surface context saves
 // the alpha bytes under each such operation and puts them back afterwards. A window context has
@@ -11,6 +16,7 @@
 #include <vector>
 
 #include "platform/DrawContext.h"
+#include "platform/Region.h"
 #include "platform/win32/Win32Api.h"
 
 namespace plat::win32 {
@@ -61,15 +67,23 @@ class GdiContext : public DrawContext {
     int dcLevel;
     Point origin;
     FontSpec font;
+    bool builtIn;
   };
   // Keeps the alpha bytes of the pixels a GDI operation on `logical` may touch.
   class AlphaGuard;
+
+  // DrawText with the built-in face: straight into a surface's pixels, through a DIB section and
+  // back for a window.
+  Status DrawBuiltIn(std::string_view text, Rect* rect, uint32_t flags, int32_t* height);
+  // The surface's pixels that the device context's clip region lets through.
+  Region SurfaceClip() const;
 
   FontCache& fonts_;
   HDC dc_ = nullptr;
   int baseLevel_ = 0;  // SaveDC level taken at Bind, restored at Unbind
   Point origin_;
   FontSpec font_;
+  bool builtIn_ = false;  // font_ is drawn with the built-in face, not through GDI
   std::vector<Saved> saved_;
   uint8_t* alphaBits_ = nullptr;
   int32_t width_ = 0;
@@ -84,11 +98,30 @@ class FontCache {
   ~FontCache();
   FontCache(const FontCache&) = delete;
   FontCache& operator=(const FontCache&) = delete;
-  HFONT Get(const FontSpec& wanted);  // null when GDI refuses the font
+  // Null when GDI refuses the font. `substituted` (may be null) tells whether GDI chose another
+  // face than the one named: the face a device context selects with it has another name (letter
+  // case aside). A font that names no face gets the system's choice and is never substituted.
+  HFONT Get(const FontSpec& wanted, bool* substituted = nullptr);
   size_t Size() const { return fonts_.size(); }
 
  private:
-  std::vector<std::pair<FontSpec, HFONT>> fonts_;
+  struct Entry {
+    FontSpec spec;
+    HFONT font;
+    bool substituted;
+  };
+  std::vector<Entry> fonts_;
+};
+
+// A 32-bit DIB section of bottom-up rows selected into a new memory context; false (nothing kept)
+// when GDI refuses.
+struct Dib32 {
+  HBITMAP bitmap = nullptr;
+  HDC dc = nullptr;
+  HGDIOBJ oldBitmap = nullptr;
+  uint8_t* bits = nullptr;
+  bool Create(int32_t width, int32_t height);
+  void Release();
 };
 
 // A bottom-up 32-bit DIB section selected into a memory device context.
@@ -99,8 +132,8 @@ class DibSurface : public Surface {
   ~DibSurface() override;
   int32_t Width() const override { return width_; }
   int32_t Height() const override { return height_; }
-  uint8_t* Bits() override { return bits_; }
-  const uint8_t* Bits() const override { return bits_; }
+  uint8_t* Bits() override { return dib_.bits; }
+  const uint8_t* Bits() const override { return dib_.bits; }
   DrawContext& Context() override { return context_; }
   void Flush() override { ::GdiFlush(); }
 
@@ -108,10 +141,7 @@ class DibSurface : public Surface {
   explicit DibSurface(FontCache& fonts) : context_(fonts) {}
   int32_t width_ = 0;
   int32_t height_ = 0;
-  uint8_t* bits_ = nullptr;
-  HDC dc_ = nullptr;
-  HBITMAP bitmap_ = nullptr;
-  HGDIOBJ oldBitmap_ = nullptr;
+  Dib32 dib_;
   GdiContext context_;
 };
 

@@ -77,6 +77,11 @@ HBRUSH WINAPI CountCreateSolidBrush(COLORREF c) {
   gGdi += b ? 1 : 0;
   return b;
 }
+HRGN WINAPI CountCreateRectRgn(int left, int top, int right, int bottom) {
+  HRGN r = ::CreateRectRgn(left, top, right, bottom);
+  gGdi += r ? 1 : 0;
+  return r;
+}
 BOOL WINAPI CountDeleteObject(HGDIOBJ o) {
   const BOOL ok = ::DeleteObject(o);
   gGdi -= ok ? 1 : 0;
@@ -115,6 +120,7 @@ const Hook kHooks[] = {
     {"gdi32.dll", "CreateCompatibleDC", reinterpret_cast<void*>(&CountCreateCompatibleDC)},
     {"gdi32.dll", "CreateFontIndirectA", reinterpret_cast<void*>(&CountCreateFontIndirectA)},
     {"gdi32.dll", "CreateSolidBrush", reinterpret_cast<void*>(&CountCreateSolidBrush)},
+    {"gdi32.dll", "CreateRectRgn", reinterpret_cast<void*>(&CountCreateRectRgn)},
     {"gdi32.dll", "DeleteObject", reinterpret_cast<void*>(&CountDeleteObject)},
     {"gdi32.dll", "DeleteDC", reinterpret_cast<void*>(&CountDeleteDC)},
     {"user32.dll", "SetTimer", reinterpret_cast<void*>(&CountSetTimer)},

@@ -102,7 +102,7 @@ TEST_P(Win32Compare, TheDllsSamplesAreBitIdenticalToThisBuilds) {
   dlclose(lib);
 }
 
-TEST_P(Win32Compare, TheRealWindowShowsWhatTheHeadlessBackendDrawsOutsideText) {
+TEST_P(Win32Compare, TheRealWindowShowsWhatTheHeadlessBackendDrawsOutsideTheStatusBar) {
   int w = 0, h = 0;
   const std::vector<uint32_t> win = ReadBmp(kOut + "/editor-win32.bmp", &w, &h);
   ASSERT_FALSE(win.empty()) << "no picture from the Windows host";
@@ -121,7 +121,8 @@ TEST_P(Win32Compare, TheRealWindowShowsWhatTheHeadlessBackendDrawsOutsideText) {
   ASSERT_EQ(hl.ReadScreen(host, &screen), plat::Status::Ok);
   hl.SaveScreenPng(host, kOut + "/editor-headless.png");
 
-  // Text areas: the pad with its caption and the status bar. Elsewhere every pixel is equal.
+  // The status bar is the system's control; everything else, the pad's caption in a face the
+  // system lacks included, is equal.
   size_t compared = 0, differing = 0;
   std::vector<uint8_t> both(size_t(w) * size_t(h) * 4);
   for (int y = 0; y < h; ++y)
@@ -134,7 +135,7 @@ TEST_P(Win32Compare, TheRealWindowShowsWhatTheHeadlessBackendDrawsOutsideText) {
       o[1] = uint8_t(theirs >> 8);
       o[2] = uint8_t(theirs >> 16);
       o[3] = 255;
-      if (InRect(formfx::kPad, x, y) || InRect(formfx::kStatus, x, y)) continue;
+      if (InRect(formfx::kStatus, x, y)) continue;
       ++compared;
       if (mine != theirs) {
         if (differing < 5)
@@ -144,7 +145,7 @@ TEST_P(Win32Compare, TheRealWindowShowsWhatTheHeadlessBackendDrawsOutsideText) {
     }
   plat::SavePng(kOut + "/editor-win32.png", both.data(), w, h, false);
   EXPECT_EQ(differing, 0u) << "of " << compared << " pixels compared";
-  EXPECT_GT(compared, size_t(w * h) / 2);
+  EXPECT_EQ(compared, size_t(w * (formfx::kStatus[1] - formfx::kStatus[3] + h)));
   e->dispatcher(e, effEditClose, 0, 0, nullptr, 0.0f);
   e->dispatcher(e, effClose, 0, 0, nullptr, 0.0f);
   plat::InstallBackend(nullptr);
@@ -166,11 +167,12 @@ TEST_P(Win32Compare, KestruneExeRendersWhatKestruneRenders) {
 }
 
 // KestruneEn's own editor: the Windows host's picture of it in a real
-// window against what kestrune draws of it headless. Text areas (the slider captions, the two
-// buttons with their captions, the status bar: rectangles of the editor's window description) may
-// differ, since Windows draws its own fonts, and so may the one column right of the background
-// picture, where the form shows its colour, the desktop's system colour (the headless backend has a
-// fixed scheme of its own); every other pixel is equal.
+// window against what kestrune draws of it headless. The captions' faces (Tahoma, MS Sans Serif)
+// are not installed under Wine, so the window draws them with the built-in face as the headless
+// backend does: the captions and buttons are compared too. Two areas still differ: the status bar,
+// which is the system's own control (its panel edges, its colours and its text in the face GDI
+// picked), and the one column right of the background picture, where the form shows its colour,
+// the desktop's system colour (the headless backend has a fixed scheme of its own).
 TEST_P(Win32Compare, KestruneEnsEditorInARealWindowMatchesItsHeadlessPicture) {
   plat::Picture win, headless;
   ASSERT_EQ(plat::LoadPicture(kOut + "/kestrune-editor-win32.bmp", &win), plat::Status::Ok)
@@ -183,14 +185,13 @@ TEST_P(Win32Compare, KestruneEnsEditorInARealWindowMatchesItsHeadlessPicture) {
   ASSERT_EQ(plat::LoadPicture(png, &headless), plat::Status::Ok);
   ASSERT_EQ(win.width, headless.width);
   ASSERT_EQ(win.height, headless.height);
-  const int text[][4] = {
-      {0, 174, 310, 192}, {315, 28, 395, 58}, {315, 63, 395, 93}, {0, 200, 415, 218}, {414, 0, 415, 200}};
+  const int systemDrawn[][4] = {{0, 200, 415, 218}, {414, 0, 415, 200}};
   size_t compared = 0, differing = 0;
   for (int y = 0; y < win.height; ++y)
     for (int x = 0; x < win.width; ++x) {
-      bool inText = false;
-      for (const auto& r : text) inText = inText || InRect(r, x, y);
-      if (inText) continue;
+      bool skip = false;
+      for (const auto& r : systemDrawn) skip = skip || InRect(r, x, y);
+      if (skip) continue;
       const size_t at = (size_t(win.height - 1 - y) * size_t(win.width) + size_t(x)) * 4;
       ++compared;
       if (std::memcmp(&win.pixels[at], &headless.pixels[at], 3) != 0) {
@@ -199,5 +200,5 @@ TEST_P(Win32Compare, KestruneEnsEditorInARealWindowMatchesItsHeadlessPicture) {
       }
     }
   EXPECT_EQ(differing, 0u) << "of " << compared << " pixels compared";
-  EXPECT_GT(compared, size_t(win.width * win.height) / 2);
+  EXPECT_EQ(compared, size_t(414 * 200));
 }
