@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "DIB/Source/cDIBGlyphButton.h"
 #include "DIB/Source/cDIBSlider.h"
+#include "DIB/Source/cDIBTimer.h"
 #include "tests/editor/EditorFixture.h"
 
 namespace {
@@ -135,6 +138,113 @@ TEST_F(EditorTest, ButtonsAndTheirCaptionsToggleTheirParameters) {
   Wait(15);
   EXPECT_TRUE(Control<TDIBGlyphButton>("p10")->Down());
   EXPECT_EQ(effect->getParameter(10), 1.0f);
+}
+
+// The nine sliders, each with its parameter (its Tag) and its hint.
+struct SliderRow {
+  const char* name;
+  VstInt32 index;
+  const char* hint;
+};
+constexpr SliderRow kSliders[] = {
+    {"p0", 0, "Doppler/Panner/Damping speed control"},
+    {"p1", 1, "Doppler effect amount (pitch)"},
+    {"p2", 2, "Damp modulation amount"},
+    {"p3", 3, "First trajectory control (panning)"},
+    {"p4", 4, "Second trajectory control (panning)"},
+    {"p5", 5, "Feedback amount (flanger)"},
+    {"p6", 6, "Left amplitude modulation"},
+    {"p7", 7, "Right modulation amount"},
+    {"p8", 8, "Master volume"},
+};
+
+TEST_F(EditorTest, EverySliderWritesShowsAndFollowsOnlyItsOwnParameter) {
+  Open();
+  auto values = [&] {
+    std::vector<float> v;
+    for (VstInt32 i = 0; i < 11; ++i) v.push_back(effect->getParameter(i));
+    return v;
+  };
+  auto positions = [&] {
+    std::vector<int> v;
+    for (const SliderRow& row : kSliders) v.push_back(Control<TDIBSlider>(row.name)->Position());
+    return v;
+  };
+  for (const SliderRow& row : kSliders) {
+    SCOPED_TRACE(row.name);
+    TDIBSlider* slider = Control<TDIBSlider>(row.name);
+    ASSERT_NE(slider, nullptr);
+    EXPECT_EQ(slider->Tag(), row.index);
+    Hover(row.name);
+    EXPECT_EQ(Panel(1), row.hint);
+
+    // The user takes it to the far end: one gesture on its own index, nothing else written.
+    const std::vector<float> before = values();
+    const bool fromTop = slider->Position() == 0;
+    calls.clear();
+    Drag(row.name, fromTop ? 200 : -200);
+    ASSERT_GE(calls.size(), 3u);
+    EXPECT_EQ(calls.front(), (HostCall{kBegin, row.index, 0.0f}));
+    EXPECT_EQ(calls.back(), (HostCall{kEnd, row.index, 0.0f}));
+    for (const HostCall& c : calls) EXPECT_EQ(c.index, row.index);
+    const std::vector<float> after = values();
+    for (VstInt32 i = 0; i < 11; ++i)
+      EXPECT_EQ(after[size_t(i)], i == row.index ? (fromTop ? 0.0f : 1.0f) : before[size_t(i)]) << "parameter " << i;
+    EXPECT_EQ(Panel(0), fromTop ? "0" : "100");
+    Wait(15);
+
+    // The host writes it: within one tick it moves, and no other slider does.
+    const std::vector<int> still = positions();
+    const int percent = 10 + 9 * row.index;  // a little above a step, never a tie
+    calls.clear();
+    effect->setParameter(row.index, float(percent) / 100.0f + 0.003f);
+    Wait(15);
+    const std::vector<int> moved = positions();
+    for (size_t k = 0; k < moved.size(); ++k)
+      EXPECT_EQ(moved[k], kSliders[k].index == row.index ? 100 - percent : still[k]) << kSliders[k].name;
+    EXPECT_EQ(Panel(0), std::to_string(percent));
+    EXPECT_TRUE(calls.empty());
+  }
+}
+
+TEST_F(EditorTest, MergeInputsTogglesFromItsOwnButton) {
+  Open();
+  auto* p9 = Control<TDIBGlyphButton>("p9");
+  auto* p10 = Control<TDIBGlyphButton>("p10");
+  Click("p10");
+  EXPECT_EQ(calls, (std::vector<HostCall>{{kBegin, 10, 0}, {kAutomate, 10, 1.0f}, {kEnd, 10, 0}}));
+  EXPECT_TRUE(p10->Down());
+  EXPECT_FALSE(p9->Down());
+  EXPECT_EQ(effect->getParameter(10), 1.0f);
+  EXPECT_EQ(effect->getParameter(9), 0.0f);
+  Wait(30);  // the refresh agrees with the button
+  EXPECT_TRUE(p10->Down());
+
+  calls.clear();
+  Click("p10");
+  EXPECT_EQ(calls, (std::vector<HostCall>{{kBegin, 10, 0}, {kAutomate, 10, 0.0f}, {kEnd, 10, 0}}));
+  EXPECT_FALSE(p10->Down());
+  EXPECT_EQ(effect->getParameter(10), 0.0f);
+}
+
+TEST_F(EditorTest, TheUpdaterLooksAtTheEffectEvery15Milliseconds) {
+  Open();
+  EXPECT_EQ(Control<TDIBTimer>("DIBTimer1")->Interval(), 15u);
+  auto* p0 = Control<TDIBSlider>("p0");
+  // Milliseconds, one at a time, until a host write to Speed shows.
+  auto until = [&](float value, int position) {
+    effect->setParameter(0, value);
+    int waited = 0;
+    while (p0->Position() != position && waited < 100) {
+      Wait(1);
+      ++waited;
+    }
+    return waited;
+  };
+  EXPECT_LE(until(0.5f, 50), 15);   // the first: wherever the clock stands between two ticks
+  EXPECT_EQ(until(0.25f, 75), 15);  // written right after a tick: shown at the next one
+  EXPECT_EQ(until(0.75f, 25), 15);
+  EXPECT_TRUE(calls.empty());
 }
 
 TEST_F(EditorTest, BeforeTheEffectArrivesNothingIsWritten) {
