@@ -161,19 +161,37 @@ class Backend {
   // reach it through the editor's idle call; a backend whose windows the system's own message
   // loop serves does nothing here. Busy when called from inside a message being delivered.
   virtual Status Idle() { return Status::Ok; }
+
+  // --- Whether the backend may be replaced ------------------------------------------------
+  // True while a window lives that is not a host window of the backend's own making (an editor
+  // shows somewhere): replacing the backend then would strand that window.
+  virtual bool ShowsWindows() const = 0;
+  // True while any window lives, host windows of the backend's own making included.
+  virtual bool HoldsWindows() const = 0;
 };
 
 // The backend in use. The first call creates the default one for this system: on Windows the
 // Win32 backend (real child windows of the host's window), elsewhere headless. InstallBackend
-// replaces it (earlier handles become stale) and settles the choice; InstallBackend(nullptr)
-// returns to the default.
+// replaces it (earlier handles become stale) and settles the choice for good; InstallBackend(nullptr)
+// returns to the default and unsettles it.
 Backend& Platform();
 void InstallBackend(std::unique_ptr<Backend> backend);
 // Called when a plug-in host hands a window to show an editor in, before anything is created in
-// it. The first such window settles the backend unless one was installed: on Linux built with
-// X11, the X11 backend when the window is one on a reachable display; otherwise the default
-// stays. A window of the current backend's own (a headless host window) changes nothing.
+// it. Unless a backend was installed, the choice is made afresh whenever no editor shows (the
+// current backend shows no window): on Linux built with X11 the X11 backend when the window is
+// one on a reachable display, otherwise the default backend, which gives a handle that is not a
+// window of a reachable display an in-memory window for that editor only. While an editor shows,
+// the backend stays. A host window of the current backend's own (a headless host window) keeps
+// it, and one of a backend set aside earlier brings that backend back.
 void ChooseBackendFor(WindowHandle hostWindow);
+// Makes the backend named `name` current without settling the choice: the set-aside one when it
+// has that name, else the one `make` gives. The replaced backend is set aside while it still
+// holds windows (host windows of its own, which stay valid), otherwise destroyed. Answers the
+// backend now current, or null when the current one shows windows under another name (it stays)
+// or `make` gave nothing.
+Backend* SwitchBackend(const char* name, const std::function<std::unique_ptr<Backend>()>& make);
+// The backend set aside by the last switch, or null.
+Backend* SpareBackend();
 
 // Where a backend reports a failure that no call can answer, such as an error the display
 // connection delivers later. The user-interface layer installs its application error handler

@@ -361,7 +361,7 @@ constexpr VstInt32 kKestruneRequest = ('K' << 24) | ('s' << 16) | ('E' << 8) | '
 enum KestruneRequest : VstIntPtr {
   kRequestProbe = 0,              // ptr: null; answers 1 from our plug-ins with an editor, headless or not
   kRequestCreateHostWindow = 1,   // ptr: KestruneHostWindow*; fills `window`; answers 1
-  kRequestDestroyHostWindow = 2,  // ptr: the window; answers 1
+  kRequestDestroyHostWindow = 2,  // ptr: a window kRequestCreateHostWindow made; answers 1 (0 for any other)
   kRequestMouse = 3,              // ptr: KestruneMouse*; delivers what it causes; answers 1
   kRequestAdvance = 4,            // ptr: KestruneAdvance*; runs the timers due; answers 1
   kRequestReadPixels = 5,         // ptr: KestrunePixels*; answers 1 when the size matched

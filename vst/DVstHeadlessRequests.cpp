@@ -25,8 +25,9 @@ VstIntPtr Answer(plat::headless::HeadlessBackend& hl, VstIntPtr request, void* p
       return 1;
     }
     case kRequestDestroyHostWindow: {
+      // Only what kRequestCreateHostWindow made: any other handle may be a window of an editor.
       auto h = static_cast<plat::WindowHandle>(ptr);
-      return hl.IsWindow(h) && hl.DestroyWindow(h) == plat::Status::Ok ? 1 : 0;
+      return hl.IsHostWindow(h) && hl.DestroyWindow(h) == plat::Status::Ok ? 1 : 0;
     }
     case kRequestMouse: {
       const auto* r = static_cast<const KestruneMouse*>(ptr);
@@ -76,11 +77,10 @@ VstIntPtr answerHeadlessRequest(TVstTemplateEditor& editor, VstIntPtr request, v
       auto* r = static_cast<KestruneControl*>(ptr);
       return r && editor.locateControl(r->name, r) ? 1 : 0;
     }
-    plat::headless::HeadlessBackend* hl = plat::headless::CurrentHeadless();
     // A host asking for a window to draw in offline gets the headless platform, as long as no
-    // editor of ours shows anywhere yet (replacing the backend would strand its windows).
-    if (!hl && request == kRequestCreateHostWindow && !editor.getForm() && TVstTemplateEditor::OpenForms() == 0)
-      hl = &plat::headless::InstallHeadless();
+    // editor of ours shows anywhere (replacing the backend would strand its windows). That does
+    // not settle anything: an editor opened later in a real window chooses again.
+    plat::headless::HeadlessBackend* hl = plat::headless::OfflineHeadless(request == kRequestCreateHostWindow);
     return hl ? Answer(*hl, request, ptr) : 0;
   } catch (...) {
     return 0;

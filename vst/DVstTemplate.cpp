@@ -14,6 +14,9 @@ namespace {
 
 VstInt32 nonNegative(VstInt32 n) { return n > 0 ? n : 0; }
 
+// The audio thread stores its identity with every block: that must not take a lock.
+static_assert(std::atomic<std::thread::id>::is_always_lock_free);
+
 }  // namespace
 
 TVstTemplate::TVstTemplate(audioMasterCallback audioMaster, VstInt32 numPrograms, VstInt32 numParams,
@@ -113,6 +116,33 @@ void TVstTemplate::setProgram(VstInt32 program) {
   const TVstProgram* selected = programs[static_cast<std::size_t>(program)].get();
   for (VstInt32 i = 0; i < numParams; ++i) setParameter(i, selected->value(i));
   markChanged();
+  announceProgramChange();
+}
+
+bool TVstTemplate::onAudioThread() const {
+  const std::thread::id self = std::this_thread::get_id();
+  return self == audioThread.load(std::memory_order_relaxed) &&
+         (processing.load(std::memory_order_relaxed) > 0 || self != builderThread);
+}
+
+void TVstTemplate::announceProgramChange() {
+  // Hosts keep their own copy of every value (generic controls, automation passes): without this
+  // they would go on showing and writing the previous program's values.
+  if (!hostHasRecord.load(std::memory_order_relaxed)) return;
+  if (onAudioThread()) {
+    displayUpdatePending.store(true, std::memory_order_relaxed);
+    return;
+  }
+  displayUpdatePending.store(false, std::memory_order_relaxed);
+  updateDisplay();
+}
+
+VstIntPtr TVstTemplate::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) {
+  hostHasRecord.store(true, std::memory_order_relaxed);
+  if (displayUpdatePending.load(std::memory_order_relaxed) && !onAudioThread() &&
+      displayUpdatePending.exchange(false, std::memory_order_relaxed))
+    updateDisplay();
+  return AudioEffectX::dispatcher(opcode, index, value, ptr, opt);
 }
 
 void TVstTemplate::setProgramName(char* name) {
@@ -210,6 +240,7 @@ void TVstTemplate::resume() {
 
 VstInt32 TVstTemplate::processEvents(VstEvents* events) {
   if (events == nullptr) return 1;
+  const ProcessingCall call(*this);
   VstEvent* const* list = events->events;  // numEvents entries follow, beyond the declared two
   for (VstInt32 i = 0; i < events->numEvents; ++i) {
     VstEvent* event = list[i];
@@ -279,6 +310,7 @@ void TVstTemplate::fitWorkBuffers(VstInt32 frames, bool inputsFirst) {
 
 void TVstTemplate::runBlock(float** inputs, float** outputs, VstInt32 sampleFrames, bool accumulate) {
   if (sampleFrames <= 0 || outputs == nullptr) return;
+  const ProcessingCall call(*this);
   tempo.store(readHostTempo(), std::memory_order_relaxed);  // the host's code runs in its own FP mode
   TDenormalGuard denormals;
 

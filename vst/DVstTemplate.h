@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ui/FormClass.h"
@@ -79,7 +80,9 @@ class TVstTemplate : public AudioEffectX {
   void process(float** inputs, float** outputs, VstInt32 sampleFrames) override;
   void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override;
   // Ignores a program outside 0..numPrograms-1; otherwise re-stores every value of the program
-  // through setParameter (OnParameterChange fires once per parameter, in index order).
+  // through setParameter (OnParameterChange fires once per parameter, in index order), then asks
+  // the host to read the parameters again (audioMasterUpdateDisplay): at once, or from the audio
+  // thread at the next dispatcher call made on another thread.
   void setProgram(VstInt32 program) override;
   void setProgramName(char* name) override;  // cut to 51 characters
   void getProgramName(char* name) override;
@@ -97,6 +100,9 @@ class TVstTemplate : public AudioEffectX {
   bool getProductString(char* text) override;
   VstInt32 getVendorVersion() override;
   VstInt32 canDo(char* text) override;
+  // Delivers a display update that a program change on the audio thread left waiting, then
+  // dispatches as AudioEffectX does.
+  VstIntPtr dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) override;
   // Our own requests (kKestruneRequest) when the effect has an editor; 0 for everything else.
   VstIntPtr vendorSpecific(VstInt32 lArg, VstIntPtr lArg2, void* ptrArg, float floatArg) override;
 
@@ -163,6 +169,29 @@ class TVstTemplate : public AudioEffectX {
   TVstProgram* currentProgram() const;
   bool pinProperties(const char* prefix, VstInt32 count, VstInt32 index, VstPinProperties* properties);
 
+  // Program changes and the host's copy of the parameters. The host hears of them from its first
+  // dispatcher call on (before it, it does not know the record), and never on its audio thread:
+  // the thread of the latest processing call, while it processes or unless it also built the
+  // effect (a host that does everything on one thread).
+  void announceProgramChange();
+  bool onAudioThread() const;
+  // Marks the calling thread as the audio thread for one processing call.
+  struct ProcessingCall {
+    explicit ProcessingCall(TVstTemplate& effect) : effect(effect) {
+      effect.audioThread.store(std::this_thread::get_id(), std::memory_order_relaxed);
+      effect.processing.fetch_add(1, std::memory_order_relaxed);
+    }
+    ~ProcessingCall() { effect.processing.fetch_sub(1, std::memory_order_relaxed); }
+    ProcessingCall(const ProcessingCall&) = delete;
+    ProcessingCall& operator=(const ProcessingCall&) = delete;
+    TVstTemplate& effect;
+  };
+
   std::vector<std::unique_ptr<TVstParameterProperty>> parameters;
   std::vector<std::unique_ptr<TVstProgram>> programs;
+  const std::thread::id builderThread = std::this_thread::get_id();
+  std::atomic<std::thread::id> audioThread{};
+  std::atomic<int> processing{0};  // processing calls running
+  std::atomic<bool> hostHasRecord{false};
+  std::atomic<bool> displayUpdatePending{false};
 };

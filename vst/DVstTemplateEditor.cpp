@@ -36,7 +36,8 @@ VstInt32 TVstTemplateEditor::getRect(ERect** rect) {
 
 VstInt32 TVstTemplateEditor::open(void* ptr) {
   if (!ptr || !formClass) return 0;
-  // The first window a host hands decides where editors show (a real display or none).
+  // Whenever no editor shows, the window a host hands decides where editors show (a real display
+  // or none).
   plat::ChooseBackendFor(ptr);
   ++openCount;
   if (openCount == 1 || !form) {

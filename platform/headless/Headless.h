@@ -25,6 +25,9 @@ class HeadlessBackend : public virtual Backend {
   // paint their client area in `background` unless `proc` handles kMsgPaint.
   virtual Status CreateHostWindow(const Rect& screenBounds, Color background, WindowHandle* out,
                                   WindowProc proc = {}) = 0;
+  // True for a live window made by CreateHostWindow; false for the windows placed in one and for
+  // what stands for a foreign handle.
+  virtual bool IsHostWindow(WindowHandle window) const = 0;
   // A copy of the host window's screen (surface layout, alpha 255).
   virtual Status ReadScreen(WindowHandle hostWindow, std::unique_ptr<Surface>* out) = 0;
   virtual Status SaveScreenPng(WindowHandle hostWindow, const std::string& path) = 0;
@@ -69,6 +72,11 @@ class HeadlessBackend : public virtual Backend {
 HeadlessBackend& InstallHeadless();
 // The current backend when it is headless, else null.
 HeadlessBackend* CurrentHeadless();
+// The headless backend for drawing offline. Without `create`: the current one when it is
+// headless, else the one set aside while it holds host windows, else null. With `create`: a
+// headless backend made current (the set-aside one or a fresh one, without settling the choice),
+// or null while an editor shows in the current backend.
+HeadlessBackend* OfflineHeadless(bool create);
 
 // Which face the headless text is drawn with, for diagnostics ("" without FreeType).
 std::string FontFilePath(bool bold);

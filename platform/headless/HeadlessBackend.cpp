@@ -17,6 +17,11 @@ Status HeadlessBackendImpl::CreateHostWindow(const Rect& screenBounds, Color bac
   return Status::Ok;
 }
 
+bool HeadlessBackendImpl::IsHostWindow(WindowHandle window) const {
+  const Window* w = Find(window);
+  return w && w->kind == Kind::Root && !w->adopted;
+}
+
 Status HeadlessBackendImpl::SetScreenBitsPerPixel(WindowHandle hostWindow, int bits) {
   Window* w = Find(hostWindow);
   if (!w) return Status::NotFound;
@@ -135,5 +140,11 @@ HeadlessBackend* CurrentHeadless() { return dynamic_cast<HeadlessBackend*>(&Plat
 std::string FontFilePath(bool bold) { return soft::TextRenderer::FontFile(bold); }
 
 std::unique_ptr<Backend> CreateHeadlessBackend() { return std::make_unique<HeadlessBackendImpl>(); }
+
+HeadlessBackend* OfflineHeadless(bool create) {
+  if (HeadlessBackend* current = CurrentHeadless()) return current;
+  if (!create) return dynamic_cast<HeadlessBackend*>(SpareBackend());
+  return dynamic_cast<HeadlessBackend*>(SwitchBackend("headless", &CreateHeadlessBackend));
+}
 
 }  // namespace plat::headless

@@ -19,6 +19,7 @@ class HeadlessBackendImpl final : public soft::SoftBackend, public HeadlessBacke
   Status Idle() override;
 
   Status CreateHostWindow(const Rect& screenBounds, Color background, WindowHandle* out, WindowProc proc) override;
+  bool IsHostWindow(WindowHandle window) const override;
   Status ReadScreen(WindowHandle hostWindow, std::unique_ptr<Surface>* out) override;
   Status SaveScreenPng(WindowHandle hostWindow, const std::string& path) override;
   Status ScreenPixel(WindowHandle hostWindow, Point p, Color* out) const override;

@@ -6,7 +6,8 @@
 // timers, status bars, surfaces and system colours. What differs per backend:
 // - the clock (NowMs): virtual for headless, the system's monotonic time for a display;
 // - what stands for a foreign parent handle: always an in-memory root that grows to hold what is
-//   placed in it; a display backend gives it a real window (RootAdopted);
+//   placed in it, released with the last window in it; a display backend gives it a real window
+//   (RootAdopted);
 // - what happens when a root's screen changes: RootResized, RootDestroyed, and the painted area
 //   collected in each root's `dirty` region, which a display backend transfers to its window.
 // Screen coordinates are those of the roots' bounds; roots are stacked in creation order and
@@ -82,6 +83,9 @@ class SoftBackend : public virtual Backend {
 
   Color SystemColor(int index) const override;
 
+  bool ShowsWindows() const override;
+  bool HoldsWindows() const override { return !windows_.empty(); }
+
  protected:
   enum class Kind { Root, Child, Message, StatusBar };
   struct StatusBarData {
@@ -125,8 +129,6 @@ class SoftBackend : public virtual Backend {
   virtual void RootResized(Window* /*root*/) {}
   // A root goes: its tree has had kMsgDestroy and is gone.
   virtual void RootDestroyed(Window* /*root*/) {}
-  // An adopted root holds no window any more (its last child was destroyed or moved away).
-  virtual void AdoptedRootEmptied(Window* /*root*/) {}
 
   Window* AdoptForeign(WindowHandle handle);
   Status CreateRoot(const Rect& screenBounds, Color background, WindowProc proc, bool adopted, Window** out);

@@ -134,11 +134,20 @@ void SoftBackend::GrowAdopted(Window* root, const Rect& childBounds) {
 }
 
 void SoftBackend::ReleaseIfEmptied(uint64_t rootId) {
+  // A root standing for a foreign handle exists only to hold our windows: kept, every handle a
+  // host ever gave would cost a screen for good (and a display backend's real window would cover
+  // part of the host's window with nothing in it).
   Window* root = FindId(rootId);
-  if (root && root->adopted && !root->destroying && root->children.empty()) AdoptedRootEmptied(root);
+  if (root && root->adopted && !root->destroying && root->children.empty()) DestroyTree(root);
 }
 
 bool SoftBackend::IsWindow(WindowHandle window) const { return Find(window) != nullptr; }
+
+bool SoftBackend::ShowsWindows() const {
+  // Roots of our own making are host windows (headless); everything else belongs to an editor.
+  return std::any_of(windows_.begin(), windows_.end(),
+                     [](const auto& entry) { return entry.second->kind != Kind::Root || entry.second->adopted; });
+}
 
 bool SoftBackend::WasOurs(WindowHandle handle) const {
   const uint64_t v = uint64_t(reinterpret_cast<uintptr_t>(handle));

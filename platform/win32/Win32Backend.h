@@ -80,6 +80,10 @@ class Win32Backend final : public Backend {
 
   Color SystemColor(int index) const override;
 
+  // Every window here belongs to an editor: the host windows are the host's own.
+  bool ShowsWindows() const override { return !windows_.empty(); }
+  bool HoldsWindows() const override { return !windows_.empty(); }
+
  private:
   enum class Kind { Child, Message, StatusBar };
   struct Window {

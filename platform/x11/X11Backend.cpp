@@ -22,7 +22,7 @@ void EventProc(XEvent* /*event*/) {
 
 }  // namespace
 
-X11BackendImpl::X11BackendImpl() { gLive = this; }
+X11BackendImpl::X11BackendImpl() = default;
 
 X11BackendImpl::~X11BackendImpl() {
   if (gLive == this) gLive = nullptr;
@@ -142,6 +142,7 @@ void X11BackendImpl::RootAdopted(WindowHandle foreign, Window* root) {
     return;  // stays an in-memory root
   }
   outputs_[root->id] = out;
+  gLive = this;  // not at construction: a backend made only to test a handle must not take it
   RootResized(root);
   ErrorTrap trap(*this);
   XMapWindow(display_, out.xwindow);
@@ -178,11 +179,6 @@ void X11BackendImpl::RootDestroyed(Window* root) {
     if (out.xwindow) XDestroyWindow(display_, out.xwindow);
   }
   DisconnectIfUnused();
-}
-
-void X11BackendImpl::AdoptedRootEmptied(Window* root) {
-  // Our real window would cover part of the host's window with nothing in it.
-  if (outputs_.count(root->id)) DestroyWindow(HandleOf(root->id));
 }
 
 unsigned long X11BackendImpl::NativeWindowOf(WindowHandle window) const {

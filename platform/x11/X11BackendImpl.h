@@ -27,7 +27,7 @@ class X11BackendImpl final : public soft::SoftBackend, public X11Backend {
   // True when `window` is a window on the display of the environment (the connection is not
   // kept open for it).
   bool Reaches(WindowHandle window);
-  // The instance the event-proc function pumps (the one most recently created).
+  // The instance the event-proc function pumps (the one that most recently made a real window).
   static X11BackendImpl* Live();
 
  protected:
@@ -35,7 +35,6 @@ class X11BackendImpl final : public soft::SoftBackend, public X11Backend {
   void RootAdopted(WindowHandle foreign, Window* root) override;
   void RootResized(Window* root) override;
   void RootDestroyed(Window* root) override;
-  void AdoptedRootEmptied(Window* root) override;
 
  private:
   // A real window showing one root's screen.
