@@ -97,10 +97,11 @@ void TDIBAnimation::NotifyListeners(int index, TDIBImageChange kind) {
   // A copy: a listener may add or remove listeners while it is called. Those present at the start
   // hear it once each, unless an earlier one removed them before their turn.
   const auto listeners = listeners_;
-  for (const auto& [id, listener] : listeners) {
+  for (const auto& entry : listeners) {
+    const int id = entry.first;
     const bool present =
         std::any_of(listeners_.begin(), listeners_.end(), [id](const auto& l) { return l.first == id; });
-    if (present && listener) listener(index, kind);
+    if (present && entry.second) entry.second(index, kind);
   }
 }
 
