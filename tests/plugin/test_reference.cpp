@@ -1,7 +1,6 @@
-// The effect's block processing, which computes ahead in vectors, against a plain per-sample
-// formulation, bit for bit, over programs, feedback, merged inputs, sync and sample-rate changes.
-// The formulation is written here from the formulas, on none of the effect's own kernels, so that
-// a misreading in them cannot hide in the reference too.
+// The effect's block processing, which computes ahead in vectors, against the plain per-sample
+// formulation (tests/support/PlainDoppler.h), bit for bit, over programs, feedback, merged inputs,
+// sync and sample-rate changes.
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -11,127 +10,9 @@
 #include <vector>
 
 #include "PluginTestHost.h"
+#include "tests/support/PlainDoppler.h"
 
 namespace {
-
-// The sine polynomial, every step rounded to float; the 0.16605 held in extended precision.
-float polySin(float x) {
-  const float s = x * x;
-  float t = std::bit_cast<float>(0x3BF95D4Fu) * s;
-  t = static_cast<float>(static_cast<long double>(t) - 0.16605L);
-  t = t * s;
-  t = t + 1.0f;
-  return t * x;
-}
-
-// The nearest integer, ties to even, to x - (0.5 - 2^-53) in a 64-bit significand.
-std::int32_t floorOf(float x) {
-  return static_cast<std::int32_t>(std::nearbyintl(static_cast<long double>(x) - (0.5L - 0x1p-53L)));
-}
-
-// A delay line of doubles read at a fractional delay through the Catmull-Rom cubic.
-struct Line {
-  std::vector<double> buffer = std::vector<double>(APlugin::kDelayLineLength, 0.0);
-  double read(std::int32_t writePos, std::int32_t ringLength, float delay) const {
-    const std::int32_t whole = floorOf(static_cast<float>(delay - 0.5f));
-    const float x = static_cast<float>(static_cast<double>(delay) - whole);
-    std::int32_t tap[4] = {writePos - whole + 1, writePos - whole, writePos - whole - 1, writePos - whole - 2};
-    for (std::int32_t& t : tap)
-      if (t < 0) t += ringLength;
-    const double ym1 = static_cast<float>(buffer[tap[0]]), y0 = static_cast<float>(buffer[tap[1]]),
-                 y1 = static_cast<float>(buffer[tap[2]]), y2 = static_cast<float>(buffer[tap[3]]);
-    const double dx = x;
-    return static_cast<float>(
-        y0 + (0.5 * dx) * ((y1 - ym1) + dx * ((4 * y1 + 2 * ym1 - 5 * y0 - y2) + dx * (3 * (y0 - y1) - ym1 + y2))));
-  }
-};
-
-// The one-pole low-pass with its coefficient from pi x cutoff / rate, rounded to float once.
-struct LowPass {
-  double prevOut = 0, prevIn = 0;
-  double process(float input, float cutoff, float rate) {
-    const double c = polySin(static_cast<float>(3.1415926536L * cutoff / rate));
-    const double out = (c * (input + prevIn) + (1 - c) * prevOut) / (1 + c);
-    // The offset, in extended precision, keeps the state clear of denormals; never in the output.
-    prevOut = static_cast<double>(out + 1e-24L);
-    prevIn = static_cast<double>(input + 1e-24L);
-    return out;
-  }
-};
-
-// The oscillator pair: parabolic cosines, the second set to the offset when the first wraps.
-struct Oscillators {
-  double phase1 = 0, phase2 = 0, out1 = 0, out2 = 0;
-  static double shape(double p) {
-    const double t = 0.25 - std::fabs(static_cast<float>(p));
-    const double s = 1.0 - 2.0 * std::fabs(static_cast<float>(t));
-    return 8.0 * t * s;
-  }
-  void step(float rate, float sampleRate, float offset) {
-    const double increment = (1.0 / sampleRate) * rate;
-    phase1 += increment;
-    phase2 += increment;
-    if (phase1 > 0.5) {
-      phase1 = -0.5;
-      phase2 = offset;
-    }
-    if (phase2 > 0.5) phase2 = -0.5;
-    out1 = shape(phase1);
-    out2 = shape(phase2);
-  }
-};
-
-// One sample at a time, every stored value rounded where the effect rounds it.
-class PlainDoppler {
- public:
-  explicit PlainDoppler(const APlugin& fx) : fx(fx) {}
-
-  void frame(std::int32_t sampleRateInt, float inL, float inR, float& outL, float& outR) {
-    const float rateF = static_cast<float>(sampleRateInt);
-    const double l = inL, r = inR;
-    if (++writePos > sampleRateInt) writePos = 0;
-    para.step(fx.Rate.load(), rateF, fx.PhaseOffset.load());
-    const float mod1 = static_cast<float>(para.out1 * 0.5);
-    const float mod2 = static_cast<float>(para.out2 * 0.5);
-    const double fb = fx.FeedbackGain.load();
-    if (fx.MergeSwitch.load() > 0.5f) {
-      lineL->buffer[writePos] = static_cast<float>((l + r) * 0.6 + wetL * fb);
-      lineR->buffer[writePos] = static_cast<float>((r + l) * 0.6 + wetR * fb);
-    } else {
-      lineL->buffer[writePos] = static_cast<float>(wetL * fb + l);
-      lineR->buffer[writePos] = static_cast<float>(wetR * fb + r);
-    }
-    const float delay = static_cast<float>((mod1 + 0.5) * fx.DelayDepth.load());
-    wetL = static_cast<float>(lineL->read(writePos, sampleRateInt + 1, delay));
-    wetR = static_cast<float>(lineR->read(writePos, sampleRateInt + 1, delay));
-    float gainL, gainR;
-    if (fx.TrajSwap.load() > 0.5f) {
-      gainL = static_cast<float>(1 - (mod1 + 0.5) * fx.LeftDepth.load());
-      gainR = static_cast<float>(1 - (mod2 + 0.5) * fx.RightDepth.load());
-    } else {
-      gainL = static_cast<float>(1 - (mod2 + 0.5) * fx.LeftDepth.load());
-      gainR = static_cast<float>(1 - (mod1 + 0.5) * fx.RightDepth.load());
-    }
-    gainL = std::fmin(std::fmax(gainL, 0.0f), 1.0f);
-    gainR = std::fmin(std::fmax(gainR, 0.0f), 1.0f);
-    const float ll = wetL * gainL, lr = wetL * gainR, rl = wetR * gainL, rr = wetR * gainR;
-    const float mixL = static_cast<float>((static_cast<double>(ll) + rl) * 0.7);
-    const float mixR = static_cast<float>((static_cast<double>(lr) + rr) * 0.7);
-    const double dampedL = dampL.process(mixL, static_cast<float>(12000 - (mod1 + 0.5) * fx.DampDepth.load()), rateF);
-    const double dampedR = dampR.process(mixR, static_cast<float>(12000 - (mod2 + 0.5) * fx.DampDepth.load()), rateF);
-    outL = static_cast<float>(dampedL * fx.MasterGain.load());
-    outR = static_cast<float>(dampedR * fx.MasterGain.load());
-  }
-
- private:
-  const APlugin& fx;
-  Oscillators para;
-  std::unique_ptr<Line> lineL = std::make_unique<Line>();
-  std::unique_ptr<Line> lineR = std::make_unique<Line>();
-  LowPass dampL, dampR;
-  std::int32_t writePos = 0;
-  float wetL = 0, wetR = 0;
-};
 
 std::uint32_t bits(float f) {
   std::uint32_t u;
@@ -144,7 +25,8 @@ struct Setting {
   int program;
   float feedback, merge, sync, speed;
   float rate;
-  float amount = -1.0f;  // Doppler Amount, or the program's when negative
+  float amount = -1.0f;        // Doppler Amount, or the program's when negative
+  std::size_t silentFrom = 0;  // the input falls silent from this frame on, when not 0
 };
 
 }  // namespace
@@ -158,6 +40,16 @@ TEST(PluginReference, BlockProcessingEqualsThePlainPerSampleFormulation) {
       {"synced", 1, 0.3f, 0.0f, 1.0f, 0.4f, 8000.0f},
       // Delays sweeping the whole ring, up to its last positions, with feedback.
       {"full depth", 3, 0.7f, 0.0f, 0.0f, 1.0f, 3000.0f, 1.0f},
+      // Delays of 0 to 8 samples, where a read meets the writes just before it and the
+      // processing falls back to one sample at a time, swept fast and fed back.
+      {"short delays", 1, 0.5f, 0.0f, 0.0f, 1.0f, 44100.0f, 8.0f / 44100.0f},
+      {"short delays, merged, full feedback", 2, 1.0f, 1.0f, 0.0f, 0.7f, 44100.0f, 6.0f / 44100.0f},
+      // The deepest delays of a small ring, with full feedback.
+      {"ring's end, full feedback", 2, 1.0f, 0.0f, 0.0f, 0.3f, 1000.0f, 1.0f},
+      {"full feedback, merged", 3, 1.0f, 1.0f, 0.0f, 0.6f, 44100.0f},
+      // The filters and the lines decaying towards silence, their states down to the offset.
+      {"decay into silence", 1, 0.9f, 0.0f, 0.0f, 0.2f, 22050.0f, -1.0f, 3000},
+      {"decay into silence, no feedback", 2, 0.0f, 1.0f, 0.0f, 0.5f, 44100.0f, -1.0f, 1000},
   };
   TestHost::reset();
   TestHost::tempoAt = 1370000;
@@ -177,11 +69,15 @@ TEST(PluginReference, BlockProcessingEqualsThePlainPerSampleFormulation) {
         fx.setParameter(APlugin::kDopplerAmount, s.amount);
       else if (s.program == 0)
         fx.setParameter(APlugin::kDopplerAmount, 0.01f);
-      PlainDoppler plain(fx);
-      const Stereo in = testSignal(24000, 0.7f, static_cast<std::uint32_t>(s.program + 11));
+      plainref::PlainDoppler plain(fx);
+      Stereo in = testSignal(24000, 0.7f, static_cast<std::uint32_t>(s.program + 11));
+      if (s.silentFrom > 0)
+        for (std::size_t i = s.silentFrom; i < in.size(); ++i) in.l[i] = in.r[i] = 0.0f;
       Stereo out(in.size());
       std::size_t at = 0;
-      for (std::size_t block : {1u, 63u, 64u, 65u, 500u, 4096u, 30000u}) {
+      // Every block size from 1 to 4096 frames that meets a boundary of the processing's steps.
+      for (std::size_t block :
+           {1u, 2u, 3u, 4u, 5u, 7u, 8u, 31u, 32u, 33u, 63u, 64u, 65u, 127u, 128u, 129u, 500u, 4095u, 4096u, 30000u}) {
         const std::size_t n = std::min(block, in.size() - at);
         if (n == 0) break;
         float* ins[2] = {const_cast<float*>(in.l.data() + at), const_cast<float*>(in.r.data() + at)};
