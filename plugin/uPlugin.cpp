@@ -120,7 +120,18 @@ void APlugin::parameterChanged(VstInt32 /*index: every value is derived again*/)
 }
 
 void APlugin::processAudio(TArrayOfSingleArray& inputs, TArrayOfSingleArray& outputs, VstInt32 sampleFrames) {
-  if (sampleFrames <= 0 || inputs.size() < 2 || outputs.size() < 2) return;
+  if (inputs.size() < 2 || outputs.size() < 2) return;
+  processFrames(inputs[0].data(), inputs[1].data(), outputs[0].data(), outputs[1].data(), sampleFrames);
+}
+
+bool APlugin::processDirect(const float* const* inputs, float* const* outputs, VstInt32 sampleFrames) {
+  if (getNumInputs() < 2 || getNumOutputs() < 2) return false;
+  processFrames(inputs[0], inputs[1], outputs[0], outputs[1], sampleFrames);
+  return true;
+}
+
+void APlugin::processFrames(const float* inL, const float* inR, float* outL, float* outR, VstInt32 sampleFrames) {
+  if (sampleFrames <= 0) return;
 
   // Block start: capture the rate (a refused one keeps the previous), derive again when the rate
   // or the tempo moved since the last derivation, then let the tempo drive the rate when synced.
@@ -192,10 +203,9 @@ void APlugin::processAudio(TArrayOfSingleArray& inputs, TArrayOfSingleArray& out
     (wide ? prepareWide : preparePlain)(motion, prepare, n, chunk);
     for (VstInt32 k = 0; k < n; k += 4)
       Tdelay4p::locateRuns(positions + k, ringLength, delays + k, oldest + k, fractions + k);
-    (wide ? conditionWide : conditionPlain)(inputs[0].data() + start, inputs[1].data() + start, n, merge, kMaxSample,
-                                            ins);
-    loop.outL = outputs[0].data() + start;
-    loop.outR = outputs[1].data() + start;
+    (wide ? conditionWide : conditionPlain)(inL + start, inR + start, n, merge, kMaxSample, ins);
+    loop.outL = outL + start;
+    loop.outR = outR + start;
     (wide ? runSamplesWide : runSamplesPlain)(loop, n);
   }
 

@@ -47,6 +47,7 @@ class APlugin : public TVstTemplate {
 
   void initialize() override;
   void processAudio(TArrayOfSingleArray& inputs, TArrayOfSingleArray& outputs, VstInt32 sampleFrames) override;
+  bool processDirect(const float* const* inputs, float* const* outputs, VstInt32 sampleFrames) override;
   // Refuses, besides what the base refuses, rates above kMaxSampleRate or rounding below 1 Hz.
   bool isUsableSampleRate(float rate) const override;
 
@@ -92,6 +93,9 @@ class APlugin : public TVstTemplate {
 
  private:
   static TVstTemplateIdentity identity();
+  // One block from the two inputs to the two outputs. Each chunk's inputs are read before any of
+  // its outputs is written, so an output may be the very buffer of an input.
+  void processFrames(const float* inL, const float* inR, float* outL, float* outR, VstInt32 sampleFrames);
   void parameterChanged(VstInt32 index);
   float currentTempo() const;
 

@@ -251,6 +251,7 @@ VstInt32 TVstTemplate::processEvents(VstEvents* events) {
 
 void TVstTemplate::initialize() {}
 void TVstTemplate::processAudio(TArrayOfSingleArray&, TArrayOfSingleArray&, VstInt32) {}
+bool TVstTemplate::processDirect(const float* const*, float* const*, VstInt32) { return false; }
 void TVstTemplate::processMidi(VstEvent*) {}
 
 void TVstTemplate::changeNumInputs(VstInt32 n) {
@@ -314,9 +315,29 @@ void TVstTemplate::runBlock(float** inputs, float** outputs, VstInt32 sampleFram
   tempo.store(readHostTempo(), std::memory_order_relaxed);  // the host's code runs in its own FP mode
   TDenormalGuard denormals;
 
+  // The replacing entry hands the host's buffers over as they are where every channel is there
+  // (and there are few enough to list here).
+  constexpr VstInt32 kMaxDirectChannels = 8;
+  const float* directIn[kMaxDirectChannels];
+  float* directOut[kMaxDirectChannels];
+  bool direct = !accumulate && inputs != nullptr && numInputs <= kMaxDirectChannels &&
+                numOutputs <= kMaxDirectChannels && static_cast<VstInt32>(inBuffers.size()) == numInputs &&
+                static_cast<VstInt32>(outBuffers.size()) == numOutputs;
+  for (VstInt32 k = 0; direct && k < numInputs; ++k) direct = inputs[k] != nullptr;
+  for (VstInt32 k = 0; direct && k < numOutputs; ++k) direct = outputs[k] != nullptr;
+
   for (VstInt32 done = 0; done < sampleFrames;) {
     const VstInt32 frames = std::min(sampleFrames - done, kMaxWorkFrames);
     const auto n = static_cast<std::size_t>(frames);
+    if (direct) {
+      for (VstInt32 k = 0; k < numInputs; ++k) directIn[k] = inputs[k] + done;
+      for (VstInt32 k = 0; k < numOutputs; ++k) directOut[k] = outputs[k] + done;
+      if (processDirect(directIn, directOut, frames)) {
+        done += frames;
+        continue;
+      }
+      direct = false;  // the effect works on the work buffers only
+    }
     fitWorkBuffers(frames, !accumulate);
 
     for (TSingleArray& channel : outBuffers) std::fill_n(channel.begin(), n, 0.0f);

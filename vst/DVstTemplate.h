@@ -113,6 +113,12 @@ class TVstTemplate : public AudioEffectX {
   // One block of audio: inputs and outputs hold numInputs and numOutputs channels of at least
   // sampleFrames samples; outputs arrive zeroed. sampleFrames is 1..kMaxWorkFrames.
   virtual void processAudio(TArrayOfSingleArray& inputs, TArrayOfSingleArray& outputs, VstInt32 sampleFrames);
+  // The same block straight between the host's buffers, for the replacing entry when every channel
+  // is there: no copies in and out. inputs and outputs hold numInputs and numOutputs channels of
+  // sampleFrames (1..kMaxWorkFrames) samples; an output may be the very buffer of an input, and
+  // outputs arrive as the host left them. Returns false, having done nothing, for an effect that
+  // processes only through processAudio (the default).
+  virtual bool processDirect(const float* const* inputs, float* const* outputs, VstInt32 sampleFrames);
   virtual void processMidi(VstEvent* event);
 
   // The value shown for parameter index (curve, range, smoother); advances the smoother.

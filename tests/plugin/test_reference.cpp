@@ -3,6 +3,7 @@
 // sync and sample-rate changes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -27,6 +28,7 @@ struct Setting {
   float rate;
   float amount = -1.0f;        // Doppler Amount, or the program's when negative
   std::size_t silentFrom = 0;  // the input falls silent from this frame on, when not 0
+  bool inPlace = false;        // the host hands the same buffers as input and output
 };
 
 }  // namespace
@@ -47,6 +49,8 @@ TEST(PluginReference, BlockProcessingEqualsThePlainPerSampleFormulation) {
       // The deepest delays of a small ring, with full feedback.
       {"ring's end, full feedback", 2, 1.0f, 0.0f, 0.0f, 0.3f, 1000.0f, 1.0f},
       {"full feedback, merged", 3, 1.0f, 1.0f, 0.0f, 0.6f, 44100.0f},
+      {"in place", 1, 0.6f, 0.0f, 0.0f, 0.3f, 44100.0f, -1.0f, 0, true},
+      {"in place, merged, short delays", 3, 0.4f, 1.0f, 0.0f, 0.8f, 48000.0f, 5.0f / 48000.0f, 0, true},
       // The filters and the lines decaying towards silence, their states down to the offset.
       {"decay into silence", 1, 0.9f, 0.0f, 0.0f, 0.2f, 22050.0f, -1.0f, 3000},
       {"decay into silence, no feedback", 2, 0.0f, 1.0f, 0.0f, 0.5f, 44100.0f, -1.0f, 1000},
@@ -82,7 +86,11 @@ TEST(PluginReference, BlockProcessingEqualsThePlainPerSampleFormulation) {
         if (n == 0) break;
         float* ins[2] = {const_cast<float*>(in.l.data() + at), const_cast<float*>(in.r.data() + at)};
         float* outs[2] = {out.l.data() + at, out.r.data() + at};
-        fx.processReplacing(ins, outs, static_cast<VstInt32>(n));
+        if (s.inPlace) {
+          std::copy_n(ins[0], n, outs[0]);
+          std::copy_n(ins[1], n, outs[1]);
+        }
+        fx.processReplacing(s.inPlace ? outs : ins, outs, static_cast<VstInt32>(n));
         // The block start has captured the rate and, when synced, replaced Rate: follow it.
         for (std::size_t i = at; i < at + n; ++i) {
           float l, r;

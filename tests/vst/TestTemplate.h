@@ -36,6 +36,15 @@ class TTestTemplate : public TVstTemplate {
         out[k][static_cast<std::size_t>(i)] = in[k % in.size()][static_cast<std::size_t>(i)] * gain;
   }
 
+  // With `direct` on, the replacing entry's blocks come here, straight from the host's buffers.
+  bool processDirect(const float* const* in, float* const* out, VstInt32 frames) override {
+    if (!direct) return false;
+    directBlocks.push_back(frames);
+    for (VstInt32 k = 0; k < getNumOutputs(); ++k)
+      for (VstInt32 i = 0; i < frames; ++i) out[k][i] = in[k % getNumInputs()][i] * gain;
+    return true;
+  }
+
   TArrayOfSingleArray& inputs() { return inBuffers; }
   TArrayOfSingleArray& outputs() { return outBuffers; }
   std::uint32_t& canDoBits() { return canDoSet; }
@@ -44,4 +53,6 @@ class TTestTemplate : public TVstTemplate {
   std::vector<VstInt32> changes;
   std::vector<VstEvent*> midi;
   std::vector<VstInt32> blocks;
+  bool direct = false;
+  std::vector<VstInt32> directBlocks;
 };
