@@ -99,6 +99,32 @@ KESTRUNE_TARGET_WIDE inline bool delaysWithin(const float* delays, std::int32_t 
   return within;
 }
 
+// The interpolated outputs of samples k and k + 1, (left k, right k, left k + 1, right k + 1).
+KESTRUNE_TARGET_WIDE KESTRUNE_ALWAYS_INLINE __m128 wetsOf(const TSampleLoop& s, std::int32_t k) {
+  __m256d y2, y1, y0, ym1;
+  const std::int32_t firstA = s.oldest[k], firstB = s.oldest[k + 1];
+  if ((firstA | firstB) >= 0) {
+    const double* runA = s.lines + 2 * firstA;
+    const double* runB = s.lines + 2 * firstB;
+    y2 = _mm256_loadu2_m128d(runB, runA);
+    y1 = _mm256_loadu2_m128d(runB + 2, runA + 2);
+    y0 = _mm256_loadu2_m128d(runB + 4, runA + 4);
+    ym1 = _mm256_loadu2_m128d(runB + 6, runA + 6);
+  } else {
+    TPair a2, a1, a0, am1, b2, b1, b0, bm1;
+    loadTaps(s, firstA, a2, a1, a0, am1);
+    loadTaps(s, firstB, b2, b1, b0, bm1);
+    y2 = joined(a2, b2);
+    y1 = joined(a1, b1);
+    y0 = joined(a0, b0);
+    ym1 = joined(am1, bm1);
+  }
+  // (fraction k, fraction k, fraction k + 1, fraction k + 1)
+  const __m128d fractions = _mm_cvtps_pd(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(s.fractions + k))));
+  const __m256d dx = _mm256_permute4x64_pd(_mm256_castpd128_pd256(fractions), _MM_SHUFFLE(1, 1, 0, 0));
+  return hermite4Quad(dx, ym1, y0, y1, y2);
+}
+
 }  // namespace
 
 KESTRUNE_TARGET_WIDE void runSamplesWide(TSampleLoop& loop, std::int32_t n) {
@@ -117,33 +143,14 @@ KESTRUNE_TARGET_WIDE void runSamplesWide(TSampleLoop& loop, std::int32_t n) {
   const __m256d feedback = _mm256_set1_pd(s.feedback), master = _mm256_set1_pd(s.master);
   const __m256d mixGain = _mm256_set1_pd(0.7), offsets = _mm256_set1_pd(1e-24);
   const __m128 maxSample = _mm_set1_ps(s.maxSample);
+  // Each pair's reads run one step ahead, right after the previous pair's writes: the order of
+  // reads and writes is that of one step after the other, and the interpolation of the next
+  // pair overlaps the mix and the filters of this one.
+  __m128 next = wetsOf(s, 0);
   std::int32_t k = 0;
   for (; k + 2 <= n; k += 2) {
-    // Each tap of both samples, (left k, right k, left k + 1, right k + 1).
-    __m256d y2, y1, y0, ym1;
-    const std::int32_t firstA = s.oldest[k], firstB = s.oldest[k + 1];
-    if ((firstA | firstB) >= 0) {
-      const double* runA = s.lines + 2 * firstA;
-      const double* runB = s.lines + 2 * firstB;
-      y2 = _mm256_loadu2_m128d(runB, runA);
-      y1 = _mm256_loadu2_m128d(runB + 2, runA + 2);
-      y0 = _mm256_loadu2_m128d(runB + 4, runA + 4);
-      ym1 = _mm256_loadu2_m128d(runB + 6, runA + 6);
-    } else {
-      TPair a2, a1, a0, am1, b2, b1, b0, bm1;
-      loadTaps(s, firstA, a2, a1, a0, am1);
-      loadTaps(s, firstB, b2, b1, b0, bm1);
-      y2 = joined(a2, b2);
-      y1 = joined(a1, b1);
-      y0 = joined(a0, b0);
-      ym1 = joined(am1, bm1);
-    }
-    // (fraction k, fraction k, fraction k + 1, fraction k + 1)
-    const __m128d fractions =
-        _mm_cvtps_pd(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(s.fractions + k))));
-    const __m256d dx = _mm256_permute4x64_pd(_mm256_castpd128_pd256(fractions), _MM_SHUFFLE(1, 1, 0, 0));
     const __m128 before = wets;  // the previous pair's
-    wets = hermite4Quad(dx, ym1, y0, y1, y2);
+    wets = next;
     // Both inputs to the lines, each from the output before it.
     __m128 fed = _mm256_cvtpd_ps(
         _mm256_add_pd(_mm256_mul_pd(_mm256_cvtps_pd(_mm_shuffle_ps(before, wets, _MM_SHUFFLE(1, 0, 3, 2))), feedback),
@@ -152,6 +159,7 @@ KESTRUNE_TARGET_WIDE void runSamplesWide(TSampleLoop& loop, std::int32_t n) {
     const __m256d feds = _mm256_cvtps_pd(fed);
     _mm_storeu_pd(s.lines + 2 * s.positions[k], _mm256_castpd256_pd128(feds));
     _mm_storeu_pd(s.lines + 2 * s.positions[k + 1], _mm256_extractf128_pd(feds, 1));
+    if (k + 4 <= n) next = wetsOf(s, k + 2);
     // The mix of both: (wetL gain, wetR gain) per side, each product a float.
     const __m128 gains = _mm_loadu_ps(s.gains + 2 * k);
     const __m128 fromL = _mm_mul_ps(_mm_moveldup_ps(wets), gains);
