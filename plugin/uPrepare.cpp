@@ -83,14 +83,6 @@ void preparePlain(TMotion& motion, const TPrepare& p, std::int32_t n, const TChu
     TPairF::lessOr((m1 * depthD).toFloat(), rate).store(out.delays + j);
     TPairF::storeInterleaved(out.gains + 2 * j, sideGain(p.ownSides ? m1 : m2, leftDepth),
                              sideGain(p.ownSides ? m2 : m1, rightDepth));
-    TPair c0, c1;  // (left, right) of sample j and of sample j + 1
-    TPairF::widenInterleaved(coefficient(m1), coefficient(m2), c0, c1);
-    c0.store(out.coefs + 2 * j);
-    c1.store(out.coefs + 2 * j + 2);
-    (one - c0).store(out.keeps + 2 * j);
-    (one - c1).store(out.keeps + 2 * j + 2);
-    (one + c0).store(out.divisors + 2 * j);
-    (one + c1).store(out.divisors + 2 * j + 2);
   };
   m.para.SetRate(m.rate, m.sampleRate);
   for (std::int32_t k = 0; k < n; k += 4) {
@@ -99,6 +91,20 @@ void preparePlain(TMotion& motion, const TPrepare& p, std::int32_t n, const TChu
     positionsFour(m, n - k, out.positions + k);
     pair(k, s0, s1);
     pair(k + 2, s2, s3);
+  }
+  // The coefficients in a pass of their own, as in the wide build: with both long chains of
+  // dependent steps in one pass, too few samples are in flight. Mod + 0.5 comes again from the
+  // stored Mod, exactly.
+  for (std::int32_t j = 0; j < n; j += 2) {
+    const TPair m1 = TPairF::load(out.mods1 + j).toDouble() + half, m2 = TPairF::load(out.mods2 + j).toDouble() + half;
+    TPair c0, c1;  // (left, right) of sample j and of sample j + 1
+    TPairF::widenInterleaved(coefficient(m1), coefficient(m2), c0, c1);
+    c0.store(out.coefs + 2 * j);
+    c1.store(out.coefs + 2 * j + 2);
+    (one - c0).store(out.keeps + 2 * j);
+    (one - c1).store(out.keeps + 2 * j + 2);
+    (one + c0).store(out.divisors + 2 * j);
+    (one + c1).store(out.divisors + 2 * j + 2);
   }
   motion = m;
 }
