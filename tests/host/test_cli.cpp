@@ -11,6 +11,8 @@
 #include <fstream>
 #include <string>
 
+#include "host/HostError.h"
+#include "host/PluginPath.h"
 #include "tests/host/HostTestSupport.h"
 
 using hosttest::quoted;
@@ -61,21 +63,24 @@ TEST(Cli, InfoListsTextDefectsOfAMisbehavingPlugIn) {
 #ifdef KESTRUNE_EFFECT
 // Without --plugin, kestrune takes KestruneEn beside itself (a build tree), else where an
 // installation puts it (<prefix>/lib/lxvst beside <prefix>/bin); anything else there is not taken.
+// Run through a symbolic link in another bin folder (/usr/local/bin/kestrune -> /usr/bin/kestrune),
+// it takes the plug-in of its real installation.
 TEST(Cli, FindsThePlugInBesideItselfOrInstalledInLibLxvst) {
   struct Layout {
     const char* besides;    // what lies at bin/KestruneEn.so: "", "effect" or "junk"
     const char* installed;  // what lies at lib/lxvst/KestruneEn.so: "", "effect", "junk" or "folder"
+    bool throughLink;       // run as link/bin/kestrune, a symbolic link to bin/kestrune
     bool found;
   };
-  const Layout layouts[] = {{"", "effect", true},
-                            {"effect", "junk", true},
-                            {"", "folder", false},
-                            {"", "", false},
-                            {"junk", "effect", false}};
+  const Layout layouts[] = {{"", "effect", false, true}, {"effect", "junk", false, true},  {"", "folder", false, false},
+                            {"", "", false, false},      {"junk", "effect", false, false}, {"", "effect", true, true},
+                            {"", "", true, false}};
   for (const Layout& l : layouts) {
-    SCOPED_TRACE(std::string("beside '") + l.besides + "', installed '" + l.installed + "'");
+    SCOPED_TRACE(std::string("beside '") + l.besides + "', installed '" + l.installed + "'" +
+                 (l.throughLink ? ", through a link" : ""));
     hosttest::TempFolder folder;
     namespace fs = std::filesystem;
+    const fs::path real = fs::canonical(folder.path());  // as kestrune sees its own folder
     fs::create_directories(folder.path() / "bin");
     fs::create_directories(folder.path() / "lib" / "lxvst");
     fs::copy_file(kExe, folder / "bin/kestrune");
@@ -86,17 +91,49 @@ TEST(Cli, FindsThePlugInBesideItselfOrInstalledInLibLxvst) {
     };
     place(l.besides, folder / "bin/KestruneEn.so");
     place(l.installed, folder / "lib/lxvst/KestruneEn.so");
-    const auto r = run(quoted(folder / "bin/kestrune") + " info");
+    if (l.throughLink) {
+      fs::create_directories(folder.path() / "link" / "bin");
+      fs::create_symlink(folder / "bin/kestrune", folder / "link/bin/kestrune");
+    }
+    const auto r = run(quoted(folder / (l.throughLink ? "link/bin/kestrune" : "bin/kestrune")) + " info");
     if (l.found) {
       EXPECT_EQ(r.status, 0) << r.output;
       EXPECT_NE(r.output.find("effect name     KestruneEn\n"), std::string::npos) << r.output;
+      const fs::path loaded = real / (std::string(l.besides) == "effect" ? "bin" : "lib/lxvst") / "KestruneEn.so";
+      EXPECT_NE(r.output.find("plug-in         " + loaded.string() + "\n"), std::string::npos) << r.output;
     } else {
       EXPECT_NE(r.status, 0) << r.output;
       EXPECT_EQ(std::count(r.output.begin(), r.output.end(), '\n'), 1) << r.output;
     }
+    // Nothing at all to load: the line says where kestrune looked, in its real folder.
+    if (!*l.besides && std::string(l.installed) != "effect") {
+      EXPECT_NE(r.output.find("no plug-in named and KestruneEn.so is neither in " + (real / "bin").string() +
+                              " nor in " + (real / "lib/lxvst").string() + ": name one with --plugin PATH"),
+                std::string::npos)
+          << r.output;
+    }
   }
 }
 #endif
+
+// The program's own folder comes from a link the system keeps; without it kestrune does not guess
+// (the current folder would load code nobody chose) but says why.
+TEST(Cli, AnUnreadableProgramLinkSaysWhyInsteadOfGuessing) {
+  // test_host lies beside kestrune.
+  EXPECT_EQ(kestrune::programLinkFolder("/proc/self/exe"),
+            std::filesystem::canonical(std::filesystem::path(kExe).parent_path()).string());
+  hosttest::TempFolder folder;
+  for (const std::string& link : {folder / "missing", std::string(folder.path())}) {
+    try {
+      kestrune::programLinkFolder(link);
+      ADD_FAILURE() << link << " gave a folder";
+    } catch (const kestrune::HostError& e) {
+      EXPECT_EQ(std::string(e.what()).rfind("cannot tell which folder kestrune runs from (" + link + ": ", 0), 0u)
+          << e.what();
+      EXPECT_NE(std::string(e.what()).find("): name the plug-in with --plugin PATH"), std::string::npos) << e.what();
+    }
+  }
+}
 
 TEST(Cli, InfoRunsOnTheTestEffectAndOnAThirdPartyPlugIn) {
 #ifdef KESTRUNE_TESTFX
