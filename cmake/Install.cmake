@@ -35,7 +35,12 @@ set(packaging ${CMAKE_SOURCE_DIR}/packaging)
 set(staged ${CMAKE_BINARY_DIR}/packaging)
 configure_file(${packaging}/copyright.in ${staged}/copyright @ONLY)
 configure_file(${packaging}/kestrune.1 ${staged}/kestrune.1 @ONLY)
-configure_file(${packaging}/changelog.in ${staged}/changelog @ONLY)
+# The change log keeps each release's own number; its newest entry must be this version's.
+file(STRINGS ${packaging}/changelog kestrune_newest_change LIMIT_COUNT 1)
+if(NOT kestrune_newest_change MATCHES "^kestrune \\(([^)]*)\\)" OR NOT CMAKE_MATCH_1 STREQUAL PROJECT_VERSION)
+  message(FATAL_ERROR "packaging/changelog: its newest entry is not for version ${PROJECT_VERSION}: add one")
+endif()
+configure_file(${packaging}/changelog ${staged}/changelog COPYONLY)
 # Compressed as Debian wants them: best compression, no name or time stamp inside.
 add_custom_command(OUTPUT ${staged}/kestrune.1.gz ${staged}/changelog.gz
                    COMMAND gzip -9nkf ${staged}/kestrune.1 ${staged}/changelog

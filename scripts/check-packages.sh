@@ -6,19 +6,26 @@
 # it over an older version and removing it without leftovers (in a scratch root). The zip: exactly
 # the listed files, each DLL and program built for its processor and importing system DLLs only.
 set -euo pipefail
-deb=$(realpath "$1") zip=$(realpath "$2")
-here=$(cd "$(dirname "$0")/.." && pwd)
-scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
 fail() {
   echo "check-packages: $*" >&2
   exit 1
 }
+[ $# -eq 2 ] || fail "usage: check-packages.sh <kestrune_V_amd64.deb> <KestruneEn-V-windows.zip>"
+for package in "$@"; do
+  [ -f "$package" ] || fail "$package: no such file"
+done
+for tool in lintian dpkg dpkg-deb dpkg-query objdump md5sum cmake; do
+  command -v "$tool" >/dev/null || fail "$tool is missing: run scripts/install-deps.sh"
+done
+deb=$(realpath "$1") zip=$(realpath "$2")
+here=$(cd "$(dirname "$0")/.." && pwd)
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
 
 echo "--- lintian $(basename "$deb")"
 # Every remark, with the overrides and their reasons; then the verdict (overrides shown count as
 # failures to lintian, so that is a run of its own).
-{ lintian --display-info --show-overrides "$deb" 2>&1 || true; } | grep -v "running with root privileges"
+{ lintian --display-info --show-overrides "$deb" 2>&1 || true; } | { grep -v "running with root privileges" || true; }
 lintian --fail-on error,warning "$deb" >/dev/null 2>&1 || fail "lintian reports errors or warnings"
 
 echo "--- contents"
@@ -46,14 +53,20 @@ sed -i 's/^Version: .*/Version: 0.9.0/' "$scratch/old/DEBIAN/control"
 echo "from the older version" >"$scratch/old/usr/share/doc/kestrune/OLD.txt"
 (cd "$scratch/old" && find usr -type f -exec md5sum {} + >DEBIAN/md5sums)
 dpkg-deb --root-owner-group -b "$scratch/old" "$scratch/old.deb" >/dev/null
-dpkg_root() { dpkg --root="$root" --force-depends,script-chrootless,not-root --log=/dev/null "$@"; }
-dpkg_root -i "$scratch/old.deb" >/dev/null 2>&1 || fail "dpkg could not install the older version"
-dpkg_root -i "$deb" >/dev/null 2>&1 || fail "dpkg could not install $(basename "$deb") over the older version"
+# dpkg in the scratch root; on failure, the failing step and dpkg's last line, its reason.
+dpkg_root() {  # what, dpkg arguments...
+  local what=$1
+  shift
+  dpkg --root="$root" --force-depends,script-chrootless,not-root --log=/dev/null "$@" >"$scratch/dpkg.log" 2>&1 \
+    || fail "dpkg could not $what: $(tail -n1 "$scratch/dpkg.log")"
+}
+dpkg_root "install the older version" -i "$scratch/old.deb"
+dpkg_root "install $(basename "$deb") over the older version" -i "$deb"
 [ ! -e "$root/usr/share/doc/kestrune/OLD.txt" ] || fail "the older version's file was left behind by the upgrade"
 installed=$(dpkg-query --admindir="$root/var/lib/dpkg" -W -f='${Version}' kestrune)
 [ "$installed" = "$(dpkg-deb -f "$deb" Version)" ] || fail "dpkg reports version $installed after the upgrade"
 "$root/usr/bin/kestrune" info | grep -q "^effect name     KestruneEn$" || fail "the installed kestrune does not find KestruneEn"
-dpkg_root --purge kestrune >/dev/null 2>&1 || fail "dpkg could not remove kestrune"
+dpkg_root "remove kestrune" --purge kestrune
 left=$(cd "$root" && find . -mindepth 1 -not -path './var/lib/dpkg*' -not -type d)
 [ -z "$left" ] || fail "removing kestrune left: $left"
 left=$(cd "$root" && find usr -mindepth 1 2>/dev/null || true)

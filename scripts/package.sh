@@ -17,7 +17,13 @@ step() {  # name, command...
   shift
   if ! "$@" >"$log" 2>&1; then
     local why
-    why=$(grep -m1 -iE "error|cannot|not found|failed" "$log" || tail -n1 "$log")
+    # CMake puts the reason, wrapped, in the lines after "CMake Error at <file>:<line>".
+    why=$(awk 'cmake && /^ *$/ { exit }
+               cmake { sub(/^ +/, ""); reason = reason (reason == "" ? "" : " ") $0; next }
+               /CMake Error at/ { cmake = 1; next }
+               tolower($0) ~ /error|cannot|not found|failed/ { print; exit }
+               END { if (reason != "") print reason }' "$log")
+    [ -n "$why" ] || why=$(tail -n1 "$log")
     fail "$name failed (see $log): $why"
   fi
 }
