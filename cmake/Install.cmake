@@ -54,3 +54,13 @@ install(FILES ${packaging}/CLI11-LICENSE.txt DESTINATION ${KESTRUNE_DOC_DIR} REN
 install(FILES ${staged}/kestrune.1.gz DESTINATION share/man/man1)
 # Lintian's view of the package, with the reason for each exception.
 install(FILES ${packaging}/lintian-overrides DESTINATION share/lintian/overrides RENAME kestrune)
+
+# What the installation holds and nothing more, for a tree built only to be packaged
+# (scripts/package.sh): cmake --build <build> --target kestrune_installed.
+add_custom_target(kestrune_installed)
+add_dependencies(kestrune_installed kestrune_install_docs)
+foreach(target KestruneEn kestrune KestruneEn_lv2)
+  if(TARGET ${target})
+    add_dependencies(kestrune_installed ${target})
+  endif()
+endforeach()

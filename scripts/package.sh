@@ -31,7 +31,7 @@ for tool in cpack dpkg-shlibdeps dpkg-deb gzip i686-w64-mingw32-g++-posix x86_64
   command -v "$tool" >/dev/null || fail "$tool is missing: run scripts/install-deps.sh"
 done
 # What the packages hold: the release tree's plug-in, kestrune and documents; the Windows trees whole.
-declare -A targets=([release]="--target KestruneEn kestrune kestrune_install_docs" [mingw32]="" [mingw64]="")
+declare -A targets=([release]="--target kestrune_installed" [mingw32]="" [mingw64]="")
 for preset in release mingw32 mingw64; do
   step "configure-$preset" cmake --preset "$preset"
   # shellcheck disable=SC2086
