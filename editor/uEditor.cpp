@@ -7,6 +7,7 @@
 #include "DIB/Source/DIBRegister.h"
 #include "DIB/Source/cDIBGlyphButton.h"
 #include "DIB/Source/cDIBSlider.h"
+#include "editor/EditorScale.h"
 #include "ui/Errors.h"
 #include "ui/StatusBar.h"
 #include "ui/TypeInfo.h"
@@ -34,7 +35,8 @@ T* Find(const TComponent& root, const char* name) {
 
 }  // namespace
 
-const TFormClassInfo kPluginEditorwindowClass{"TPluginEditorwindow", 415, 218, &CreateFormOf<TPluginEditorwindow>};
+const TFormClassInfo kPluginEditorwindowClass{"TPluginEditorwindow", 415, 218, &CreateFormOf<TPluginEditorwindow>,
+                                              &CreateScaledFormOf<TPluginEditorwindow>};
 
 const TClassInfo& TPluginEditorwindow::StaticClass() {
   using T = TPluginEditorwindow;
@@ -52,10 +54,14 @@ const TClassInfo& TPluginEditorwindow::StaticClass() {
   return info;
 }
 
-TPluginEditorwindow::TPluginEditorwindow(TComponent* owner) : TForm(owner) {
+TPluginEditorwindow::TPluginEditorwindow(TComponent* owner) : TPluginEditorwindow(owner, 1.0) {}
+
+TPluginEditorwindow::TPluginEditorwindow(TComponent* owner, double scale)
+    : TForm(owner), scale_(SnapFormScale(&kPluginEditorwindowClass, scale)) {
   RegisterDIBClasses();
-  InitFromDescription(
-      std::string_view(reinterpret_cast<const char*>(embedded::EditorDescription), embedded::EditorDescriptionSize));
+  InitFromDescription(ScaleEditorDescription(
+      std::string_view(reinterpret_cast<const char*>(embedded::EditorDescription), embedded::EditorDescriptionSize),
+      scale_));
   infos_ = Find<TStatusBar>(*this, "Infos");
   static const char* const kSliders[9] = {"p0", "p1", "p2", "p3", "p4", "p5", "p6", "p7", "p8"};
   for (int i = 0; i < 9; ++i) sliders_[i] = Find<TDIBSlider>(*this, kSliders[i]);
@@ -72,6 +78,11 @@ void TPluginEditorwindow::WndProc(TMessage& message) {
   if (message.msg == kMsgEffectAttach) {
     effect_ = dynamic_cast<TVstTemplate*>(reinterpret_cast<AudioEffect*>(message.wParam));
     if (effect_) Refresh();
+    return;
+  }
+  if (message.msg == kMsgFormTakeOver) {
+    if (auto* previous = dynamic_cast<TPluginEditorwindow*>(reinterpret_cast<TForm*>(message.wParam)))
+      TakeOver(*previous);
     return;
   }
   if (message.msg == kMsgControlGrabPoint) {
@@ -120,6 +131,11 @@ int TPluginEditorwindow::ParameterOf(TPersistent* sender) const {
 
 void TPluginEditorwindow::SetValueText(int value) {
   infos_->Panels().Panel(kValuePanel)->SetText(std::to_string(value));
+}
+
+void TPluginEditorwindow::TakeOver(const TPluginEditorwindow& previous) {
+  for (int panel : {kValuePanel, kInfoPanel})
+    infos_->Panels().Panel(panel)->SetText(previous.infos_->Panels().Panel(panel)->Text());
 }
 
 void TPluginEditorwindow::p0Change(TPersistent* Sender) {

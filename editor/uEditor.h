@@ -25,6 +25,9 @@ class TDIBGlyphButton;
 class TPluginEditorwindow : public TForm {
  public:
   explicit TPluginEditorwindow(TComponent* owner);  // reads the description; throws on a bad one
+  // The window at `scale` (one of kFormScales): the description with every length multiplied and
+  // the pictures drawn for that scale.
+  TPluginEditorwindow(TComponent* owner, double scale);
   ~TPluginEditorwindow() override;
 
   static const TClassInfo& StaticClass();
@@ -46,6 +49,7 @@ class TPluginEditorwindow : public TForm {
 
   TVstTemplate* Effect() const { return effect_; }
   bool Refreshing() const { return refreshing_; }
+  double Scale() const { return scale_; }
 
  protected:
   void WndProc(TMessage& message) override;
@@ -59,8 +63,11 @@ class TPluginEditorwindow : public TForm {
   // The parameter a slider or button stands for.
   int ParameterOf(TPersistent* sender) const;
   void SetValueText(int value);
+  // Takes over the status texts of the window this one replaces (kMsgFormTakeOver).
+  void TakeOver(const TPluginEditorwindow& previous);
 
   TVstTemplate* effect_ = nullptr;
+  double scale_ = 1;
   bool refreshing_ = false;
   int editing_ = -1;  // the parameter whose begin-edit the host heard, -1 for none
   TStatusBar* infos_ = nullptr;
@@ -69,5 +76,6 @@ class TPluginEditorwindow : public TForm {
   TDIBGlyphButton* p10_ = nullptr;
 };
 
-// What KestruneEn hands to its template: "TPluginEditorwindow", designed at 415 x 218.
+// What KestruneEn hands to its template: "TPluginEditorwindow", designed at 415 x 218, made at
+// every scale of kFormScales.
 extern const TFormClassInfo kPluginEditorwindowClass;

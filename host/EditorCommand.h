@@ -19,6 +19,9 @@ struct EditorOptions {
   std::optional<std::string> hover, click, drag;  // control names; drag as CONTROL:PIXELS
   int waitMs = 0;
   bool x11 = false;  // a real X11 window instead of the plug-in's offline drawing
+  // The content scale asked of the plug-in before its editor opens (2 = 200 %); mouse steps stay in
+  // the pixels of the editor's 100 % size.
+  std::optional<std::string> scale;
 };
 
 void addEditorCommand(CLI::App& app);

@@ -151,6 +151,15 @@ class Backend {
   virtual Status SetStatusColor(WindowHandle bar, Color background) = 0;
   virtual Status SetStatusFont(WindowHandle bar, const FontSpec& font) = 0;
 
+  // --- Density ----------------------------------------------------------------------------
+  // How many times larger than at 96 dots per inch content shown in `window` (a foreign host
+  // window or one of ours) should be drawn, as the system's settings for that window's screen
+  // say; 1 when they say nothing. Null asks for the main screen.
+  virtual double ContentScale(WindowHandle window) const {
+    (void)window;
+    return 1.0;
+  }
+
   // --- Colours ----------------------------------------------------------------------------
   // The colour of a kColor* slot (black for an unknown index).
   virtual Color SystemColor(int index) const = 0;

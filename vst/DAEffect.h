@@ -349,6 +349,13 @@ inline constexpr const char* kPlugCanDos[kNumPlugCanDos] = {
     "bypass",
 };
 
+// --- The content-scale request that several hosts send on effVendorSpecific ------------------------
+// index = kVendorContentScale, value = kContentScaleValue, opt = the factor (2 for 200 %). A plug-in
+// that scales its editor answers 1; factors that are zero, negative, not finite or absurd are
+// ignored (answer 0).
+constexpr VstInt32 kVendorContentScale = ('P' << 24) | ('r' << 16) | ('e' << 8) | 'S';
+constexpr VstIntPtr kContentScaleValue = ('A' << 24) | ('e' << 16) | ('C' << 8) | 's';
+
 // --- Our own requests on effVendorSpecific (not part of the published interface) ----------------
 // They let a host that links nothing of ours draw our editor offline: index = kKestruneRequest,
 // value = a KestruneRequest code, ptr = that request's record. Our plug-ins answer them only while

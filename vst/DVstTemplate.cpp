@@ -373,9 +373,12 @@ void TVstTemplate::processReplacing(float** inputs, float** outputs, VstInt32 sa
   runBlock(inputs, outputs, sampleFrames, false);
 }
 
-VstIntPtr TVstTemplate::vendorSpecific(VstInt32 lArg, VstIntPtr lArg2, void* ptrArg, float) {
+VstIntPtr TVstTemplate::vendorSpecific(VstInt32 lArg, VstIntPtr lArg2, void* ptrArg, float floatArg) {
   auto* templateEditor = dynamic_cast<TVstTemplateEditor*>(getEditor());
-  if (lArg != kKestruneRequest || !templateEditor) return 0;
+  if (!templateEditor) return 0;
+  if (lArg == kVendorContentScale && lArg2 == kContentScaleValue)
+    return templateEditor->setContentScale(floatArg) ? 1 : 0;
+  if (lArg != kKestruneRequest) return 0;
   if (lArg2 == kRequestProbe) return 1;
   return answerHeadlessRequest(*templateEditor, lArg2, ptrArg);
 }

@@ -103,7 +103,8 @@ class TVstTemplate : public AudioEffectX {
   // Delivers a display update that a program change on the audio thread left waiting, then
   // dispatches as AudioEffectX does.
   VstIntPtr dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) override;
-  // Our own requests (kKestruneRequest) when the effect has an editor; 0 for everything else.
+  // Our own requests (kKestruneRequest) and the host's content scale (kVendorContentScale) when the
+  // effect has an editor; 0 for everything else.
   VstIntPtr vendorSpecific(VstInt32 lArg, VstIntPtr lArg2, void* ptrArg, float floatArg) override;
 
   // Sets parameter index from a value in its property's shown range (inverse of the display

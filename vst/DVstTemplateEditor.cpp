@@ -5,6 +5,7 @@
 #include "platform/Platform.h"
 #include "ui/Application.h"
 #include "ui/Form.h"
+#include "vst/DAudioEffectX.h"
 #include "vst/DVstTemplate.h"
 
 namespace {
@@ -41,6 +42,8 @@ VstInt32 TVstTemplateEditor::open(void* ptr) {
   plat::ChooseBackendFor(ptr);
   ++openCount;
   if (openCount == 1 || !form) {
+    // The host's request wins; otherwise the display the host's window is on decides.
+    scale = hostScale > 0 ? hostScale : SnapFormScale(formClass, plat::Platform().ContentScale(ptr));
     bool created = false;
     try {
       created = createForm(ptr);
@@ -52,6 +55,7 @@ VstInt32 TVstTemplateEditor::open(void* ptr) {
       --openCount;
       return 0;
     }
+    askHostToFit();
   } else if (form->ParentWindow() != ptr) {
     try {
       form->SetParentWindow(ptr);
@@ -66,20 +70,84 @@ VstInt32 TVstTemplateEditor::open(void* ptr) {
 
 bool TVstTemplateEditor::createForm(void* parent) {
   destroyForm();
-  form = formClass->Create(nullptr);
-  if (!form) return false;
+  form = makeForm(parent, scale);
+  return form != nullptr;
+}
+
+TForm* TVstTemplateEditor::makeForm(void* parent, double at) {
+  TForm* made = formClass->CreateScaled ? formClass->CreateScaled(nullptr, at) : formClass->Create(nullptr);
+  if (!made) return nullptr;
   ++openForms;
-  form->SetBounds(0, 0, form->Width(), form->Height());
-  form->SetParentWindow(parent);
-  form->Show();
-  plat::WindowHandle h = form->Handle();
-  // The form learns its effect from a queued message, so it is attached before its first timer
-  // tick or paint can use it, but never inside its own construction.
-  if (!h || plat::Platform().PostMessage(h, kMsgEffectAttach, reinterpret_cast<std::uintptr_t>(effect), 0) !=
-                plat::Status::Ok) {
-    destroyForm();
-    return false;
+  auto drop = [&made] {
+    --openForms;
+    TComponent::Free(made);
+    made = nullptr;
+  };
+  try {
+    made->SetBounds(0, 0, made->Width(), made->Height());
+    made->SetParentWindow(parent);
+    made->Show();
+    plat::WindowHandle h = made->Handle();
+    // The form learns its effect from a queued message, so it is attached before its first timer
+    // tick or paint can use it, but never inside its own construction.
+    if (!h || plat::Platform().PostMessage(h, kMsgEffectAttach, reinterpret_cast<std::uintptr_t>(effect), 0) !=
+                  plat::Status::Ok)
+      drop();
+  } catch (...) {
+    drop();
+    throw;
   }
+  return made;
+}
+
+bool TVstTemplateEditor::rebuildAt(double to) {
+  TForm* fresh = nullptr;
+  try {
+    fresh = makeForm(parentWindow, to);
+  } catch (...) {
+    Application().HandleException(nullptr);
+  }
+  if (!fresh) return false;
+  if (plat::WindowHandle h = fresh->Handle())
+    plat::Platform().SendMessage(h, kMsgFormTakeOver, reinterpret_cast<std::uintptr_t>(form), 0);
+  destroyForm();
+  form = fresh;
+  scale = to;
+  return true;
+}
+
+bool TVstTemplateEditor::askHostToFit() {
+  if (!form) return true;
+  const VstInt16 width = ToInt16(form->ClientWidth()), height = ToInt16(form->ClientHeight());
+  if (editRect.right - editRect.left == width && editRect.bottom - editRect.top == height) return true;
+  editRect.left = editRect.top = 0;
+  editRect.right = width;
+  editRect.bottom = height;
+  auto* x = dynamic_cast<AudioEffectX*>(effect);
+  return x && x->sizeWindow(width, height);
+}
+
+bool TVstTemplateEditor::setContentScale(double factor) {
+  if (!IsUsableScale(factor) || !formClass || !formClass->CreateScaled) return false;
+  hostScale = SnapFormScale(formClass, factor);
+  if (!form) {
+    scale = hostScale;
+    if (formClass) {
+      editRect.right = ToInt16(ScaledLength(formClass->DesignWidth, scale));
+      editRect.bottom = ToInt16(ScaledLength(formClass->DesignHeight, scale));
+    }
+    return true;
+  }
+  const double from = scale;
+  if (hostScale == from || !rebuildAt(hostScale)) return true;
+  if (askHostToFit()) return true;
+  // Refused: unless the host's window is known to hold the new form, it would be cut, so the form
+  // goes back to the scale it had.
+  plat::Size room;
+  if (plat::Platform().GetClientSize(parentWindow, &room) == plat::Status::Ok && room.width >= form->ClientWidth() &&
+      room.height >= form->ClientHeight())
+    return true;
+  if (rebuildAt(from)) askHostToFit();
   return true;
 }
 

@@ -1,7 +1,12 @@
 // The template editor: shows the effect's editor form inside the host's window. open creates the
-// form (a child of the host window at 0, 0, its designed size), shows it and posts it
-// kMsgEffectAttach with the effect; close destroys it when the last open is matched. Runs on the
+// form (a child of the host window at 0, 0, its designed size times the scale), shows it and posts
+// it kMsgEffectAttach with the effect; close destroys it when the last open is matched. Runs on the
 // host's user-interface thread only; nothing is thrown towards the host.
+//
+// A form class that scales is built at the scale the host asked for (setContentScale), else at the
+// scale of the display the host's window is on, snapped to kFormScales. A form whose size differs
+// from what getRect answered last, or a scale that changes while it is open, makes the editor ask
+// the host to resize its window (audioMasterSizeWindow).
 #pragma once
 
 #include "ui/FormClass.h"
@@ -12,8 +17,8 @@ class TVstTemplateEditor : public AEffEditor {
   TVstTemplateEditor(AudioEffect* effect, TFormClass formClass);
   ~TVstTemplateEditor() override;  // destroys a live form
 
-  // Before the first open: the form class's designed client size. While a form lives: its client
-  // size. After the last close: the size it had.
+  // Before the first open: the form class's designed client size at the scale asked for. While a
+  // form lives: its client size. After the last close: the size it had.
   VstInt32 getRect(ERect** rect) override;
   // Answers 1; 0 (counting nothing) when the host gives no window or the form cannot be created
   // in it. A further open with another window moves the live form into that window.
@@ -23,6 +28,15 @@ class TVstTemplateEditor : public AEffEditor {
   // all three exist.
   void idle() override;
   void update() override {}
+
+  // The host's content scale (the 'PreS' request): from now on forms are built at it; an open form
+  // is rebuilt at it in the same window, keeping what it shows, and the host is asked to resize.
+  // When the host refuses and its window cannot hold the larger form, the form goes back to the
+  // scale it had. False, changing nothing, for a factor that is zero, negative, not finite or
+  // above kMaxFormScale, and for a form class that does not scale.
+  bool setContentScale(double factor);
+  // The scale the form is (or will be) built at.
+  double getScale() const { return scale; }
 
   // Our vendor request kRequestLocateControl: the screen bounds and grab point of the control named
   // `name` in the open form. False when no form is open or it has no such control.
@@ -36,6 +50,13 @@ class TVstTemplateEditor : public AEffEditor {
 
  private:
   bool createForm(void* parent);
+  // A form of formClass at `at`, shown in `parent` and sent the effect; null when it cannot be made.
+  TForm* makeForm(void* parent, double at);
+  // Replaces the open form by one at `to`; false (the form as it was) when that cannot be made.
+  bool rebuildAt(double to);
+  // Asks the host to make its window the form's size unless getRect already answered that size.
+  // False when the host refused.
+  bool askHostToFit();
   void destroyForm();
 
   ERect editRect{0, 0, 0, 0};
@@ -43,5 +64,7 @@ class TVstTemplateEditor : public AEffEditor {
   TFormClass formClass;
   void* parentWindow = nullptr;
   TForm* form = nullptr;  // owned
+  double scale = 1;       // of the form, or of the next one
+  double hostScale = 0;   // what the host asked for (snapped), 0 when it never did
   static inline int openForms = 0;
 };

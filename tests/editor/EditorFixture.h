@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "editor/uEditor.h"
@@ -24,10 +25,16 @@ struct HostCall {
 
 class EditorTest : public ::testing::Test {
  public:
-  static inline std::vector<HostCall> calls;  // automate (0), begin-edit (43), end-edit (44)
+  static inline std::vector<HostCall> calls;               // automate (0), begin-edit (43), end-edit (44)
+  static inline std::vector<std::pair<int, int>> resizes;  // audioMasterSizeWindow: width, height
+  static inline VstIntPtr resizeAnswer = 0;                // what the host answers them
 
-  static VstIntPtr VSTCALLBACK Host(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr, void*, float opt) {
+  static VstIntPtr VSTCALLBACK Host(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr value, void*, float opt) {
     if (opcode == audioMasterVersion) return 2400;
+    if (opcode == audioMasterSizeWindow) {
+      resizes.emplace_back(index, static_cast<int>(value));
+      return resizeAnswer;
+    }
     if (opcode == audioMasterAutomate || opcode == audioMasterBeginEdit || opcode == audioMasterEndEdit)
       calls.push_back({opcode, index, opt});
     return 0;
@@ -36,6 +43,8 @@ class EditorTest : public ::testing::Test {
  protected:
   void SetUp() override {
     calls.clear();
+    resizes.clear();
+    resizeAnswer = 0;
     hl = &plat::headless::InstallHeadless();
     record = createKestruneEn(&Host, &kPluginEditorwindowClass);
     ASSERT_NE(record, nullptr);
@@ -51,6 +60,17 @@ class EditorTest : public ::testing::Test {
 
   VstIntPtr Dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr, float opt = 0) {
     return record->dispatcher(record, opcode, index, value, ptr, opt);
+  }
+  // The host's content-scale request ('PreS'); answers what the effect answered.
+  VstIntPtr AskScale(float factor) {
+    return Dispatch(effVendorSpecific, kVendorContentScale, kContentScaleValue, nullptr, factor);
+  }
+  // Replaces the host window by one of `width` x `height` at the screen's origin.
+  void MakeHostWindow(int width, int height) {
+    ASSERT_EQ(Dispatch(effVendorSpecific, kKestruneRequest, kRequestDestroyHostWindow, host), 1);
+    KestruneHostWindow w{0, 0, width, height, nullptr};
+    ASSERT_EQ(Dispatch(effVendorSpecific, kKestruneRequest, kRequestCreateHostWindow, &w), 1);
+    host = static_cast<plat::WindowHandle>(w.window);
   }
   // Opens the editor; `settle` lets the attach message and a refresh tick happen.
   void Open(bool settle = true) {

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <utility>
 
 #include "platform/Picture.h"
 #include "tests/host/HostTestSupport.h"
@@ -50,6 +51,39 @@ TEST(EditorCommand, InfoReportsTheEditorAndADragShowsInThePicture) {
   EXPECT_EQ(folder.entries().size(), 2u);
 }
 
+// At 200 % the picture is twice the size and drawn anew, not doubled; the drag counts 100 % pixels,
+// so Master ends at the value 69 as at 100 % (the value panel as with the setting 0.69).
+TEST(EditorCommand, AScaledEditorTakesTheSameStepsInDesignedPixels) {
+  hosttest::TempFolder folder;
+  const std::string plain = folder / "plain.png", scaled = folder / "scaled.png", dragged = folder / "dragged.png",
+                    set = folder / "set.png";
+  for (const auto& [args, out] : {std::pair<std::string, std::string>{"", plain},
+                                  {" --scale 2", scaled},
+                                  {" --scale 2 --drag p8:-40", dragged},
+                                  {" --scale 2.1 --set Master=0.69", set}}) {
+    const auto r = hosttest::run(kExe + " editor" + kPlugin + args + " --png " + hosttest::quoted(out));
+    ASSERT_EQ(r.status, 0) << args << "\n" << r.output;
+  }
+  plat::Picture a, b, c, d;
+  ASSERT_EQ(plat::LoadPicture(plain, &a), plat::Status::Ok);
+  ASSERT_EQ(plat::LoadPicture(scaled, &b), plat::Status::Ok);
+  ASSERT_EQ(plat::LoadPicture(dragged, &c), plat::Status::Ok);
+  ASSERT_EQ(plat::LoadPicture(set, &d), plat::Status::Ok);
+  for (const plat::Picture* p : {&b, &c, &d}) {
+    ASSERT_EQ(p->width, 830);
+    ASSERT_EQ(p->height, 436);
+  }
+  int notDoubled = 0;
+  for (int y = 0; y < 436; ++y)
+    for (int x = 0; x < 830; ++x)
+      notDoubled += std::memcmp(&b.pixels[(std::size_t(435 - y) * 830 + x) * 4],
+                                &a.pixels[(std::size_t(217 - y / 2) * 415 + x / 2) * 4], 3) != 0;
+  EXPECT_GT(notDoubled, 830 * 436 / 10);
+  EXPECT_GT(Differing(b, c, 556, 38, 596, 346), 100);  // Master's knob moved down
+  EXPECT_EQ(Differing(c, d, 0, 400, 80, 436), 0);      // the value panel shows 69, as 0.69 does
+  EXPECT_GT(Differing(b, c, 0, 400, 80, 436), 5);
+}
+
 TEST(EditorCommand, BadOptionsSayWhatIsWrongAndLeaveTheOutputAlone) {
   hosttest::TempFolder folder;
   const std::string out = folder / "out.png";
@@ -67,6 +101,12 @@ TEST(EditorCommand, BadOptionsSayWhatIsWrongAndLeaveTheOutputAlone) {
       {kPlugin + png + " --click p11", "no control named 'p11'"},
       {kPlugin + png + " --hover ''", "no control named ''"},
       {kPlugin + png + " --wait -5", "--wait"},
+      {kPlugin + png + " --scale 0", "bad --scale"},
+      {kPlugin + png + " --scale -2", "bad --scale"},
+      {kPlugin + png + " --scale nan", "bad --scale"},
+      {kPlugin + png + " --scale inf", "bad --scale"},
+      {kPlugin + png + " --scale 9", "bad --scale"},
+      {kPlugin + png + " --scale big", "bad --scale"},
       {kPlugin + png + " --wait soon", "--wait"},
       {kPlugin + png + " --program 7", "no program 7"},
       {kPlugin + png + " --program Nowhere", "no program named 'Nowhere'"},

@@ -1,6 +1,8 @@
 #include "tools/skin/SkinPictures.h"
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <memory>
 #include <stdexcept>
 #include <string_view>
@@ -38,6 +40,24 @@ struct TRGB {
   int R, G, B;
 };
 
+// Drawing in designed units on a picture made at `Scale`: a designed edge v lies at pixel
+// round(v * Scale), so adjacent shapes stay adjacent and a one-unit line is one scaled pixel wide.
+struct TScaledPen {
+  TPicture& Pic;
+  double Scale;
+
+  int Edge(double v) const { return int(std::lround(v * Scale)); }
+  // Fills the designed rectangle [x0, x1) x [y0, y1).
+  void Fill(double x0, double y0, double x1, double y1, int red, int green, int blue, int alpha) const {
+    for (int y = Edge(y0); y < Edge(y1); ++y)
+      for (int x = Edge(x0); x < Edge(x1); ++x) Pic.Set(x, y, red, green, blue, alpha);
+  }
+};
+
+TPicture MakePicture(int width, int height, double scale) {
+  return TPicture(int(std::lround(width * scale)), int(std::lround(height * scale)));
+}
+
 // A 5 x 7 capital face for the lettering; '#' is ink.
 struct TLetter {
   char Code;
@@ -67,13 +87,14 @@ const TLetter* FindLetter(char c) {
   return nullptr;  // a blank
 }
 
-// Width of `text` at `scale`: letters 5 wide, one column apart.
-int TextWidth(std::string_view text, int scale) { return text.empty() ? 0 : (int(text.size()) * 6 - 1) * scale; }
+// Width of `text` at `size`: letters 5 wide, one column apart.
+int TextWidth(std::string_view text, int size) { return text.empty() ? 0 : (int(text.size()) * 6 - 1) * size; }
 
-// Engraved lettering: a light edge one pixel below and right of dark ink, right-aligned at `right`.
-void Letter(TPicture& pic, std::string_view text, int right, int top, int scale) {
+// Engraved lettering: a light edge one (designed) pixel below and right of dark ink, right-aligned
+// at `right`; every dot of the face is `size` designed pixels square.
+void Letter(const TScaledPen& pen, std::string_view text, int right, int top, int size) {
   constexpr TRGB kInk{74, 69, 63}, kEdge{255, 246, 230};
-  const int left = right - TextWidth(text, scale);
+  const int left = right - TextWidth(text, size);
   for (int pass = 0; pass < 2; ++pass) {
     const TRGB c = pass == 0 ? kEdge : kInk;
     const int shift = pass == 0 ? 1 : 0;
@@ -82,128 +103,133 @@ void Letter(TPicture& pic, std::string_view text, int right, int top, int scale)
       if (!l) continue;
       for (int row = 0; row < 7; ++row)
         for (int col = 0; col < 5; ++col)
-          if (l->Rows[row][col] == '#')
-            for (int dy = 0; dy < scale; ++dy)
-              for (int dx = 0; dx < scale; ++dx)
-                pic.Set(left + (int(i) * 6 + col) * scale + dx + shift, top + row * scale + dy + shift, c.R, c.G, c.B,
-                        0);
+          if (l->Rows[row][col] == '#') {
+            const int x = left + (int(i) * 6 + col) * size + shift, y = top + row * size + shift;
+            pen.Fill(x, y, x + size, y + size, c.R, c.G, c.B, 0);
+          }
     }
   }
 }
 
+// A ramp given per designed row, read at the middle of a scaled pixel row: between two designed
+// rows the level and the opacity are interpolated, so a sheen stays smooth at any scale.
+struct TRamp {
+  const int (*Steps)[2];
+  int Count;
+  int FirstRow;  // designed row of Steps[0]
+
+  void Draw(const TScaledPen& pen, int x0, int x1) const {
+    for (int y = pen.Edge(FirstRow); y < pen.Edge(FirstRow + Count); ++y) {
+      const double t = std::clamp((y + 0.5) / pen.Scale - 0.5 - FirstRow, 0.0, double(Count - 1));
+      const int i = std::min(int(t), Count - 2);
+      const double f = t - i;
+      const int level = int(std::lround(Steps[i][0] + (Steps[i + 1][0] - Steps[i][0]) * f));
+      const int alpha = int(std::lround(Steps[i][1] + (Steps[i + 1][1] - Steps[i][1]) * f));
+      for (int x = pen.Edge(x0); x < pen.Edge(x1); ++x) pen.Pic.Set(x, y, level, level, level, alpha);
+    }
+  }
+};
+
 }  // namespace
 
-TPicture Background() {
+TPicture Background(double scale) {
   constexpr int kW = 415, kH = 200;
   constexpr TRGB kLight{249, 232, 209}, kDark{139, 128, 117};
-  TPicture pic(kW, kH);
+  TPicture pic = MakePicture(kW, kH, scale);
+  const TScaledPen pen{pic, scale};
   // Lightest at the bottom left, darkest at the top right: the weight of the dark end is the mean
-  // of the distances from the left and from the bottom, rounded to nearest.
-  const long den = 2L * (kW - 1) * (kH - 1);
-  for (int y = 0; y < kH; ++y)
-    for (int x = 0; x < kW; ++x) {
-      const long num = long(x) * (kH - 1) + long(kH - 1 - y) * (kW - 1);
+  // of the distances from the left and from the bottom, rounded to nearest, for every pixel.
+  const long w = pic.Width, h = pic.Height;
+  const long den = 2L * (w - 1) * (h - 1);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const long num = long(x) * (h - 1) + long(h - 1 - y) * (w - 1);
       auto mix = [&](int light, int dark) { return int((light * (den - num) + dark * num + den / 2) / den); };
       pic.Set(x, y, mix(kLight.R, kDark.R), mix(kLight.G, kDark.G), mix(kLight.B, kDark.B), 0);
     }
   // The bevelled rim.
-  for (int y = 0; y < kH; ++y) {
-    pic.Set(0, y, 101, 95, 89, 0);
-    pic.Set(kW - 1, y, 74, 69, 63, 0);
-  }
-  for (int x = 1; x < kW - 1; ++x) {
-    pic.Set(x, kH - 2, 92, 86, 80, 0);
-    pic.Set(x, kH - 1, 74, 69, 63, 0);
-  }
+  pen.Fill(0, 0, 1, kH, 101, 95, 89, 0);
+  pen.Fill(kW - 1, 0, kW, kH, 74, 69, 63, 0);
+  pen.Fill(1, kH - 2, kW - 1, kH - 1, 92, 86, 80, 0);
+  pen.Fill(1, kH - 1, kW - 1, kH, 74, 69, 63, 0);
   // Product and maker at the bottom right, clear of the buttons above.
-  Letter(pic, "KESTRUNE", 402, 128, 2);
-  Letter(pic, "ENHANCED", 402, 148, 1);
-  Letter(pic, "QX AUDIO", 402, 178, 1);
+  Letter(pen, "KESTRUNE", 402, 128, 2);
+  Letter(pen, "ENHANCED", 402, 148, 1);
+  Letter(pen, "QX AUDIO", 402, 178, 1);
   return pic;
 }
 
-TPicture Knob() {
+TPicture Knob(double scale) {
   constexpr int kW = 16, kH = 30;
-  TPicture pic(kW, kH);
-  for (int y = 0; y < kH; ++y)
-    for (int x = 0; x < kW; ++x) pic.Set(x, y, 139, 128, 117, 0);
-  for (int y = 3; y < kH - 2; ++y) {
-    pic.Set(0, y, 112, 105, 99, 0);
-    pic.Set(kW - 1, y, 112, 105, 99, 0);
-  }
+  TPicture pic = MakePicture(kW, kH, scale);
+  const TScaledPen pen{pic, scale};
+  pen.Fill(0, 0, kW, kH, 139, 128, 117, 0);
+  pen.Fill(0, 3, 1, kH - 2, 112, 105, 99, 0);
+  pen.Fill(kW - 1, 3, kW, kH - 2, 112, 105, 99, 0);
   constexpr TRGB kTop[3] = {{116, 110, 103}, {122, 115, 109}, {127, 121, 114}};
-  for (int y = 0; y < 3; ++y)
-    for (int x = 0; x < kW; ++x) pic.Set(x, y, kTop[y].R, kTop[y].G, kTop[y].B, 0);
-  for (int x = 0; x < kW; ++x) {
-    pic.Set(x, kH - 2, 87, 80, 74, 0);
-    pic.Set(x, kH - 1, 82, 75, 69, 0);
-  }
+  for (int y = 0; y < 3; ++y) pen.Fill(0, y, kW, y + 1, kTop[y].R, kTop[y].G, kTop[y].B, 0);
+  pen.Fill(0, kH - 2, kW, kH - 1, 87, 80, 74, 0);
+  pen.Fill(0, kH - 1, kW, kH, 82, 75, 69, 0);
   // A grip groove across the middle marks the knob's value line.
-  for (int x = 3; x < kW - 3; ++x) {
-    pic.Set(x, 14, 87, 80, 74, 0);
-    pic.Set(x, 15, 168, 157, 144, 0);
-  }
+  pen.Fill(3, 14, kW - 3, 15, 87, 80, 74, 0);
+  pen.Fill(3, 15, kW - 3, 16, 168, 157, 144, 0);
   return pic;
 }
 
-TPicture Track() {
+TPicture Track(double scale) {
   constexpr int kW = 20, kH = 151;
-  TPicture pic(kW, kH);  // unpainted: colour 0, alpha 0
-  auto ink = [&](int x, int y) { pic.Set(x, y, 0, 0, 0, 255); };
+  TPicture pic = MakePicture(kW, kH, scale);  // unpainted: colour 0, alpha 0
+  const TScaledPen pen{pic, scale};
+  auto ink = [&](int x0, int y0, int x1, int y1) { pen.Fill(x0, y0, x1, y1, 0, 0, 0, 255); };
   // Rounded caps, the bottom one the mirror of the top one.
   for (int end = 0; end < 2; ++end) {
     auto row = [&](int r) { return end == 0 ? r : kH - 1 - r; };
-    for (int x = 0; x < kW; ++x) ink(x, row(0));
-    for (int x = 0; x < 5; ++x) {
-      ink(x, row(1));
-      ink(kW - 1 - x, row(1));
-    }
+    ink(0, row(0), kW, row(0) + 1);
+    ink(0, row(1), 5, row(1) + 1);
+    ink(kW - 5, row(1), kW, row(1) + 1);
     for (int r = 2; r < 4; ++r) {
-      ink(0, row(r));
-      ink(kW - 1, row(r));
+      ink(0, row(r), 1, row(r) + 1);
+      ink(kW - 1, row(r), kW, row(r) + 1);
     }
   }
-  for (int y = 9; y <= 141; y += 6)
-    for (int x : {0, 1, kW - 2, kW - 1}) ink(x, y);
-  for (int y = 6; y <= 145; ++y)
-    for (int x : {9, 10}) pic.Set(x, y, 239, 238, 224, 255);
+  for (int y = 9; y <= 141; y += 6) {
+    ink(0, y, 2, y + 1);
+    ink(kW - 2, y, kW, y + 1);
+  }
+  pen.Fill(9, 6, 11, 146, 239, 238, 224, 255);
   return pic;
 }
 
-TPicture Glyph() {
+TPicture Glyph(double scale) {
   constexpr int kFrame = 80, kH = 30;
-  TPicture pic(2 * kFrame, kH);
-  auto grey = [&](int x, int y, int level, int alpha) { pic.Set(x, y, level, level, level, alpha); };
+  TPicture pic = MakePicture(2 * kFrame, kH, scale);
+  const TScaledPen pen{pic, scale};
+  auto grey = [&](int x0, int y0, int x1, int y1, int level) { pen.Fill(x0, y0, x1, y1, level, level, level, 255); };
   // Frame 0, the up look: a dark outline (lit from above), a sheen under the top edge and a shade
   // above the bottom one.
-  for (int x = 0; x < kFrame; ++x) {
-    grey(x, 0, 34, 255);
-    grey(x, kH - 1, 0, 255);
-  }
-  for (int y = 1; y < kH - 1; ++y) {
-    grey(0, y, 37, 255);
-    grey(kFrame - 1, y, 12, 255);
-  }
-  constexpr int kSheen[5][2] = {{84, 111}, {103, 89}, {118, 67}, {133, 44}, {144, 22}};
-  constexpr int kShade[6][2] = {{138, 22}, {119, 44}, {99, 66}, {77, 88}, {53, 111}, {27, 133}};
-  for (int x = 1; x < kFrame - 1; ++x) {
-    for (int i = 0; i < 5; ++i) grey(x, 1 + i, kSheen[i][0], kSheen[i][1]);
-    for (int i = 0; i < 6; ++i) grey(x, 23 + i, kShade[i][0], kShade[i][1]);
-  }
+  grey(0, 0, kFrame, 1, 34);
+  grey(0, kH - 1, kFrame, kH, 0);
+  grey(0, 1, 1, kH - 1, 37);
+  grey(kFrame - 1, 1, kFrame, kH - 1, 12);
+  static constexpr int kSheen[5][2] = {{84, 111}, {103, 89}, {118, 67}, {133, 44}, {144, 22}};
+  static constexpr int kShade[6][2] = {{138, 22}, {119, 44}, {99, 66}, {77, 88}, {53, 111}, {27, 133}};
+  TRamp{kSheen, 5, 1}.Draw(pen, 1, kFrame - 1);
+  TRamp{kShade, 6, 23}.Draw(pen, 1, kFrame - 1);
   // Frame 1, the pressed and down look: a black outline only.
-  for (int x = kFrame; x < 2 * kFrame; ++x) {
-    grey(x, 0, 0, 255);
-    grey(x, kH - 1, 0, 255);
-  }
-  for (int y = 1; y < kH - 1; ++y) {
-    grey(kFrame, y, 0, 255);
-    grey(2 * kFrame - 1, y, 0, 255);
-  }
+  grey(kFrame, 0, 2 * kFrame, 1, 0);
+  grey(kFrame, kH - 1, 2 * kFrame, kH, 0);
+  grey(kFrame, 1, kFrame + 1, kH - 1, 0);
+  grey(2 * kFrame - 1, 1, 2 * kFrame, kH - 1, 0);
   return pic;
 }
 
-std::string ImageListText(int indent) {
+std::string ImageListName(int percent) {
+  return percent == kScalesPercent[0] ? "DIBImageList1" : "DIBImageList1At" + std::to_string(percent);
+}
+
+std::string ImageListText(int percent, int indent) {
   RegisterDIBClasses();
+  const double scale = percent / 100.0;
   RegisterStandardCompressors();
   struct TEntry {
     TPicture Picture;
@@ -212,13 +238,13 @@ std::string ImageListText(int indent) {
     TTransparentMode Mode;
   };
   const TEntry entries[] = {
-      {Background(), "Background", false, tmAuto},
-      {Knob(), "Knob", false, tmAuto},
-      {Track(), "Track", true, tmAuto},
-      {Glyph(), "Toggle", true, tmFixed},
+      {Background(scale), "Background", false, tmAuto},
+      {Knob(scale), "Knob", false, tmAuto},
+      {Track(scale), "Track", true, tmAuto},
+      {Glyph(scale), "Toggle", true, tmFixed},
   };
   TDIBImageList list(nullptr);
-  list.SetName("DIBImageList1");
+  list.SetName(ImageListName(percent));
   for (const TEntry& e : entries) {
     auto* item = static_cast<TDIBImagesItem*>(list.DIBImages()->Add());
     const imagetool::Bytes data = imagetool::EncodeData(e.Picture.Payload(), imagetool::TCodec::LZH);
@@ -261,10 +287,18 @@ std::string PutImageList(const std::string& description) {
   const std::string pad = description.substr(lineStart, start - lineStart);
   if (pad.find_first_not_of(' ') != std::string::npos)
     throw std::runtime_error("object DIBImageList1 does not start its line");
+  // The scaled lists follow the designed one: all of them are replaced together.
   const std::string tail = "\n" + pad + "end\n";
-  const std::size_t end = description.find(tail, start);
-  if (end == std::string::npos) throw std::runtime_error("object DIBImageList1 has no end");
-  return description.substr(0, lineStart) + ImageListText(int(pad.size())) + description.substr(end + tail.size());
+  const std::string sibling = pad + "object DIBImageList1At";
+  std::size_t end = lineStart;
+  do {
+    const std::size_t at = description.find(tail, end);
+    if (at == std::string::npos) throw std::runtime_error("an image list object has no end");
+    end = at + tail.size();
+  } while (description.compare(end, sibling.size(), sibling) == 0);
+  std::string lists;
+  for (int percent : kScalesPercent) lists += ImageListText(percent, int(pad.size()));
+  return description.substr(0, lineStart) + lists + description.substr(end);
 }
 
 }  // namespace skin
