@@ -41,8 +41,9 @@ constexpr std::string_view kSliderClass = "TDIBSlider";
 
 std::string ScaleEditorDescription(std::string_view description, double scale) {
   const int percent = static_cast<int>(std::lround(scale * 100));
-  const std::string wanted =
-      percent == 100 ? std::string(kImageList) : std::string(kScaledListPrefix) + std::to_string(percent);
+  // Built by appending: GCC 12 warns falsely about a concatenation of short strings here.
+  std::string wanted(percent == 100 ? kImageList : kScaledListPrefix);
+  if (percent != 100) wanted.append(std::to_string(percent));
   auto edge = [scale](long v) { return std::lround(static_cast<double>(v) * scale); };
 
   std::string out;
@@ -85,7 +86,9 @@ std::string ScaleEditorDescription(std::string_view description, double scale) {
       TFrame frame{indent};
       if (content.ends_with(kSliderClass)) {
         // Along which axis: the object's own lines say so (horizontal unless stated).
-        const std::string end = "\n" + std::string(indent, ' ') + "end";
+        std::string end(indent + 1, ' ');
+        end.front() = '\n';
+        end.append("end");
         const std::size_t objectEnd = description.find(end, at);
         const std::string_view body =
             description.substr(at, objectEnd == std::string_view::npos ? objectEnd : objectEnd - at);
