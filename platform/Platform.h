@@ -155,7 +155,7 @@ class Backend {
   // How many times larger than at 96 dots per inch content shown in `window` (a foreign host
   // window or one of ours) should be drawn, as the system's settings for that window's screen
   // say; 1 when they say nothing. Null asks for the main screen.
-  virtual double ContentScale(WindowHandle window) const {
+  virtual double ContentScale(WindowHandle window) {
     (void)window;
     return 1.0;
   }

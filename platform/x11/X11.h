@@ -21,6 +21,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string_view>
 
 #include "platform/Platform.h"
 
@@ -37,6 +38,11 @@ class X11Backend : public virtual Backend {
   // The real window that shows `window` (0 when it is not shown in one).
   virtual unsigned long NativeWindowOf(WindowHandle window) const = 0;
 };
+
+// The content scale that the environment and a display's resources (the text of its
+// RESOURCE_MANAGER property) ask for: GDK_SCALE when it is a whole number from 1 to 8, else the
+// "Xft.dpi" resource divided by 96, else 1.
+double ScaleFromEnvironment(const char* gdkScale, std::string_view resources);
 
 std::unique_ptr<Backend> CreateX11Backend();
 // An X11 backend when `hostWindow` is a window on the display of the environment, else null.

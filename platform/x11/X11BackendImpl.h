@@ -17,6 +17,9 @@ class X11BackendImpl final : public soft::SoftBackend, public X11Backend {
   const char* Name() const override { return "x11"; }
   Status CreateGuid(uint8_t out[16]) override;
   Status Idle() override;
+  // GDK_SCALE when it is a whole number from 1 up, else the Xft.dpi resource of the display the
+  // window is on divided by 96, else 1.
+  double ContentScale(WindowHandle window) override;
 
   bool Connected() const override { return display_ != nullptr; }
   size_t RealWindowCount() const override { return outputs_.size(); }

@@ -2,6 +2,7 @@
 // clash with plat::Status.
 #pragma once
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>

@@ -13,6 +13,8 @@
 #include <string>
 
 #include "platform/Picture.h"
+#include "platform/x11/X11.h"
+#include "tests/x11/TestXlib.h"
 #include "tests/x11/XvfbServer.h"
 
 namespace {
@@ -95,6 +97,63 @@ TEST_F(X11EditorCommand, OurPluginInARealWindowLooksAsDrawnOfflineAndAnotherVend
     colours.insert(uint32_t(c.pixels[i]) | uint32_t(c.pixels[i + 1]) << 8 | uint32_t(c.pixels[i + 2]) << 16);
   EXPECT_GT(colours.size(), 50u);  // a drawn editor, not an empty frame
 }
+
+#ifdef KESTRUNE_PLUGIN
+// The display's resources as a desktop sets them for a high-density screen (what xrdb does): the
+// RESOURCE_MANAGER property of the root window. Empty text removes it.
+void SetResources(const std::string& text) {
+  Display* d = XOpenDisplay(nullptr);
+  ASSERT_NE(d, nullptr);
+  if (text.empty())
+    XDeleteProperty(d, DefaultRootWindow(d), XA_RESOURCE_MANAGER);
+  else
+    XChangeProperty(d, DefaultRootWindow(d), XA_RESOURCE_MANAGER, XA_STRING, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(text.data()), int(text.size()));
+  XSync(d, False);
+  XCloseDisplay(d);
+}
+
+// With Xft.dpi 192 our editor opens at 200 % in a real window, looks as drawn offline at that
+// scale, and a drag in 100 % pixels gives the same value; GDK_SCALE overrides the resource.
+TEST_F(X11EditorCommand, OurEditorTakesTheDisplaysScale) {
+  const std::string plugin = std::string("--plugin '") + KESTRUNE_PLUGIN + "'";
+  const std::string real = (folder / "real.png").string(), offline = (folder / "offline.png").string(),
+                    gdk = (folder / "gdk.png").string();
+  SetResources("Xft.antialias:\t1\nXft.dpi:\t192\nXft.hinting:\t1\n");
+  Outcome x = Kestrune("editor " + plugin + " --x11 --drag p8:-40 --png '" + real + "'");
+  Outcome g = Kestrune("editor " + plugin + " --x11 --png '" + gdk + "'", "GDK_SCALE=3");
+  SetResources("");
+  ASSERT_EQ(x.status, 0) << x.output;
+  ASSERT_EQ(g.status, 0) << g.output;
+  Outcome h = Kestrune("editor " + plugin + " --scale 2 --drag p8:-40 --png '" + offline + "'");
+  ASSERT_EQ(h.status, 0) << h.output;
+  plat::Picture a, b, c;
+  ASSERT_EQ(plat::LoadPicture(real, &a), plat::Status::Ok);
+  ASSERT_EQ(plat::LoadPicture(offline, &b), plat::Status::Ok);
+  ASSERT_EQ(plat::LoadPicture(gdk, &c), plat::Status::Ok);
+  EXPECT_EQ(a.width, 830);
+  EXPECT_EQ(a.height, 436);
+  ASSERT_EQ(a.width, b.width);
+  ASSERT_EQ(a.height, b.height);
+  EXPECT_TRUE(a.pixels == b.pixels);
+  EXPECT_EQ(c.width, 1245);
+  EXPECT_EQ(c.height, 654);
+}
+
+TEST(X11Scale, TheEnvironmentOverTheResourcesOver96DotsPerInch) {
+  using plat::x11::ScaleFromEnvironment;
+  EXPECT_EQ(ScaleFromEnvironment(nullptr, ""), 1.0);
+  EXPECT_EQ(ScaleFromEnvironment(nullptr, "Xft.dpi:\t192\n"), 2.0);
+  EXPECT_EQ(ScaleFromEnvironment(nullptr, "Xcursor.size: 24\nXft.dpi: 144"), 1.5);
+  EXPECT_EQ(ScaleFromEnvironment("", "Xft.dpi:\t288\n"), 3.0);
+  EXPECT_EQ(ScaleFromEnvironment("2", "Xft.dpi:\t96\n"), 2.0);
+  // Values that say nothing leave the next source to decide.
+  for (const char* bad : {"0", "-2", "1.5", "two", "99"}) EXPECT_EQ(ScaleFromEnvironment(bad, "Xft.dpi: 192"), 2.0);
+  for (const char* bad :
+       {"Xft.dpi: 0", "Xft.dpi: -96", "Xft.dpi: nan", "Xft.dpi: inf", "Xft.dpi:", "xft.dpi: 192", "Foo.Xft.dpi: 192"})
+    EXPECT_EQ(ScaleFromEnvironment(nullptr, bad), 1.0) << bad;
+}
+#endif
 
 TEST_F(X11EditorCommand, WithoutADisplayOrAnEditorItSaysSoAndWritesNothing) {
   const std::string png = (folder / "out.png").string();
