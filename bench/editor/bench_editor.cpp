@@ -3,13 +3,20 @@
 //                     (description read, four LZH decodes, first refresh and paint);
 //   BM_EditorReopen   the same for an effect whose window was open before;
 //   BM_IdleTick       one 15 ms refresh tick with nothing changed;
-//   BM_DragStep       one pixel of a slider drag (value written, status bar, repaint).
+//   BM_DragStep       one pixel of a slider drag (value written, status bar, repaint);
+//   BM_EditorOpenAt   BM_EditorOpen at 100, 150, 200 and 300 % (argument: percent), the window
+//                     built from the description scaled and the pictures drawn for that scale;
+//   BM_FullRepaintAt  the whole window invalidated and painted again at each scale.
 #include <benchmark/benchmark.h>
+
+#include <vector>
 
 #include "editor/uEditor.h"
 #include "platform/headless/Headless.h"
 #include "plugin/KestruneEn.h"
+#include "ui/Form.h"
 #include "vst/DVstTemplate.h"
+#include "vst/DVstTemplateEditor.h"
 
 namespace {
 
@@ -22,8 +29,12 @@ struct Session {
   AEffect* record = createKestruneEn(&Host, &kPluginEditorwindowClass);
   plat::WindowHandle host = nullptr;
 
-  Session() {
-    KestruneHostWindow w{0, 0, 415, 218, nullptr};
+  explicit Session(int percent = 100) {
+    if (percent != 100)
+      record->dispatcher(record, effVendorSpecific, kVendorContentScale, kContentScaleValue, nullptr, percent / 100.0f);
+    ERect* r = nullptr;
+    record->dispatcher(record, effEditGetRect, 0, 0, &r, 0);
+    KestruneHostWindow w{0, 0, r->right - r->left, r->bottom - r->top, nullptr};
     record->dispatcher(record, effVendorSpecific, kKestruneRequest, kRequestCreateHostWindow, &w, 0);
     host = static_cast<plat::WindowHandle>(w.window);
   }
@@ -92,5 +103,39 @@ void BM_DragStep(benchmark::State& state) {
   s.Close();
 }
 BENCHMARK(BM_DragStep)->Unit(benchmark::kMicrosecond);
+
+void BM_EditorOpenAt(benchmark::State& state) {
+  for (auto _ : state) {
+    state.PauseTiming();
+    {
+      Session s(int(state.range(0)));
+      state.ResumeTiming();
+      s.Open();
+      state.PauseTiming();
+      s.Close();
+    }
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_EditorOpenAt)->Arg(100)->Arg(150)->Arg(200)->Arg(300)->Unit(benchmark::kMillisecond);
+
+void BM_FullRepaintAt(benchmark::State& state) {
+  Session s(int(state.range(0)));
+  s.Open();
+  s.hl.Advance(1000);  // past every fade and first refresh
+  auto* editor = static_cast<TVstTemplateEditor*>(static_cast<AudioEffect*>(s.record->object)->getEditor());
+  TForm* form = editor->getForm();
+  // Every control of the window, the container with its skinned controls and the status bar.
+  std::vector<TControl*> controls;
+  for (TComponent* component : form->Components())
+    if (auto* c = dynamic_cast<TControl*>(component)) controls.push_back(c);
+  for (auto _ : state) {
+    form->Invalidate();
+    for (TControl* c : controls) c->Invalidate();
+    s.hl.Pump();
+  }
+  s.Close();
+}
+BENCHMARK(BM_FullRepaintAt)->Arg(100)->Arg(200)->Arg(300)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
