@@ -46,6 +46,9 @@ class Win32Backend final : public Backend {
   intptr_t SendMessage(WindowHandle window, uint32_t msg, uintptr_t wParam, intptr_t lParam) override;
   void DefaultHandling(WindowHandle window, Message& message) override;
 
+  // The window's DPI where the system tells it per window (GetDpiForWindow, looked up at run time
+  // as older systems lack it), else the screen's (LOGPIXELSX), over 96.
+  double ContentScale(WindowHandle window) override;
   Status Invalidate(WindowHandle window, const Rect* area) override;
   Status Validate(WindowHandle window, const Rect* area) override;
   Status GetUpdateRect(WindowHandle window, Rect* out) const override;

@@ -222,6 +222,22 @@ Status Win32Backend::SetStatusFont(WindowHandle bar, const FontSpec& font) {
 
 // --- Colours
 
+// --- Density
+
+double Win32Backend::ContentScale(WindowHandle window) {
+  using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+  static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
+  UINT dpi = 0;
+  if (getDpiForWindow && window && ::IsWindow(H(window))) dpi = getDpiForWindow(H(window));
+  if (dpi == 0)
+    if (HDC screen = ::GetDC(nullptr)) {
+      dpi = UINT(std::max(0, ::GetDeviceCaps(screen, LOGPIXELSX)));
+      ::ReleaseDC(nullptr, screen);
+    }
+  return dpi > 0 ? dpi / 96.0 : 1.0;
+}
+
 Color Win32Backend::SystemColor(int index) const {
   return index >= 0 && index < kSystemColorCount ? Color(::GetSysColor(index) & 0xFFFFFF) : 0;
 }
