@@ -70,6 +70,8 @@ class HeadlessBackend : public virtual Backend {
 
 // A fresh headless backend installed as the current one (earlier handles become stale).
 HeadlessBackend& InstallHeadless();
+// A fresh headless backend, not installed.
+std::unique_ptr<Backend> CreateHeadlessBackend();
 // The current backend when it is headless, else null.
 HeadlessBackend* CurrentHeadless();
 // The headless backend for drawing offline. Without `create`: the current one when it is

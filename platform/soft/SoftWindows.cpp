@@ -144,6 +144,9 @@ void SoftBackend::ReleaseIfEmptied(uint64_t rootId) {
 bool SoftBackend::IsWindow(WindowHandle window) const { return Find(window) != nullptr; }
 
 bool SoftBackend::ShowsWindows() const {
+  // A message being delivered counts as showing: its procedure may have destroyed its window (an
+  // editor closed from a host callback), and the delivery still runs in this backend.
+  if (InDispatch()) return true;
   // Roots of our own making are host windows (headless); everything else belongs to an editor.
   return std::any_of(windows_.begin(), windows_.end(),
                      [](const auto& entry) { return entry.second->kind != Kind::Root || entry.second->adopted; });

@@ -277,6 +277,11 @@ Status GdiContext::DrawBuiltIn(std::string_view text, Rect* rect, uint32_t flags
   if (area.IsEmpty()) return renderer.Draw(request, &device, height, nullptr, nullptr);
   Dib32 dib;
   if (!dib.Create(area.Width(), area.Height())) return Status::OutOfResources;
+  // Released on every way out: the layout allocates and may throw.
+  struct Release {
+    Dib32& dib;
+    ~Release() { dib.Release(); }
+  } release{dib};
   ::BitBlt(dib.dc, 0, 0, area.Width(), area.Height(), dc_, area.left, area.top, SRCCOPY);
   ::GdiFlush();
   const soft::PixelTarget target{dib.bits, area.Width(), area.Height()};
@@ -284,7 +289,6 @@ Status GdiContext::DrawBuiltIn(std::string_view text, Rect* rect, uint32_t flags
   Rect local = rect->Offset(-area.left, -area.top);
   const Status s = renderer.Draw(request, &local, height, &target, &clip);
   ::BitBlt(dc_, area.left, area.top, area.Width(), area.Height(), dib.dc, 0, 0, SRCCOPY);
-  dib.Release();
   return s;
 }
 

@@ -215,6 +215,27 @@ TEST_F(Windows, ForeignParentHandleIsAdoptedAsAHostWindow) {
   EXPECT_EQ(orphan, nullptr);
 }
 
+// A procedure that closes the last window and has the backend replaced (a host reopening an
+// editor elsewhere from inside a callback) leaves the backend in place until the delivery is over.
+TEST_F(Windows, TheBackendIsNotReplacedWhileItDeliversAMessage) {
+  auto fresh = [] { return headless::CreateHeadlessBackend(); };
+  Backend* during = hl;
+  WindowHandle w = nullptr;
+  ASSERT_EQ(hl->CreateMessageWindow(
+                [&](WindowHandle self, Message& m) {
+                  if (m.msg != kAttach) return;
+                  hl->DestroyWindow(self);
+                  during = SwitchBackend("elsewhere", fresh);
+                },
+                &w),
+            Status::Ok);
+  hl->SendMessage(w, kAttach, 0, 0);
+  EXPECT_EQ(during, nullptr);
+  EXPECT_EQ(&Platform(), hl);
+  EXPECT_FALSE(hl->ShowsWindows());
+  EXPECT_NE(SwitchBackend("elsewhere", fresh), nullptr);  // once it is over, nothing holds it
+}
+
 TEST_F(Windows, HitTestingFindsTheTopmostDeepestVisibleWindow) {
   WindowHandle host = Host({100, 100, 300, 200});
   WindowHandle a = Child(host, {0, 0, 100, 100});
