@@ -220,11 +220,11 @@ Status TextRenderer::Bake(const std::vector<std::pair<bool, int32_t>>& sizes, st
   constexpr uint32_t kUnmapped = 0x10FFFF;
   std::vector<BakedFace> faces;
   for (const auto& [bold, height] : sizes) {
-    FontSpec spec;
-    spec.bold = bold;
-    spec.height = height;
+    FontSpec font;
+    font.bold = bold;
+    font.height = height;
     Face* face = nullptr;
-    if (Status s = GetFace(spec, &face); s != Status::Ok) return s;
+    if (Status s = GetFace(font, &face); s != Status::Ok) return s;
     const FT_Face ft = static_cast<FT_Face>(face->ft);
     if (FT_Get_Char_Index(ft, kUnmapped) != 0) return Status::Unsupported;
     BakedFace b;

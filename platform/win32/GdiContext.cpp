@@ -375,7 +375,7 @@ FontCache::~FontCache() {
 HFONT FontCache::Get(const FontSpec& wanted, bool* substituted) {
   if (substituted) *substituted = false;
   for (const Entry& e : fonts_)
-    if (e.spec == wanted) {
+    if (e.request == wanted) {
       if (substituted) *substituted = e.substituted;
       return e.font;
     }

@@ -106,7 +106,7 @@ class FontCache {
 
  private:
   struct Entry {
-    FontSpec spec;
+    FontSpec request;
     HFONT font;
     bool substituted;
   };
