@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "lv2/Lv2Features.h"
 #include "plugin/KestruneEn.h"
 #include "plugin/uPlugin.h"
 
@@ -24,13 +25,6 @@ bool sameBits(float a, float b) {
   return x == y;
 }
 
-const void* findFeature(const LV2_Feature* const* features, const char* uri) {
-  if (features == nullptr) return nullptr;
-  for (const LV2_Feature* const* f = features; *f != nullptr; ++f)
-    if ((*f)->URI != nullptr && std::strcmp((*f)->URI, uri) == 0) return (*f)->data;
-  return nullptr;
-}
-
 }  // namespace
 
 TLv2Dsp* TLv2Dsp::create(double sampleRate, const LV2_Feature* const* features) noexcept {
@@ -38,9 +32,10 @@ TLv2Dsp* TLv2Dsp::create(double sampleRate, const LV2_Feature* const* features) 
     const auto rate = static_cast<float>(sampleRate);
     if (APlugin::acceptedSampleRate(rate) == 0) return nullptr;
     TLv2Dsp* self = new TLv2Dsp();
-    const auto* map = static_cast<const LV2_URID_Map*>(findFeature(features, LV2_URID__map));
+    const auto* map = static_cast<const LV2_URID_Map*>(lv2bundle::findFeature(features, LV2_URID__map));
     if (map != nullptr && map->map != nullptr) self->mapUris(map);
-    const auto* options = static_cast<const LV2_Options_Option*>(findFeature(features, LV2_OPTIONS__options));
+    const auto* options =
+        static_cast<const LV2_Options_Option*>(lv2bundle::findFeature(features, LV2_OPTIONS__options));
     if (options != nullptr && map != nullptr && map->map != nullptr) {
       const LV2_URID maxBlock = map->map(map->handle, LV2_BUF_SIZE__maxBlockLength);
       for (const LV2_Options_Option* o = options; o->key != 0 || o->value != nullptr; ++o)

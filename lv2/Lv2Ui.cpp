@@ -4,6 +4,7 @@
 
 #include "editor/uEditor.h"
 #include "lv2/Lv2Bundle.h"
+#include "lv2/Lv2Features.h"
 #include "platform/Platform.h"
 #include "platform/x11/X11.h"
 #include "ui/Form.h"
@@ -11,13 +12,6 @@
 #include "vst/DVstTemplateEditor.h"
 
 namespace {
-
-const void* findFeature(const LV2_Feature* const* features, const char* uri) {
-  if (features == nullptr) return nullptr;
-  for (const LV2_Feature* const* f = features; *f != nullptr; ++f)
-    if ((*f)->URI != nullptr && std::strcmp((*f)->URI, uri) == 0) return (*f)->data;
-  return nullptr;
-}
 
 // The values as the window sees them; names and programs are the DSP's business.
 TVstTemplateIdentity identity() {
@@ -48,19 +42,19 @@ VstIntPtr TLv2Ui::dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, voi
 TLv2Ui* TLv2Ui::create(LV2UI_Write_Function write, LV2UI_Controller controller, LV2UI_Widget* widget,
                        const LV2_Feature* const* features) noexcept {
   try {
-    void* parent = const_cast<void*>(findFeature(features, LV2_UI__parent));
+    void* parent = const_cast<void*>(lv2bundle::findFeature(features, LV2_UI__parent));
     if (parent == nullptr || write == nullptr) return nullptr;
     std::unique_ptr<TLv2Ui> self(new TLv2Ui());
     self->write_ = write;
     self->controller_ = controller;
-    self->touch_ = static_cast<const LV2UI_Touch*>(findFeature(features, LV2_UI__touch));
+    self->touch_ = static_cast<const LV2UI_Touch*>(lv2bundle::findFeature(features, LV2_UI__touch));
     if (self->dispatch(effEditOpen, 0, 0, parent) == 0) return nullptr;
     self->open_ = true;
 
     // The host sizes its socket to the window, which keeps its designed size.
     ERect* rect = nullptr;
     self->dispatch(effEditGetRect, 0, 0, &rect);
-    const auto* resize = static_cast<const LV2UI_Resize*>(findFeature(features, LV2_UI__resize));
+    const auto* resize = static_cast<const LV2UI_Resize*>(lv2bundle::findFeature(features, LV2_UI__resize));
     if (rect != nullptr && resize != nullptr && resize->ui_resize != nullptr)
       resize->ui_resize(resize->handle, rect->right - rect->left, rect->bottom - rect->top);
 
