@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "lv2/Lv2Features.h"
 #include "plugin/KestruneEn.h"
@@ -31,7 +32,8 @@ TLv2Dsp* TLv2Dsp::create(double sampleRate, const LV2_Feature* const* features) 
   try {
     const auto rate = static_cast<float>(sampleRate);
     if (APlugin::acceptedSampleRate(rate) == 0) return nullptr;
-    TLv2Dsp* self = new TLv2Dsp();
+    // Owned here until it is handed over: nothing is left behind by a failure on the way.
+    std::unique_ptr<TLv2Dsp> self(new TLv2Dsp());
     const auto* map = static_cast<const LV2_URID_Map*>(lv2bundle::findFeature(features, LV2_URID__map));
     if (map != nullptr && map->map != nullptr) self->mapUris(map);
     const auto* options =
@@ -46,14 +48,11 @@ TLv2Dsp* TLv2Dsp::create(double sampleRate, const LV2_Feature* const* features) 
         }
     }
     self->effect_ = createKestruneEn(&TLv2Dsp::hostCallback, nullptr);
-    if (self->effect_ == nullptr) {
-      delete self;
-      return nullptr;
-    }
-    self->effect_->user = self;
+    if (self->effect_ == nullptr) return nullptr;
+    self->effect_->user = self.get();
     self->effect_->dispatcher(self->effect_, effOpen, 0, 0, nullptr, 0.0f);
     self->effect_->dispatcher(self->effect_, effSetSampleRate, 0, 0, nullptr, rate);
-    return self;
+    return self.release();
   } catch (...) {
     return nullptr;
   }
