@@ -101,7 +101,7 @@ std::string portSymbol(const std::string& name) {
 }
 
 int lv2MinorVersion(VstInt32 vendorVersion) { return (vendorVersion / 100) % 10; }
-int lv2MicroVersion(VstInt32 vendorVersion) { return (vendorVersion / 10) % 10; }
+int lv2MicroVersion(VstInt32 vendorVersion) { return vendorVersion % 100; }
 
 std::string manifestTtl(const TLv2Description& d) {
   std::ostringstream out;

@@ -35,7 +35,8 @@ TLv2Description describeEffect(AEffect* effect);
 // "doppler_amount"), never starting with a digit.
 std::string portSymbol(const std::string& name);
 
-// Versions from the vendor version, whose decimal digits read major, minor, micro (1100 is 1.1.0).
+// Versions from the vendor version, major * 1000 + minor * 100 + micro as plugin/CMakeLists.txt makes it
+// from the project version (1100 is 1.1.0, 1112 is 1.1.12).
 int lv2MinorVersion(VstInt32 vendorVersion);
 int lv2MicroVersion(VstInt32 vendorVersion);
 
