@@ -5,19 +5,12 @@
 #include <vector>
 
 #include "ui/Errors.h"
-#include "ui/FormClass.h"
+#include "ui/TypeInfo.h"
 
 namespace {
 
 constexpr std::string_view kImageList = "DIBImageList1";
 constexpr std::string_view kScaledListPrefix = "DIBImageList1At";
-
-bool SameText(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if ((a[i] | 0x20) != (b[i] | 0x20)) return false;
-  return true;
-}
 
 bool EndsWithText(std::string_view text, std::string_view tail) {
   return text.size() >= tail.size() && SameText(text.substr(text.size() - tail.size()), tail);
@@ -51,13 +44,11 @@ std::string ScaleEditorDescription(std::string_view description, double scale) {
   std::vector<TFrame> frames;
   std::size_t skipIndent = std::string_view::npos;  // inside an image list left out: its indent
   bool listFound = false;
-  int lineNo = 0;
   for (std::size_t at = 0; at < description.size();) {
     std::size_t next = description.find('\n', at);
     next = next == std::string_view::npos ? description.size() : next + 1;
     const std::string_view line = description.substr(at, next - at);
     at = next;
-    ++lineNo;
     const std::size_t indent = line.find_first_not_of(' ');
     std::string_view content = indent == std::string_view::npos ? std::string_view{} : line.substr(indent);
     while (!content.empty() && (content.back() == '\n' || content.back() == '\r')) content.remove_suffix(1);
