@@ -23,14 +23,20 @@ bool ReadNumber(std::string_view text, double& out) {
   return end != begin && std::isfinite(out);
 }
 
+// GDK_SCALE when it is a whole number from 1 to kMaxWholeScale.
+bool WholeScale(const char* gdkScale, double& out) {
+  if (!gdkScale || !*gdkScale) return false;
+  char* end = nullptr;
+  const long whole = std::strtol(gdkScale, &end, 10);
+  if (*end != '\0' || whole < 1 || whole > kMaxWholeScale) return false;
+  out = double(whole);
+  return true;
+}
+
 }  // namespace
 
 double ScaleFromEnvironment(const char* gdkScale, std::string_view resources) {
-  if (gdkScale && *gdkScale) {
-    char* end = nullptr;
-    const long whole = std::strtol(gdkScale, &end, 10);
-    if (*end == '\0' && whole >= 1 && whole <= kMaxWholeScale) return double(whole);
-  }
+  if (double whole = 0; WholeScale(gdkScale, whole)) return whole;
   // One resource per line, "name:<blanks>value".
   constexpr std::string_view kName = "Xft.dpi:";
   for (std::size_t at = 0; at < resources.size();) {
@@ -45,6 +51,9 @@ double ScaleFromEnvironment(const char* gdkScale, std::string_view resources) {
 }
 
 double X11BackendImpl::ContentScale(WindowHandle window) {
+  // GDK_SCALE decides without the display.
+  const char* gdkScale = std::getenv("GDK_SCALE");
+  if (double whole = 0; WholeScale(gdkScale, whole)) return whole;
   std::string resources;
   XWindowAttributes attributes{};
   // The property is read afresh: the copy Xlib takes when a connection opens would miss a change
@@ -63,7 +72,7 @@ double X11BackendImpl::ContentScale(WindowHandle window) {
     }
   }
   DisconnectIfUnused();
-  return ScaleFromEnvironment(std::getenv("GDK_SCALE"), resources);
+  return ScaleFromEnvironment(nullptr, resources);  // GDK_SCALE said nothing usable
 }
 
 }  // namespace plat::x11
