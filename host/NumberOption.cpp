@@ -11,12 +11,6 @@
 namespace kestrune {
 namespace {
 
-std::string_view trimmed(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  return text;
-}
-
 bool isDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
 
 // Skips digits from `at`; answers how many there were.
@@ -55,6 +49,12 @@ CLI::Option* addOption(CLI::App& command, const std::string& name, T& target, T 
 }
 
 }  // namespace
+
+std::string_view trimmed(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+  return text;
+}
 
 std::optional<double> parseDecimal(std::string_view text) {
   text = trimmed(text);

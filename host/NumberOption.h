@@ -14,6 +14,9 @@ class Option;
 
 namespace kestrune {
 
+// `text` without the blanks (spaces, tabs) around it, as options read numbers and names.
+std::string_view trimmed(std::string_view text);
+
 // A finite decimal: [sign] digits [. digits] [e|E [sign] digits], at least one digit before the
 // exponent, rounded to the nearest double before any range is applied: a value too small for a
 // double gives a subnormal or zero (never -0), one too large an infinity, which no range takes.
