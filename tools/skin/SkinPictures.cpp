@@ -12,6 +12,7 @@
 #include "DIB/Source/cDIBStandardCompressors.h"
 #include "tools/imagetool/ImageFiles.h"
 #include "ui/Description.h"
+#include "ui/FormClass.h"
 
 namespace skin {
 
@@ -224,7 +225,7 @@ TPicture Glyph(double scale) {
 }
 
 std::string ImageListName(int percent) {
-  return percent == kScalesPercent[0] ? "DIBImageList1" : "DIBImageList1At" + std::to_string(percent);
+  return percent == 100 ? "DIBImageList1" : "DIBImageList1At" + std::to_string(percent);
 }
 
 std::string ImageListText(int percent, int indent) {
@@ -297,7 +298,7 @@ std::string PutImageList(const std::string& description) {
     end = at + tail.size();
   } while (description.compare(end, sibling.size(), sibling) == 0);
   std::string lists;
-  for (int percent : kScalesPercent) lists += ImageListText(percent, int(pad.size()));
+  for (double scale : kFormScales) lists += ImageListText(int(std::lround(scale * 100)), int(pad.size()));
   return description.substr(0, lineStart) + lists + description.substr(end);
 }
 

@@ -30,9 +30,8 @@ TPicture Knob(double scale = 1);        // image 1, 16 x 30: raised knob; alpha 
 TPicture Track(double scale = 1);       // image 2, 20 x 151: caps, ticks and slot; alpha 255 where painted
 TPicture Glyph(double scale = 1);       // image 3, 160 x 30: the up and the down frame of a toggle
 
-// The scales the description holds pictures for, in percent; the first is the designed one.
-inline constexpr int kScalesPercent[] = {100, 150, 200, 300};
-// The name of the image list for a scale: "DIBImageList1", "DIBImageList1At150", ...
+// The description holds pictures for every scale the window comes in (kFormScales).
+// The name of the image list for a scale: "DIBImageList1" (100 %), "DIBImageList1At150", ...
 std::string ImageListName(int percent);
 
 // The text of the image list object for `percent` holding the four pictures at that scale,
