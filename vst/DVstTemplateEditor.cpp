@@ -42,8 +42,12 @@ VstInt32 TVstTemplateEditor::open(void* ptr) {
   plat::ChooseBackendFor(ptr);
   ++openCount;
   if (openCount == 1 || !form) {
-    // The host's request wins; otherwise the display the host's window is on decides.
-    scale = hostScale > 0 ? hostScale : SnapFormScale(formClass, plat::Platform().ContentScale(ptr));
+    // The host's request wins; otherwise the display the host's window is on decides (asked only
+    // for a form class that scales).
+    if (hostScale > 0)
+      scale = hostScale;
+    else if (formClass->CreateScaled)
+      scale = SnapFormScale(formClass, plat::Platform().ContentScale(ptr));
     bool created = false;
     try {
       created = createForm(ptr);
@@ -132,10 +136,8 @@ bool TVstTemplateEditor::setContentScale(double factor) {
   hostScale = SnapFormScale(formClass, factor);
   if (!form) {
     scale = hostScale;
-    if (formClass) {
-      editRect.right = ToInt16(ScaledLength(formClass->DesignWidth, scale));
-      editRect.bottom = ToInt16(ScaledLength(formClass->DesignHeight, scale));
-    }
+    editRect.right = ToInt16(ScaledLength(formClass->DesignWidth, scale));
+    editRect.bottom = ToInt16(ScaledLength(formClass->DesignHeight, scale));
     return true;
   }
   const double from = scale;
