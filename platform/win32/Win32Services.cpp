@@ -220,8 +220,6 @@ Status Win32Backend::SetStatusFont(WindowHandle bar, const FontSpec& font) {
   return Status::Ok;
 }
 
-// --- Colours
-
 // --- Density
 
 double Win32Backend::ContentScale(WindowHandle window) {
@@ -237,6 +235,8 @@ double Win32Backend::ContentScale(WindowHandle window) {
     }
   return dpi > 0 ? dpi / 96.0 : 1.0;
 }
+
+// --- Colours
 
 Color Win32Backend::SystemColor(int index) const {
   return index >= 0 && index < kSystemColorCount ? Color(::GetSysColor(index) & 0xFFFFFF) : 0;
