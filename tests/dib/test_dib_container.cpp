@@ -101,6 +101,15 @@ class ContainerTest : public dibtest::DIBFixture {
     edge = Find<TProbeImage>("Edge");
   }
 
+  // A 300 x 200 form holding a 200 x 100 container C of `inside`, then `after`.
+  TDIBContainer* LoadContainer(const std::string& inside, const std::string& after = "") {
+    LoadForm(
+        "object F: TForm\n ClientWidth = 300\n ClientHeight = 200\n"
+        "object C: TDIBContainer\n Width = 200\n Height = 100\n" +
+        inside + "end\n" + after + "end\n");
+    return Find<TDIBContainer>("C");
+  }
+
   // The composition of LoadEditorLike at container pixel (x, y), written out plainly.
   static plat::Color Expected(int x, int y, bool borderOver = true) {
     plat::Color c = kContainerColor;
@@ -326,15 +335,11 @@ TEST_F(ContainerTest, HeldButtonRepeatsEveryIntervalUntilReleaseOrStop) {
 }
 
 TEST_F(ContainerTest, TabOrderKeysAndAccelerators) {
-  LoadForm(
-      "object F: TForm\n ClientWidth = 300\n ClientHeight = 200\n"
-      "object C: TDIBContainer\n Width = 200\n Height = 100\n"
+  TDIBContainer* c = LoadContainer(
       " object A: TProbeImage\n Left = 0\n DIBTabOrder = 0\n Accelerator = 75\n end\n"
       " object B: TProbeImage\n Left = 40\n DIBTabOrder = 1\n end\n"
       " object D: TProbeImage\n Left = 80\n DIBTabOrder = 1\n end\n"
-      " object E: TProbeImage\n Left = 120\n end\n"
-      "end\nend\n");
-  auto* c = Find<TDIBContainer>("C");
+      " object E: TProbeImage\n Left = 120\n end\n");
   auto* a = Find<TProbeImage>("A");
   auto* b = Find<TProbeImage>("B");
   auto* d = Find<TProbeImage>("D");
@@ -423,84 +428,54 @@ TEST_F(ContainerTest, TabOrderKeysAndAccelerators) {
 }
 
 TEST_F(ContainerTest, TabLeavesForTheFormsOtherTabStopsAndWindowedChildrenTakeTheFocus) {
-  LoadForm(
-      "object F: TForm\n ClientWidth = 300\n ClientHeight = 200\n"
-      "object C: TDIBContainer\n Width = 200\n Height = 100\n"
-      " object A: TProbeImage\n Left = 0\n DIBTabOrder = 0\n end\n"
-      " object B: TProbeImage\n Left = 40\n DIBTabOrder = 1\n end\n"
-      " object Inner: TPanel\n Left = 100\n Top = 50\n Width = 40\n Height = 30\n TabStop = True\n end\n"
-      "end\n"
-      "object Outer: TPanel\n Left = 210\n Width = 50\n Height = 50\n TabStop = True\nend\nend\n");
-  auto* c = Find<TDIBContainer>("C");
+  TDIBContainer* c = LoadContainer(
+      " object A: TProbeImage\n DIBTabOrder = 0\n end\n object B: TProbeImage\n Left = 40\n DIBTabOrder = 1\n end\n"
+      " object Inner: TPanel\n Left = 100\n Width = 40\n Height = 30\n TabStop = True\n end\n",
+      "object Outer: TPanel\n Left = 210\n Width = 50\n Height = 50\n TabStop = True\nend\n");
   auto* a = Find<TProbeImage>("A");
   auto* b = Find<TProbeImage>("B");
   auto* inner = Find<TPanel>("Inner");
   auto* outer = Find<TPanel>("Outer");
-  std::vector<std::string> focus;
-  inner->OnEnter = TNotifyEvent([&](TPersistent*) { focus.push_back("Inner:enter"); });
-  inner->OnExit = TNotifyEvent([&](TPersistent*) { focus.push_back("Inner:exit"); });
-  auto tab = [&](bool back = false) {
-    if (back) hl->InjectKey(plat::kVkShift, true);
-    hl->InjectKey(plat::kVkTab, true);
-    hl->InjectKey(plat::kVkTab, false);
-    if (back) hl->InjectKey(plat::kVkShift, false);
-  };
+  std::string innerFocus;
+  inner->OnEnter = TNotifyEvent([&](TPersistent*) { innerFocus += '+'; });
+  inner->OnExit = TNotifyEvent([&](TPersistent*) { innerFocus += '-'; });
 
-  // With one enabled skinned control, finding itself is no move, either way.
   hl->InjectClick(At(10, 10));
-  ASSERT_EQ(c->ActiveControl(), a);
-  b->SetEnabled(false);
+  b->SetEnabled(false);  // with one enabled skinned control, finding itself is no move
   EXPECT_FALSE(c->SelectNext());
   EXPECT_FALSE(c->SelectPrevious());
-  EXPECT_EQ(c->ActiveControl(), a);
-  EXPECT_TRUE(a->Focused());
   b->SetEnabled(true);
 
-  // Tab runs through the skinned controls, then the container's windowed child, then the form's
-  // other tab stop, and comes back to the first skinned control.
-  tab();
-  EXPECT_EQ(c->ActiveControl(), b);
-  tab();
-  EXPECT_EQ(hl->GetFocus(), inner->WindowHandle());
-  EXPECT_EQ(c->ActiveControl(), inner);
-  EXPECT_FALSE(b->Focused());
-  tab();
-  EXPECT_EQ(hl->GetFocus(), outer->WindowHandle());
-  EXPECT_EQ(c->ActiveControl(), nullptr);
-  tab();
-  EXPECT_EQ(hl->GetFocus(), c->WindowHandle());
-  EXPECT_EQ(c->ActiveControl(), a);
-  EXPECT_EQ(focus, (std::vector<std::string>{"Inner:enter", "Inner:exit"}));
+  // Tab (or Shift+Tab) runs through the skinned controls, the container's windowed child and the
+  // form's other tab stop; without the child, past the last (first) skinned control to the other stop.
+  const struct {
+    bool back, innerEnabled;
+    TWinControl* focus;
+    TControl* active;
+  } steps[] = {{false, true, c, b}, {false, true, inner, inner},    {false, true, outer, nullptr},
+               {false, true, c, a}, {true, true, outer, nullptr},   {true, true, inner, inner},
+               {true, true, c, b},  {false, false, outer, nullptr}, {true, false, c, b},
+               {true, false, c, a}, {true, false, outer, nullptr}};
+  for (const auto& step : steps) {
+    SCOPED_TRACE(&step - steps);
+    inner->SetEnabled(step.innerEnabled);
+    if (step.back) hl->InjectKey(plat::kVkShift, true);
+    hl->InjectKey(plat::kVkTab, true);
+    hl->InjectKey(plat::kVkTab, false);
+    if (step.back) hl->InjectKey(plat::kVkShift, false);
+    EXPECT_EQ(hl->GetFocus(), step.focus->WindowHandle());
+    EXPECT_EQ(c->ActiveControl(), step.active);
+    for (TProbeImage* p : {a, b}) EXPECT_EQ(p->Focused(), step.active == p);
+  }
 
-  // Without a windowed child to take it, Tab on the last skinned control leaves the container for
-  // the form's next tab stop; Shift+Tab on the first for the previous one.
-  inner->SetEnabled(false);
-  tab();
-  tab();
-  EXPECT_EQ(hl->GetFocus(), outer->WindowHandle());
-  EXPECT_EQ(c->ActiveControl(), nullptr);
-  EXPECT_FALSE(b->Focused());
-  tab(true);  // from the form's last tab stop back into the container: its last control
-  EXPECT_EQ(c->ActiveControl(), b);
-  tab(true);
-  tab(true);
-  EXPECT_EQ(hl->GetFocus(), outer->WindowHandle());
-  EXPECT_EQ(c->ActiveControl(), nullptr);
+  // The focus set into the windowed child from outside makes it the active control; set outside
+  // the container, none.
   inner->SetEnabled(true);
-
-  // The focus moving into the windowed child from outside makes it the active control; moving from
-  // it to outside the container clears the active control.
-  focus.clear();
   hl->SetFocus(inner->WindowHandle());
   EXPECT_EQ(c->ActiveControl(), inner);
   hl->SetFocus(host);
   EXPECT_EQ(c->ActiveControl(), nullptr);
-  EXPECT_EQ(focus, (std::vector<std::string>{"Inner:enter", "Inner:exit"}));
-  // From the child back into the container with Shift+Tab: the last skinned control.
-  hl->SetFocus(inner->WindowHandle());
-  tab(true);
-  EXPECT_EQ(hl->GetFocus(), c->WindowHandle());
-  EXPECT_EQ(c->ActiveControl(), b);
+  EXPECT_EQ(innerFocus, "+-+-+-");
 }
 
 TEST_F(ContainerTest, WrittenDescriptionNamesEachListOnceAndReadsBackTheSameControls) {

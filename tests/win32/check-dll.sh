@@ -8,22 +8,19 @@ allowed='^(kernel32|user32|gdi32|comctl32|ole32|msvcrt|advapi32)\.dll$'
 status=0
 exports_too=1
 machine=""
-while [ $# -gt 0 ]; do
-  case $1 in
-    --imports-only) exports_too=0 ;;
-    --machine) machine=$2; shift ;;
-    *) break ;;
-  esac
+if [ "${1:-}" = "--machine" ]; then
+  machine=$2
+  shift 2
+fi
+if [ "${1:-}" = "--imports-only" ]; then
+  exports_too=0
   shift
-done
+fi
 for dll in "$@"; do
-  if [ -n "$machine" ]; then
-    # objdump names the formats pei-i386 and pei-x86-64.
-    format=$(objdump -f "$dll" | awk '/file format/ {print $NF}')
-    if [ "$format" != "pei-$machine" ]; then
-      echo "$dll is $format, not pei-$machine"
-      status=1
-    fi
+  format=$(objdump -f "$dll" | awk '/file format/ {print $NF}')  # pei-i386, pei-x86-64
+  if [ -n "$machine" ] && [ "$format" != "pei-$machine" ]; then
+    echo "$dll is $format, not pei-$machine"
+    status=1
   fi
   imports=$(objdump -p "$dll" | awk '/DLL Name:/ {print tolower($3)}')
   for name in $imports; do

@@ -11,20 +11,13 @@ mkdir -p "$out"
 export WINEPREFIX="$out/prefix" WINEDEBUG=-all
 # No downloads of optional runtimes when the prefix is made.
 export WINEDLLOVERRIDES="mscoree,mshtml="
-case $(objdump -f "$1" | awk '/file format/ {print $NF}') in
-  pei-x86-64)
-    export WINEARCH=win64
-    wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
-    ;;
-  pei-i386)
-    export WINEARCH=win32
-    wine=wine
-    ;;
-  *)
-    echo "run-wine.sh: $1 is not a Windows program"
-    exit 1
-    ;;
-esac
+if [[ $(objdump -f "$1") == *"file format pei-x86-64"* ]]; then
+  export WINEARCH=win64
+  wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
+else
+  export WINEARCH=win32
+  wine=wine
+fi
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wineboot -i >"$out/wineboot.log" 2>&1
   wineserver -w

@@ -1,15 +1,11 @@
 // The Win32 backend on its own, under Wine: surfaces keep their alpha through GDI drawing, the
 // context's origin and clip behave as on every backend, handles are checked, posted messages and
-// timers arrive through the system's loop, the status bar takes right edges, and a face the system
-// lacks is drawn with the built-in one.
+// timers arrive through the system's loop, and the status bar takes right edges.
 #include <gtest/gtest.h>
 
-#include <string>
 #include <vector>
 
 #include "platform/Platform.h"
-#include "platform/soft/TextRenderer.h"
-#include "platform/win32/GdiContext.h"
 #include "tests/win32/WineHost.h"
 // After windows.h: the status bar messages, and the system's function-name macros undone.
 #include "platform/win32/Win32Api.h"
@@ -164,83 +160,4 @@ TEST_F(WinePlatform, MessagesTimersHandlesAndTheStatusBar) {
   EXPECT_EQ(b.PostMessage(child, plat::kMsgUser, 0, 0), Status::NotFound);
   EXPECT_EQ(b.DestroyWindow(mw), Status::Ok);
   EXPECT_EQ(b.SetTimer(mw, 1, 10), Status::NotFound);
-}
-
-// Without Tahoma GDI picks another face for it; text in it is then measured and drawn with the
-// built-in face, pixel for pixel as the headless backend draws it, wherever clip and origin are.
-TEST_F(WinePlatform, AFaceTheSystemLacksIsDrawnWithTheBuiltInFace) {
-  plat::win32::FontCache cache;
-  plat::FontSpec missing, unnamed, present;
-  missing.name = "Kestrune No Such Face";
-  unnamed.name = "";
-  bool substituted = false;
-  HFONT f = cache.Get(missing, &substituted);
-  ASSERT_NE(f, nullptr);
-  EXPECT_TRUE(substituted);
-  // The face GDI chose instead is installed: asked for by name (in other letter case), it is not
-  // a substitution.
-  HDC dc = ::CreateCompatibleDC(nullptr);
-  ::SelectObject(dc, f);
-  char chosen[LF_FACESIZE] = {};
-  ASSERT_GT(::GetTextFaceA(dc, LF_FACESIZE, chosen), 0);
-  ::DeleteDC(dc);
-  present.name = chosen;
-  for (char& c : present.name) c = char(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-  ASSERT_NE(cache.Get(present, &substituted), nullptr);
-  EXPECT_FALSE(substituted) << chosen;
-  ASSERT_NE(cache.Get(unnamed, &substituted), nullptr);
-  EXPECT_FALSE(substituted);
-  ASSERT_NE(cache.Get(missing, &substituted), nullptr);  // answered from the cache
-  EXPECT_TRUE(substituted);
-  EXPECT_EQ(cache.Size(), 3u);
-
-  // The same words through a surface's context (origin moved, clip cut) and through the renderer.
-  std::unique_ptr<plat::Surface> s;
-  ASSERT_EQ(b.CreateSurface(80, 30, &s), Status::Ok);
-  for (int y = 0; y < 30; ++y)
-    for (int x = 0; x < 80; ++x) {
-      uint8_t* p = s->Row(y) + x * 4;
-      p[0] = uint8_t(x * 3);
-      p[1] = uint8_t(y * 8);
-      p[2] = 0x40;
-      p[3] = uint8_t(x + y);
-    }
-  std::vector<uint8_t> expected(s->Bits(), s->Bits() + 80 * 30 * 4);
-  plat::DrawContext& ctx = s->Context();
-  ctx.SetOrigin({4, 2});
-  ctx.IntersectClip({0, 0, 60, 20});
-  ctx.ExcludeClip({10, 0, 14, 30});
-  ASSERT_EQ(ctx.SetFont(missing), Status::Ok);
-  ctx.SetTextColor(plat::MakeColor(250, 250, 0));
-  plat::Size extent;
-  ASSERT_EQ(ctx.TextExtent("Merge inputs", &extent), Status::Ok);
-  Rect r{0, 0, 70, 26};
-  int32_t height = 0;
-  ASSERT_EQ(ctx.DrawText("Merge inputs", &r, plat::kTextCenter | plat::kTextVCenter | plat::kTextSingleLine, &height),
-            Status::Ok);
-  s->Flush();
-
-  plat::soft::TextRenderer& face = plat::soft::TextRenderer::Shared();
-  plat::Size builtIn;
-  ASSERT_EQ(face.Extent(missing, "Merge inputs", &builtIn), Status::Ok);
-  EXPECT_EQ(extent, builtIn);
-  plat::soft::TextRenderer::DrawRequest request;
-  request.font = &missing;
-  request.text = "Merge inputs";
-  request.flags = plat::kTextCenter | plat::kTextVCenter | plat::kTextSingleLine;
-  request.color = plat::MakeColor(250, 250, 0);
-  const plat::soft::PixelTarget target{expected.data(), 80, 30};
-  plat::Region clip(Rect{4, 2, 64, 22});
-  clip.Subtract(Rect{14, 2, 18, 32});
-  Rect device{4, 2, 74, 28};
-  int32_t expectedHeight = 0;
-  ASSERT_EQ(face.Draw(request, &device, &expectedHeight, &target, &clip), Status::Ok);
-  EXPECT_EQ(height, expectedHeight);
-  size_t differing = 0, inked = 0;
-  for (size_t i = 0; i < expected.size(); ++i) {
-    differing += expected[i] != s->Bits()[i];
-    inked += i % 4 == 2 && s->Bits()[i] != 0x40;
-  }
-  EXPECT_EQ(differing, 0u);
-  EXPECT_GT(inked, 20u);
 }
