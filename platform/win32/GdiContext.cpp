@@ -275,13 +275,8 @@ Status GdiContext::DrawBuiltIn(std::string_view text, Rect* rect, uint32_t flags
   Rect area = ClipBox();
   if (!(flags & kTextNoClip) && !Intersect(area, *rect, &area)) area = {};
   if (area.IsEmpty()) return renderer.Draw(request, &device, height, nullptr, nullptr);
-  Dib32 dib;
+  Dib32 dib;  // released on every way out: the layout allocates and may throw
   if (!dib.Create(area.Width(), area.Height())) return Status::OutOfResources;
-  // Released on every way out: the layout allocates and may throw.
-  struct Release {
-    Dib32& dib;
-    ~Release() { dib.Release(); }
-  } release{dib};
   ::BitBlt(dib.dc, 0, 0, area.Width(), area.Height(), dc_, area.left, area.top, SRCCOPY);
   ::GdiFlush();
   const soft::PixelTarget target{dib.bits, area.Width(), area.Height()};
@@ -424,7 +419,10 @@ void Dib32::Release() {
     ::DeleteDC(dc);
   }
   if (bitmap) ::DeleteObject(bitmap);
-  *this = {};
+  bitmap = nullptr;
+  dc = nullptr;
+  oldBitmap = nullptr;
+  bits = nullptr;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -444,8 +442,7 @@ Status DibSurface::Create(FontCache& fonts, int32_t width, int32_t height, std::
 }
 
 DibSurface::~DibSurface() {
-  context_.Unbind();
-  dib_.Release();
+  context_.Unbind();  // before the DIB section goes with dib_
 }
 
 }  // namespace plat::win32

@@ -113,13 +113,17 @@ class FontCache {
   std::vector<Entry> fonts_;
 };
 
-// A 32-bit DIB section of bottom-up rows selected into a new memory context; false (nothing kept)
-// when GDI refuses.
+// A 32-bit DIB section of bottom-up rows selected into a new memory context, released with it;
+// Create answers false (nothing kept) when GDI refuses.
 struct Dib32 {
   HBITMAP bitmap = nullptr;
   HDC dc = nullptr;
   HGDIOBJ oldBitmap = nullptr;
   uint8_t* bits = nullptr;
+  Dib32() = default;
+  ~Dib32() { Release(); }
+  Dib32(const Dib32&) = delete;
+  Dib32& operator=(const Dib32&) = delete;
   bool Create(int32_t width, int32_t height);
   void Release();
 };
