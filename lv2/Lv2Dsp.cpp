@@ -7,7 +7,7 @@
 #include <lv2/time/time.h>
 
 #include <algorithm>
-#include <cstring>
+#include <bit>
 #include <memory>
 
 #include "lv2/Lv2Features.h"
@@ -19,12 +19,7 @@ namespace {
 // Without the host's bound, blocks are handed on in pieces of this many frames.
 constexpr std::uint32_t kDefaultPiece = 8192;
 
-bool sameBits(float a, float b) {
-  std::uint32_t x, y;
-  std::memcpy(&x, &a, sizeof x);
-  std::memcpy(&y, &b, sizeof y);
-  return x == y;
-}
+bool sameBits(float a, float b) { return std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b); }
 
 }  // namespace
 
