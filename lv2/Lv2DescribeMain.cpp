@@ -1,6 +1,6 @@
 // kestrune_lv2_describe BUNDLE_DIR: writes the bundle's descriptions (manifest.ttl, the plug-in's
-// and the presets' files) from what the effect answers. Run by the build; a file whose text is
-// files are replaced whole, never left half written.
+// and the presets' files) from what the effect answers. Run by the build; the files are replaced
+// whole, never left half written.
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
