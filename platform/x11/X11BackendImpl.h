@@ -17,8 +17,8 @@ class X11BackendImpl final : public soft::SoftBackend, public X11Backend {
   const char* Name() const override { return "x11"; }
   Status CreateGuid(uint8_t out[16]) override;
   Status Idle() override;
-  // GDK_SCALE when it is a whole number from 1 up, else the Xft.dpi resource of the display the
-  // window is on divided by 96, else 1.
+  // ScaleFromEnvironment of GDK_SCALE and the resources of the display the window is on (read
+  // only when GDK_SCALE is not a whole number from 1 to 8).
   double ContentScale(WindowHandle window) override;
 
   bool Connected() const override { return display_ != nullptr; }
