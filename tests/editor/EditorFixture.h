@@ -61,21 +61,28 @@ class EditorTest : public ::testing::Test {
   VstIntPtr Dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr, float opt = 0) {
     return record->dispatcher(record, opcode, index, value, ptr, opt);
   }
-  // The host's content-scale request ('PreS'); answers what the effect answered.
-  VstIntPtr AskScale(float factor) {
-    return Dispatch(effVendorSpecific, kVendorContentScale, kContentScaleValue, nullptr, factor);
-  }
-  // Replaces the host window by one of `width` x `height` at the screen's origin.
-  void MakeHostWindow(int width, int height) {
-    ASSERT_EQ(Dispatch(effVendorSpecific, kKestruneRequest, kRequestDestroyHostWindow, host), 1);
-    KestruneHostWindow w{0, 0, width, height, nullptr};
-    ASSERT_EQ(Dispatch(effVendorSpecific, kKestruneRequest, kRequestCreateHostWindow, &w), 1);
-    host = static_cast<plat::WindowHandle>(w.window);
-  }
   // Opens the editor; `settle` lets the attach message and a refresh tick happen.
   void Open(bool settle = true) {
     ASSERT_EQ(Dispatch(effEditOpen, 0, 0, host), 1);
     if (settle) Wait(20);
+  }
+  // The host's content-scale request ('PreS'); answers what the effect answered.
+  VstIntPtr AskScale(float factor) {
+    return Dispatch(effVendorSpecific, kVendorContentScale, kContentScaleValue, nullptr, factor);
+  }
+  // Asks for `factor` and opens the editor in the host window sized as getRect then answers.
+  void OpenAt(float factor) {
+    ASSERT_EQ(AskScale(factor), 1);
+    ERect* r = nullptr;
+    ASSERT_EQ(Dispatch(effEditGetRect, 0, 0, &r), 1);
+    ASSERT_EQ(plat::Platform().SetBounds(host, plat::Rect{0, 0, r->right, r->bottom}), plat::Status::Ok);
+    Open();
+    EXPECT_EQ(ClientSize(), (plat::Size{r->right - r->left, r->bottom - r->top}));
+  }
+  plat::Size ClientSize() const {
+    plat::Size size;
+    EXPECT_EQ(plat::Platform().GetClientSize(Window()->Handle(), &size), plat::Status::Ok);
+    return size;
   }
   void Wait(int ms) {
     KestruneAdvance a{ms};

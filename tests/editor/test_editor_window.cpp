@@ -2,13 +2,12 @@
 // with injected mouse input at screen positions, read back as the host's screen.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
-#include <string>
 #include <vector>
 
 #include "DIB/Source/cDIBGlyphButton.h"
 #include "DIB/Source/cDIBSlider.h"
-#include "DIB/Source/cDIBTimer.h"
 #include "tests/editor/EditorFixture.h"
 
 namespace {
@@ -140,111 +139,91 @@ TEST_F(EditorTest, ButtonsAndTheirCaptionsToggleTheirParameters) {
   EXPECT_EQ(effect->getParameter(10), 1.0f);
 }
 
-// The nine sliders, each with its parameter (its Tag) and its hint.
-struct SliderRow {
+// The sliders: names, hints and drags in designed pixels; each one's index is its Tag and parameter.
+constexpr struct {
   const char* name;
-  VstInt32 index;
   const char* hint;
-};
-constexpr SliderRow kSliders[] = {
-    {"p0", 0, "Doppler/Panner/Damping speed control"},
-    {"p1", 1, "Doppler effect amount (pitch)"},
-    {"p2", 2, "Damp modulation amount"},
-    {"p3", 3, "First trajectory control (panning)"},
-    {"p4", 4, "Second trajectory control (panning)"},
-    {"p5", 5, "Feedback amount (flanger)"},
-    {"p6", 6, "Left amplitude modulation"},
-    {"p7", 7, "Right modulation amount"},
-    {"p8", 8, "Master volume"},
-};
+  int drag;
+} kSliders[] = {{"p0", "Doppler/Panner/Damping speed control", 37},
+                {"p1", "Doppler effect amount (pitch)", 13},
+                {"p2", "Damp modulation amount", 61},
+                {"p3", "First trajectory control (panning)", 200},
+                {"p4", "Second trajectory control (panning)", 31},
+                {"p5", "Feedback amount (flanger)", 7},
+                {"p6", "Left amplitude modulation", 124},
+                {"p7", "Right modulation amount", 3},
+                {"p8", "Master volume", 40}};
 
-TEST_F(EditorTest, EverySliderWritesShowsAndFollowsOnlyItsOwnParameter) {
-  Open();
-  auto values = [&] {
-    std::vector<float> v;
-    for (VstInt32 i = 0; i < 11; ++i) v.push_back(effect->getParameter(i));
-    return v;
-  };
+// At every scale (a request snaps to the nearest, a tie to the smaller) each slider shows its own
+// hint and writes only its own parameter, the same fraction of its track giving the same value;
+// a host write moves it alone.
+TEST_F(EditorTest, EverySliderWritesShowsAndFollowsOnlyItsOwnParameterAtEveryScale) {
+  const struct {
+    float asked, scale;
+    int width, height;
+  } scales[] = {{1.25f, 1.0f, 415, 218}, {1.7f, 1.5f, 623, 327}, {2.0f, 2.0f, 830, 436}, {7.5f, 3.0f, 1245, 654}};
   auto positions = [&] {
     std::vector<int> v;
-    for (const SliderRow& row : kSliders) v.push_back(Control<TDIBSlider>(row.name)->Position());
+    for (const auto& row : kSliders) v.push_back(Control<TDIBSlider>(row.name)->Position());
     return v;
   };
-  for (const SliderRow& row : kSliders) {
-    SCOPED_TRACE(row.name);
-    TDIBSlider* slider = Control<TDIBSlider>(row.name);
-    ASSERT_NE(slider, nullptr);
-    EXPECT_EQ(slider->Tag(), row.index);
-    Hover(row.name);
-    EXPECT_EQ(Panel(1), row.hint);
-
-    // The user takes it to the far end: one gesture on its own index, nothing else written.
-    const std::vector<float> before = values();
-    const bool fromTop = slider->Position() == 0;
-    calls.clear();
-    Drag(row.name, fromTop ? 200 : -200);
-    ASSERT_GE(calls.size(), 3u);
-    EXPECT_EQ(calls.front(), (HostCall{kBegin, row.index, 0.0f}));
-    EXPECT_EQ(calls.back(), (HostCall{kEnd, row.index, 0.0f}));
-    for (const HostCall& c : calls) EXPECT_EQ(c.index, row.index);
-    const std::vector<float> after = values();
-    for (VstInt32 i = 0; i < 11; ++i)
-      EXPECT_EQ(after[size_t(i)], i == row.index ? (fromTop ? 0.0f : 1.0f) : before[size_t(i)]) << "parameter " << i;
-    EXPECT_EQ(Panel(0), fromTop ? "0" : "100");
-    Wait(15);
-
-    // The host writes it: within one tick it moves, and no other slider does.
-    const std::vector<int> still = positions();
-    const int percent = 10 + 9 * row.index;  // a little above a step, never a tie
-    calls.clear();
-    effect->setParameter(row.index, float(percent) / 100.0f + 0.003f);
-    Wait(15);
-    const std::vector<int> moved = positions();
-    for (size_t k = 0; k < moved.size(); ++k)
-      EXPECT_EQ(moved[k], kSliders[k].index == row.index ? 100 - percent : still[k]) << kSliders[k].name;
-    EXPECT_EQ(Panel(0), std::to_string(percent));
-    EXPECT_TRUE(calls.empty());
+  std::vector<float> start, first;
+  for (VstInt32 i = 0; i < 9; ++i) start.push_back(effect->getParameter(i));
+  for (const auto& s : scales) {
+    SCOPED_TRACE(s.asked);
+    for (VstInt32 i = 0; i < 9; ++i) effect->setParameter(i, start[size_t(i)]);
+    OpenAt(s.asked);
+    EXPECT_EQ(ClientSize(), (plat::Size{s.width, s.height}));
+    std::vector<float> dragged;
+    for (VstInt32 index = 0; index < 9; ++index) {
+      const auto& row = kSliders[index];
+      SCOPED_TRACE(row.name);
+      auto* slider = Control<TDIBSlider>(row.name);
+      EXPECT_EQ(slider->Tag(), index);
+      Hover(row.name);
+      EXPECT_EQ(Panel(1), row.hint);
+      calls.clear();
+      const int away = slider->Position() < 50 ? 1 : -1;  // from the nearer end
+      Drag(row.name, away * int(std::lround(row.drag * s.scale)));
+      ASSERT_GE(calls.size(), 3u);
+      for (const HostCall& c : calls) EXPECT_EQ(c.index, index);
+      dragged.push_back(effect->getParameter(index));
+      Wait(15);
+      std::vector<int> expected = positions();
+      const int percent = 10 + 9 * index;  // a little above a step, never a tie
+      expected[size_t(index)] = 100 - percent;
+      effect->setParameter(index, float(percent) / 100.0f + 0.003f);
+      Wait(15);
+      EXPECT_EQ(positions(), expected);
+    }
+    if (first.empty()) first = dragged;
+    EXPECT_EQ(dragged, first);
+    Dispatch(effEditClose);
   }
 }
 
 TEST_F(EditorTest, MergeInputsTogglesFromItsOwnButton) {
   Open();
-  auto* p9 = Control<TDIBGlyphButton>("p9");
-  auto* p10 = Control<TDIBGlyphButton>("p10");
-  Click("p10");
-  EXPECT_EQ(calls, (std::vector<HostCall>{{kBegin, 10, 0}, {kAutomate, 10, 1.0f}, {kEnd, 10, 0}}));
-  EXPECT_TRUE(p10->Down());
-  EXPECT_FALSE(p9->Down());
-  EXPECT_EQ(effect->getParameter(10), 1.0f);
-  EXPECT_EQ(effect->getParameter(9), 0.0f);
-  Wait(30);  // the refresh agrees with the button
-  EXPECT_TRUE(p10->Down());
-
-  calls.clear();
-  Click("p10");
-  EXPECT_EQ(calls, (std::vector<HostCall>{{kBegin, 10, 0}, {kAutomate, 10, 0.0f}, {kEnd, 10, 0}}));
-  EXPECT_FALSE(p10->Down());
-  EXPECT_EQ(effect->getParameter(10), 0.0f);
+  for (float value : {1.0f, 0.0f}) {
+    calls.clear();
+    Click("p10");
+    EXPECT_EQ(calls, (std::vector<HostCall>{{kBegin, 10, 0}, {kAutomate, 10, value}, {kEnd, 10, 0}}));
+    EXPECT_EQ(Control<TDIBGlyphButton>("p10")->Down(), value == 1.0f);
+    EXPECT_EQ(effect->getParameter(9), 0.0f);
+  }
 }
 
+// A host write shows at the updater's next tick: 15 ms after the one before, never sooner.
 TEST_F(EditorTest, TheUpdaterLooksAtTheEffectEvery15Milliseconds) {
   Open();
-  EXPECT_EQ(Control<TDIBTimer>("DIBTimer1")->Interval(), 15u);
-  auto* p0 = Control<TDIBSlider>("p0");
-  // Milliseconds, one at a time, until a host write to Speed shows.
-  auto until = [&](float value, int position) {
+  auto msUntilShown = [&](float value) {
     effect->setParameter(0, value);
     int waited = 0;
-    while (p0->Position() != position && waited < 100) {
-      Wait(1);
-      ++waited;
-    }
+    for (; Control<TDIBSlider>("p0")->Position() != int(100 - value * 100) && waited < 100; ++waited) Wait(1);
     return waited;
   };
-  EXPECT_LE(until(0.5f, 50), 15);   // the first: wherever the clock stands between two ticks
-  EXPECT_EQ(until(0.25f, 75), 15);  // written right after a tick: shown at the next one
-  EXPECT_EQ(until(0.75f, 25), 15);
-  EXPECT_TRUE(calls.empty());
+  EXPECT_LE(msUntilShown(0.5f), 15);   // wherever the clock stands between two ticks
+  EXPECT_EQ(msUntilShown(0.25f), 15);  // written right after a tick: shown at the next one
 }
 
 TEST_F(EditorTest, BeforeTheEffectArrivesNothingIsWritten) {
