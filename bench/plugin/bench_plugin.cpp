@@ -1,11 +1,10 @@
 // Speed of the Doppler effect through the record's processReplacing at 44.1 kHz, on an ordinary
-// signal and on a feedback tail decaying into silence, and of its per-sample primitives; beside it
-// the plain per-sample formulation the exactness tests compare with, on the same signal.
-// Counters: per_frame (CPU seconds per stereo frame), realtime (seconds of audio per CPU second)
-// and, for the effect's blocks, vs_reference (its CPU time per frame over the plain formulation's).
+// signal and on a feedback tail decaying into silence, and of its per-sample primitives.
+// Counters: per_frame (CPU seconds per stereo frame) and realtime (seconds of audio per CPU second).
+// BM_DopplerReference times the plain formulation the exactness tests compare with; each
+// BM_DopplerBlock run after it also reports its CPU time over the formulation's (vs_reference).
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <ctime>
@@ -71,45 +70,28 @@ void fillSignal(Rig& rig, std::int64_t start) {
 
 double cpuSeconds() { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC; }
 
-// The plain formulation over the rig's input, block after block as the effect runs it.
-struct Reference {
-  explicit Reference(Rig& rig) : rig(rig), plain(*rig.effect) {}
-  void run(VstInt32 frames) {
-    const std::int32_t rate = rig.effect->SampleRateInt.load();
-    for (VstInt32 i = 0; i < frames; ++i) plain.frame(rate, rig.in[0][i], rig.in[1][i], rig.out[0][i], rig.out[1][i]);
-  }
-  Rig& rig;
-  plainref::PlainDoppler plain;
-};
+// CPU seconds per frame of the plain formulation by block size, as BM_DopplerReference measured it.
+std::map<std::int64_t, double> gReferencePerFrame;
 
-// A rig whose effect has run one block, so that its internal values follow the captured rate.
-void prime(Rig& rig, VstInt32 frames) {
-  fillSignal(rig, 0);
-  rig.run(frames);
-}
-
-// CPU seconds per frame of the plain formulation in blocks of `frames`: the best of five runs of
-// about 20 ms each, measured once per block size.
-double referencePerFrame(VstInt32 frames) {
-  static std::map<VstInt32, double> measured;
-  if (const auto found = measured.find(frames); found != measured.end()) return found->second;
+void BM_DopplerReference(benchmark::State& state) {
+  const VstInt32 frames = static_cast<VstInt32>(state.range(0));
   Rig rig(frames);
-  prime(rig, frames);
-  Reference reference(rig);
-  const VstInt32 blocks = std::max<VstInt32>(1, 8192 / frames);
-  double best = 1e9;
-  for (int attempt = 0; attempt < 5; ++attempt) {
-    const double start = cpuSeconds();
-    for (VstInt32 b = 0; b < blocks; ++b) reference.run(frames);
+  fillSignal(rig, 0);
+  rig.run(frames);  // the effect's values follow the captured rate
+  plainref::PlainDoppler plain(*rig.effect);
+  const std::int32_t rate = rig.effect->SampleRateInt.load();
+  const double start = cpuSeconds();
+  for (auto _ : state) {
+    for (VstInt32 i = 0; i < frames; ++i) plain.frame(rate, rig.in[0][i], rig.in[1][i], rig.out[0][i], rig.out[1][i]);
     benchmark::DoNotOptimize(rig.out[0].data());
-    best = std::min(best, (cpuSeconds() - start) / (static_cast<double>(blocks) * frames));
   }
-  return measured[frames] = best;
+  gReferencePerFrame[frames] = (cpuSeconds() - start) / (static_cast<double>(state.iterations()) * frames);
+  setCounters(state, frames);
 }
+BENCHMARK(BM_DopplerReference)->Arg(32)->Arg(64)->Arg(512)->Arg(4096);
 
 void BM_DopplerBlock(benchmark::State& state) {
   const VstInt32 frames = static_cast<VstInt32>(state.range(0));
-  const double reference = referencePerFrame(frames);
   Rig rig(frames);
   rig.effect->UseWideVectors = rig.effect->UseWideVectors && state.range(1) != 0;
   fillSignal(rig, 0);
@@ -121,25 +103,10 @@ void BM_DopplerBlock(benchmark::State& state) {
   }
   const double perFrame = (cpuSeconds() - start) / (static_cast<double>(state.iterations()) * frames);
   setCounters(state, frames);
-  state.counters["vs_reference"] = perFrame / reference;
+  if (gReferencePerFrame.count(frames) != 0) state.counters["vs_reference"] = perFrame / gReferencePerFrame[frames];
 }
 // Second argument: 1 for the wide-vector kernel where the processor has it, 0 for the plain one.
 BENCHMARK(BM_DopplerBlock)->ArgsProduct({{32, 64, 512, 4096}, {1}})->Args({64, 0})->Args({4096, 0});
-
-// The plain per-sample formulation on the same signal and settings.
-void BM_DopplerReference(benchmark::State& state) {
-  const VstInt32 frames = static_cast<VstInt32>(state.range(0));
-  Rig rig(frames);
-  prime(rig, frames);
-  Reference reference(rig);
-  for (int i = 0; i < 50; ++i) reference.run(frames);
-  for (auto _ : state) {
-    reference.run(frames);
-    benchmark::DoNotOptimize(rig.out[0].data());
-  }
-  setCounters(state, frames);
-}
-BENCHMARK(BM_DopplerReference)->Arg(64)->Arg(4096);
 
 // Full feedback and a short delay: an impulse rings on and decays through the subnormal range.
 void BM_DopplerFeedbackTail(benchmark::State& state) {

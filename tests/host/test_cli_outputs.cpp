@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "host/HostState.h"
@@ -117,8 +118,8 @@ TEST(CliOutputs, EveryWritableFormatByExtensionAndNothingElse) {
     EXPECT_TRUE(audio.ok) << c.name;
     EXPECT_EQ(audio.info.format, c.format) << c.name;
     EXPECT_EQ(audio.info.samplerate, 48000) << c.name;
-    // A write that fails part way (a file size limit, as a full disk would) says why in every
-    // format, some of whose encoders ignore failed writes, and leaves the finished file as it was.
+    // A write failing part way (as on a full disk) says why in every format, even where the encoder
+    // ignores failed writes, and leaves the finished file as it was.
     const std::string before = contents(folder / c.name);
     const auto cut = run("trap '' XFSZ; ulimit -f 8; " + kExe + " render" + kFake + " " + quoted(in) + " " +
                          quoted(folder / c.name));
@@ -128,8 +129,8 @@ TEST(CliOutputs, EveryWritableFormatByExtensionAndNothingElse) {
   }
   EXPECT_EQ(folder.entries().size(), cases.size() + 1) << "no temporary files remain";
 
-  // A damaged Ogg input is refused in one line. libvorbis leaks on it, a fault of that library the
-  // suppressions name (and only that library, so that a leak of ours still fails).
+  // A damaged Ogg input is refused in one line. libvorbis leaks on it: the suppressions name that
+  // library only, so that a leak of ours still fails.
   std::ofstream(folder / "cut.ogg", std::ios::binary) << contents(folder / "out.ogg").substr(0, 300);
   const auto damaged =
       run("LSAN_OPTIONS=print_suppressions=0:suppressions=" + quoted(KESTRUNE_LSAN_SUPPRESSIONS) + " " + kExe +
@@ -204,25 +205,12 @@ TEST(CliOutputs, HostileOptionValuesAreRefusedInOneLine) {
       // Numbers: decimal text inside the range, nothing else, each option alike.
       {"--tail 1e400 " + out, "kestrune: --tail: '1e400' is not a number from 0 to 3600\n"},
       {"--tail 3600.001 " + out, "kestrune: --tail: '3600.001' is not a number from 0 to 3600\n"},
-      {"--tail 0x10 " + out, "kestrune: --tail: '0x10' is not a number"},
-      {"--tail '1 2' " + out, "kestrune: --tail: '1 2' is not a number"},
-      {"--tail 1e " + out, "kestrune: --tail: '1e' is not a number"},
-      {"--tail .e1 " + out, "kestrune: --tail: '.e1' is not a number"},
-      {"--tail 1s " + out, "kestrune: --tail: '1s' is not a number"},
       {"--tail '' " + out, "kestrune: --tail: '' is not a number"},
-      {"--tempo 1e-320 " + out, "kestrune: --tempo: '1e-320' is not a number from 1 to 999\n"},
-      {"--tempo infinity " + out, "kestrune: --tempo: 'infinity' is not a number"},
-      {"--block 0x10 " + out, "kestrune: --block: '0x10' is not a whole number from 1 to 65536\n"},
-      {"--block 1e2 " + out, "kestrune: --block: '1e2' is not a whole number"},
-      {"--block 64.0 " + out, "kestrune: --block: '64.0' is not a whole number"},
-      {"--block 99999999999999999999 " + out, "kestrune: --block: '99999999999999999999' is not a whole number"},
-      {"--block -1 " + out, "kestrune: --block: '-1' is not a whole number"},
-      {"--set Gain=0x1 " + out, "kestrune: bad --set 'Gain=0x1': the value must be a number from 0 to 1\n"},
-      {"--set Gain=1e400 " + out, "kestrune: bad --set 'Gain=1e400': the value must be a number from 0 to 1\n"},
-      {"--set Gain=nan " + out, "kestrune: bad --set 'Gain=nan': the value must be"},
-      {"--set 'Gain=0.5 x' " + out, "kestrune: bad --set 'Gain=0.5 x': the value must be"},
-      {"--set 0x0=1 " + out, "kestrune: bad --set '0x0=1': no parameter named '0x0'"},
       {"--tail '1\n' " + out, "kestrune: --tail: '1\\n' is not a number"},
+      {"--tempo 1e-320 " + out, "kestrune: --tempo: '1e-320' is not a number from 1 to 999\n"},
+      {"--block 64.0 " + out, "kestrune: --block: '64.0' is not a whole number from 1 to 65536\n"},
+      {"--block 99999999999999999999 " + out, "kestrune: --block: '99999999999999999999' is not a whole number"},
+      {"--set Gain=nan " + out, "kestrune: bad --set 'Gain=nan': the value must be a number from 0 to 1\n"},
   };
   for (const auto& [arguments, message] : cases) {
     const auto r = run(kExe + " render" + kFake + " " + arguments);
@@ -233,35 +221,22 @@ TEST(CliOutputs, HostileOptionValuesAreRefusedInOneLine) {
   }
 }
 
+// Subnormal and underflowing values are numbers in range like any other; they round on the way.
 TEST(CliOutputs, EveryFiniteDecimalInRangeIsAccepted) {
   hosttest::TempFolder folder;
-  const std::string in = input(folder, "in.wav", 48000, 480);
-  const std::string out = folder / "out.wav";
-  // Subnormal and underflowing values are numbers in range like any other; they round on the way.
-  const struct {
-    std::string options;
-    std::int64_t frames;  // 480 of input, then the tail
-    float gain;           // what --set Gain gave: the output is 2 x gain x the input
-  } cases[] = {
-      {"--set Gain=1e-50", 480, 0.0f},
-      {"--set 0=4.9e-324", 480, 0.0f},
-      {"--set 'Gain = .25'", 480, 0.25f},
-      {"--set Gain=-0 --tail 1e-320", 480, 0.0f},
-      {"--set Gain=+2.5E-1 --tail 2.2250738585072014e-308", 480, 0.25f},
-      {"--set Gain=1.0 --tail 1e-99999 --tempo +120", 480, 1.0f},
-      {"--set 0=0.5 --tail 0.01 --block ' 64 '", 960, 0.5f},
-      {"--set Gain=0.5 --tail 1. --block +7", 48480, 0.5f},
-  };
+  const std::string in = input(folder, "in.wav", 48000, 480), out = folder / "out.wav";
   const auto source = hosttest::readAudio(in);
-  for (const auto& c : cases) {
-    const auto r = run(kExe + " render" + kFake + " " + c.options + " " + quoted(in) + " " + quoted(out));
-    ASSERT_EQ(r.status, 0) << c.options << "\n" << r.output;
-    EXPECT_EQ(r.output, "") << c.options;
+  // Options, frames written (480 of input, then the tail), gain set (output = 2 x gain x input).
+  for (const auto& [options, frames, gain] : std::vector<std::tuple<std::string, std::int64_t, float>>{
+           {"--set Gain=1e-50", 480, 0.0f},
+           {"--set 0=4.9e-324 --tail 1e-320", 480, 0.0f},
+           {"--set 'Gain = .25' --tail 2.2250738585072014e-308 --tempo +120", 480, 0.25f},
+           {"--set Gain=+5E-1 --tail 1. --block +7", 48480, 0.5f}}) {
+    const auto r = run(kExe + " render" + kFake + " " + options + " " + quoted(in) + " " + quoted(out));
+    ASSERT_EQ(r.status, 0) << options << "\n" << r.output;
     const auto audio = hosttest::readAudio(out);
-    ASSERT_TRUE(audio.ok) << c.options;
-    EXPECT_EQ(audio.info.frames, c.frames) << c.options;
-    for (std::size_t i = 0; i < 480 * 2; i += 31)
-      EXPECT_FLOAT_EQ(audio.samples[i], 2.0f * c.gain * source.samples[i]) << c.options << " sample " << i;
+    EXPECT_EQ(audio.info.frames, frames) << options;
+    for (std::size_t i = 0; i < 480 * 2; i += 31) EXPECT_FLOAT_EQ(audio.samples[i], 2.0f * gain * source.samples[i]);
   }
 }
 

@@ -38,11 +38,12 @@ class TTestTemplate : public TVstTemplate {
 
   // With `direct` on, the replacing entry's blocks come here, straight from the host's buffers.
   bool processDirect(const float* const* in, float* const* out, VstInt32 frames) override {
-    if (!direct) return false;
-    directBlocks.push_back(frames);
-    for (VstInt32 k = 0; k < getNumOutputs(); ++k)
-      for (VstInt32 i = 0; i < frames; ++i) out[k][i] = in[k % getNumInputs()][i] * gain;
-    return true;
+    if (direct) directBlocks.push_back(frames);
+    for (VstInt32 i = 0; direct && i < frames; ++i) {
+      out[0][i] = in[0][i] * gain;
+      out[1][i] = in[1][i] * gain;
+    }
+    return direct;
   }
 
   TArrayOfSingleArray& inputs() { return inBuffers; }

@@ -6,8 +6,6 @@
 #include <cstring>
 #include <limits>
 #include <string>
-#include <thread>
-#include <vector>
 
 #include "tests/vst/FakeHost.h"
 #include "tests/vst/TestTemplate.h"
@@ -143,80 +141,6 @@ TEST(Template, ProgramsHoldTheirOwnValues) {
   EXPECT_EQ(fx.getProgram(), 2);
   EXPECT_TRUE(fx.changes.empty());
   EXPECT_FALSE(fx.isChanged());
-}
-
-// A MIDI event chooses the program in its first data byte, as a program change would.
-class TProgramByMidi : public TTestTemplate {
- public:
-  using TTestTemplate::TTestTemplate;
-  void processMidi(VstEvent* event) override { setProgram(event->data[0]); }
-};
-
-// After every program change the host re-reads the parameters (audioMasterUpdateDisplay) and
-// reads the program's values; from the audio thread the call waits for a dispatcher call made on
-// another thread.
-TEST(Template, ProgramChangesAskTheHostToReadTheParametersAgain) {
-  FakeHost host;
-  struct Update {
-    std::vector<float> values;
-    std::thread::id thread;
-  };
-  std::vector<Update> updates;
-  host.answer = [&](const HostCall& c) -> VstIntPtr {
-    if (c.opcode != audioMasterUpdateDisplay) return c.opcode == audioMasterVersion ? 2400 : 0;
-    Update u{{}, std::this_thread::get_id()};
-    for (VstInt32 i = 0; i < 11; ++i) u.values.push_back(c.effect->getParameter(c.effect, i));
-    updates.push_back(u);
-    return 1;
-  };
-  TProgramByMidi fx(&FakeHost::callback);
-  EXPECT_TRUE(updates.empty());  // construction's own choice: the host does not know the record yet
-  auto programValues = [&](VstInt32 p) {
-    std::vector<float> v;
-    for (VstInt32 i = 0; i < 11; ++i) v.push_back(fx.getProgramAt(p)->value(i));
-    return v;
-  };
-  for (VstInt32 p = 0; p < 4; ++p)
-    for (VstInt32 i = 0; i < 11; ++i) fx.getProgramAt(p)->setValue(i, float(p * 11 + i) / 64.0f);
-
-  const std::thread::id self = std::this_thread::get_id();
-  dispatch(fx, effSetProgram, 0, 2);
-  ASSERT_EQ(updates.size(), 1u);
-  EXPECT_EQ(updates[0].values, programValues(2));
-  fx.setProgram(1);  // chosen some other way than by the host
-  ASSERT_EQ(updates.size(), 2u);
-  EXPECT_EQ(updates[1].values, programValues(1));
-  dispatch(fx, effSetProgram, 0, 4);  // no such program: nothing changed, nothing to re-read
-  fx.setProgram(-1);
-  EXPECT_EQ(updates.size(), 2u);
-
-  // A host that processes on the thread that built the effect tells us nothing by it.
-  std::vector<float> l(64, 0.0f), r(64, 0.0f);
-  float* io[2] = {l.data(), r.data()};
-  fx.getAeffect()->processReplacing(fx.getAeffect(), io, io, 64);
-  dispatch(fx, effSetProgram, 0, 0);
-  ASSERT_EQ(updates.size(), 3u);
-  EXPECT_EQ(updates[2].values, programValues(0));
-
-  // On an audio thread of its own: a program change inside processing (MIDI) and one between
-  // blocks. Neither calls the host there; the next dispatcher call on another thread does, once.
-  std::thread audio([&] {
-    VstEvent change{kVstMidiType, 32, 0, 0, {3}};
-    VstEvents block{1, 0, {&change, nullptr}};
-    fx.getAeffect()->processReplacing(fx.getAeffect(), io, io, 64);
-    dispatch(fx, effProcessEvents, 0, 0, &block);
-    EXPECT_EQ(fx.getProgram(), 3);
-    dispatch(fx, effSetProgram, 0, 2);
-    fx.getAeffect()->processReplacing(fx.getAeffect(), io, io, 64);
-  });
-  audio.join();
-  EXPECT_EQ(updates.size(), 3u);
-  dispatch(fx, effEditIdle);
-  ASSERT_EQ(updates.size(), 4u);
-  EXPECT_EQ(updates[3].values, programValues(2));
-  dispatch(fx, effEditIdle);
-  EXPECT_EQ(updates.size(), 4u);
-  for (const Update& u : updates) EXPECT_EQ(u.thread, self);
 }
 
 TEST(Template, TextsAreBoundedAndAnswerUndefinedOutOfRange) {

@@ -54,57 +54,48 @@ TEST(Threads, ParametersProgramsAndChangedFlagAcrossThreads) {
 
 namespace {
 
-// A host that only counts display updates, and those that came on the audio thread.
+// A host that reads the first parameter again on each display update, unless on the audio thread.
 std::atomic<std::thread::id> gAudioThread;
-std::atomic<int> gUpdates{0};
+std::vector<float> gUpdates;
 std::atomic<int> gUpdatesOnAudio{0};
 
-VstIntPtr VSTCALLBACK CountingHost(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
-  if (opcode == audioMasterVersion) return 2400;
-  if (opcode == audioMasterUpdateDisplay) {
-    ++gUpdates;
-    if (std::this_thread::get_id() == gAudioThread.load()) ++gUpdatesOnAudio;
-  }
-  return 0;
+VstIntPtr VSTCALLBACK RecordingHost(AEffect* e, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
+  if (opcode != audioMasterUpdateDisplay) return opcode == audioMasterVersion ? 2400 : 0;
+  if (std::this_thread::get_id() == gAudioThread.load()) return ++gUpdatesOnAudio, 0;
+  gUpdates.push_back(e->getParameter(e, 0));
+  return 1;
 }
-
-class TProgramByMidi : public TTestTemplate {
- public:
-  using TTestTemplate::TTestTemplate;
-  void processMidi(VstEvent* event) override { setProgram(event->data[0]); }
-};
 
 }  // namespace
 
-// Programs chosen on the audio thread (by MIDI inside processing, by the host between blocks)
-// while the editor thread dispatches: the host hears of every change, never on the audio thread.
-TEST(Threads, ProgramChangesReachTheHostOnlyOffTheAudioThread) {
-  TProgramByMidi fx(&CountingHost);
+// After a program change the host reads the parameters again and finds the program's values. Never
+// on the audio thread (while the editor thread dispatches): the next call on another thread does.
+TEST(Threads, ProgramChangesAskTheHostToReadTheParametersOffTheAudioThread) {
+  TTestTemplate fx(&RecordingHost);
   fx.OnParameterChange = {};
   AEffect* e = fx.getAeffect();
-  e->dispatcher(e, effOpen, 0, 0, nullptr, 0.0f);
-  std::atomic<bool> stop{false};
+  auto call = [e](VstInt32 opcode, VstIntPtr value = 0) { e->dispatcher(e, opcode, 0, value, nullptr, 0.0f); };
+  for (VstInt32 p = 0; p < 4; ++p) fx.getProgramAt(p)->setValue(0, static_cast<float>(p) / 4.0f);
+  std::vector<float> l(64, 0.0f), r(64, 0.0f);
+  float* io[2] = {l.data(), r.data()};
+  call(effSetProgram, 2);
+  e->processReplacing(e, io, io, 64);  // a host doing everything on the thread that built the effect
+  call(effSetProgram, 3);
+  EXPECT_EQ(gUpdates, (std::vector<float>{0.5f, 0.75f}));
 
+  std::atomic<bool> stop{false};
   std::thread audio([&] {
     gAudioThread = std::this_thread::get_id();
-    std::vector<float> l(64, 0.0f), r(64, 0.0f);
-    float* io[2] = {l.data(), r.data()};
-    for (int block = 0; block < 1500; ++block) {
+    for (int block = 0; block < 3000; ++block) {
       e->processReplacing(e, io, io, 64);
-      VstEvent change{kVstMidiType, 32, 0, 0, {char(block % 4)}};
-      VstEvents events{1, 0, {&change, nullptr}};
-      e->dispatcher(e, effProcessEvents, 0, 0, &events, 0.0f);
-      e->dispatcher(e, effSetProgram, 0, (block + 1) % 4, nullptr, 0.0f);
+      call(effSetProgram, block % 4);
     }
     stop = true;
   });
-  for (int i = 0; !stop; ++i) {
-    e->dispatcher(e, effEditIdle, 0, 0, nullptr, 0.0f);
-    if (i % 64 == 0) e->dispatcher(e, effSetProgram, 0, i % 4, nullptr, 0.0f);
-  }
+  while (!stop) call(effEditIdle);
   audio.join();
-  e->dispatcher(e, effEditIdle, 0, 0, nullptr, 0.0f);
-  EXPECT_GT(gUpdates.load(), 0);
+  call(effEditIdle);
   EXPECT_EQ(gUpdatesOnAudio.load(), 0);
-  gAudioThread = std::thread::id();
+  EXPECT_GT(gUpdates.size(), 2u);
+  EXPECT_EQ(gUpdates.back(), fx.getProgramAt(fx.getProgram())->value(0));
 }
