@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 
+#include "lv2/Lv2Description.h"
 #include "tests/lv2/Lv2TestHost.h"
 #include "tests/plugin/PluginTestHost.h"
 #include "tests/support/CountingNew.h"
@@ -105,5 +106,18 @@ TEST(Lv2Dsp, GivesTheVstEffectsSamplesWithoutAllocatingAndRefusesBadRates) {
     const Stereo vst = renderVst(c, in);
     EXPECT_EQ(std::memcmp(vst.l.data(), out.l.data(), frames * sizeof(float)), 0);
     EXPECT_EQ(std::memcmp(vst.r.data(), out.r.data(), frames * sizeof(float)), 0);
+  }
+}
+
+// The bundle's minor and micro versions are the vendor version's hundreds digit and last two digits
+// (major * 1000 + minor * 100 + patch), so 1.1.5 is published as 1.5, not 1.0.
+TEST(Lv2Dsp, PublishesTheVendorVersionsMinorAndMicroDigits) {
+  const struct {
+    VstInt32 vendor;
+    int minor, micro;
+  } rows[] = {{1100, 1, 0}, {1105, 1, 5}, {2399, 3, 99}, {907, 9, 7}};
+  for (const auto& r : rows) {
+    EXPECT_EQ(lv2MinorVersion(r.vendor), r.minor) << r.vendor;
+    EXPECT_EQ(lv2MicroVersion(r.vendor), r.micro) << r.vendor;
   }
 }
