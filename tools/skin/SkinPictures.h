@@ -2,8 +2,8 @@
 // The four pictures of the editor window, drawn from their description of content at each scale
 // the window comes in, and their place in the window description: the image list object
 // `DIBImageList1` (100 %) followed by one list per further scale (`DIBImageList1At150`, ...), whose
-// "Data" blocks are made by the image commands' LZH encoding. Deterministic: the same program gives
-// the same bytes anywhere.
+// "Data" blocks are LZH, or Shuffle4 RLE where that is shorter. Deterministic: the same program
+// gives the same bytes anywhere.
 #include <cstdint>
 #include <string>
 #include <vector>
