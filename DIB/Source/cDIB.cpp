@@ -351,11 +351,18 @@ void TAbstractSuperDIB::CopyPixelsFrom(const TAbstractSuperDIB& source) {
 
 void TAbstractSuperDIB::Fill(TDIBColor color) {
   if (FBits) {
-    const std::uint32_t pixel = DIBColorToPixel(color);
-    const std::size_t count = static_cast<std::size_t>(FWidth) * FHeight;
-    for (std::size_t i = 0; i < count; ++i) std::memcpy(FBits + i * 4, &pixel, 4);
+    FillRows(DIBColorToPixel(color), 0, FWidth, 0, FHeight);
   }
   Changed();
+}
+
+void TAbstractSuperDIB::FillRows(std::uint32_t pixel, int left, int right, int top, int bottom) {
+  // One row pixel by pixel, the others copied from it: a copy moves whole vectors.
+  const std::size_t span = static_cast<std::size_t>(right - left) * 4;
+  std::uint8_t* first = ScanLine(top) + static_cast<std::ptrdiff_t>(left) * 4;
+  for (std::size_t at = 0; at < span; at += 4) std::memcpy(first + at, &pixel, 4);
+  for (int row = top + 1; row < bottom; ++row)
+    std::memcpy(ScanLine(row) + static_cast<std::ptrdiff_t>(left) * 4, first, span);
 }
 
 void TAbstractSuperDIB::FillRect(TDIBColor color, int x, int y, int width, int height) {
@@ -368,11 +375,7 @@ void TAbstractSuperDIB::FillRect(TDIBColor color, int x, int y, int width, int h
   const int top = y < 0 ? 0 : y;
   if (right > FWidth) right = FWidth;
   if (bottom > FHeight) bottom = FHeight;
-  const std::uint32_t pixel = DIBColorToPixel(color);
-  for (int row = top; row < bottom; ++row) {
-    std::uint8_t* p = ScanLine(row);
-    for (int col = left; col < right; ++col) std::memcpy(p + static_cast<std::ptrdiff_t>(col) * 4, &pixel, 4);
-  }
+  FillRows(DIBColorToPixel(color), left, static_cast<int>(right), top, static_cast<int>(bottom));
 }
 
 void TAbstractSuperDIB::SetAlpha(std::uint8_t value) {
@@ -394,18 +397,28 @@ void TAbstractSuperDIB::StretchFrom(const TAbstractSuperDIB& source) {
     // sw * 65536 stays below 2^32 for 16-bit widths. The accumulators borrow at most as often
     // as the fractions add up to whole pixels, so the source index stays below sw and sh.
     std::uint16_t yAcc = 0xFFFF;
-    std::uint32_t sourceRow = 0;
+    std::uint32_t sourceRow = 0, previousRow = sh;
+    const std::size_t rowBytes = static_cast<std::size_t>(dw) * 4;
     for (std::uint32_t row = 0; row < dh; ++row) {
       const std::uint8_t* s = source.FBits + static_cast<std::size_t>(sourceRow) * sw * 4;
-      std::uint8_t* d = FBits + static_cast<std::size_t>(row) * dw * 4;
-      std::uint16_t xAcc = 0xFFFF;
-      std::uint32_t col = 0;
-      for (std::uint32_t i = 0; i < dw; ++i) {
-        std::memcpy(d + i * 4, s + static_cast<std::size_t>(col) * 4, 4);
-        col += xStep;
-        if (xAcc < xFrac) ++col;
-        xAcc = static_cast<std::uint16_t>(xAcc - xFrac);
+      std::uint8_t* d = FBits + static_cast<std::size_t>(row) * rowBytes;
+      // A row made from the same source row as the one before is that row again, and one of the
+      // source's own width is the source row: both copied whole.
+      if (sourceRow == previousRow) {
+        std::memcpy(d, d - rowBytes, rowBytes);
+      } else if (sw == dw) {
+        std::memcpy(d, s, rowBytes);
+      } else {
+        std::uint16_t xAcc = 0xFFFF;
+        std::uint32_t col = 0;
+        for (std::uint32_t i = 0; i < dw; ++i) {
+          std::memcpy(d + i * 4, s + static_cast<std::size_t>(col) * 4, 4);
+          col += xStep;
+          if (xAcc < xFrac) ++col;
+          xAcc = static_cast<std::uint16_t>(xAcc - xFrac);
+        }
       }
+      previousRow = sourceRow;
       sourceRow += yStep;
       if (yAcc < yFrac) ++sourceRow;
       yAcc = static_cast<std::uint16_t>(yAcc - yFrac);

@@ -268,6 +268,8 @@ class TAbstractSuperDIB : public TPersistent {
 
  private:
   void BitsChanged();
+  // Sets columns left..right - 1 of rows top..bottom - 1 (all within the picture) to `pixel`.
+  void FillRows(std::uint32_t pixel, int left, int right, int top, int bottom);
   void DrawTransformed(int x, int y, int width, int height, TAbstractSuperDIB* target);
   void DrawBlock(int x, int y, int width, int height, TAbstractSuperDIB* target, int sourceX, int sourceY,
                  TDIBDrawRoutine routine, const TAbstractSuperDIB* owner);

@@ -337,6 +337,10 @@ TEST(DIB, StretchIsNearestNeighbour) {
   wide.StretchFrom(src);
   for (int y = 0; y < 4; ++y)
     for (int x = 0; x < 6; ++x) EXPECT_EQ(Get(wide, x, y), Get(src, x / 2, y / 2)) << x << "," << y;
+  TMemoryDIB tall(3, 4);  // the source's width: rows copied whole
+  tall.StretchFrom(src);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 3; ++x) EXPECT_EQ(Get(tall, x, y), Get(src, x, y / 2)) << x << "," << y;
 
   TMemoryDIB big(7, 5), narrow(3, 2);
   Number(big);
