@@ -19,13 +19,30 @@ Library::~Library() {
   if (module) ::FreeLibrary(module);
 }
 
+namespace {
+// Hosts of today draw for the display's density themselves and say so, or the system would show
+// them, and the plug-in windows inside, at 96 dots per inch magnified. Per monitor where the
+// system knows that, else for the whole display.
+[[maybe_unused]] const bool kDpiAware = [] {
+  using SetContextFn = BOOL(WINAPI*)(HANDLE);
+  const auto setContext = reinterpret_cast<SetContextFn>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("user32.dll"), "SetProcessDpiAwarenessContext")));
+  const auto perMonitorV2 = reinterpret_cast<HANDLE>(intptr_t(-4));
+  return (setContext && setContext(perMonitorV2)) || ::SetProcessDPIAware();
+}();
+}  // namespace
+
 VstPluginMainProc Library::Entry(const char* name) const {
   return module ? reinterpret_cast<VstPluginMainProc>(reinterpret_cast<void*>(::GetProcAddress(module, name)))
                 : nullptr;
 }
 
-VstIntPtr VSTCALLBACK HostLog::Callback(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr, void*, float opt) {
+VstIntPtr VSTCALLBACK HostLog::Callback(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr value, void*, float opt) {
   if (opcode == audioMasterVersion) return 2400;
+  if (opcode == audioMasterSizeWindow) {
+    resizes.emplace_back(index, int(value));
+    return 1;
+  }
   if (opcode == audioMasterAutomate) {
     ++automated;
     lastValue[index] = opt;

@@ -14,6 +14,7 @@
 #include <set>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "vst/DAEffect.h"
 
@@ -29,13 +30,16 @@ struct Library {
   VstPluginMainProc Entry(const char* name) const;
 };
 
-// Answers the version query, counts automation calls and keeps the last automated value.
+// Answers the version query, counts automation calls and keeps the last automated value; grants
+// every request to resize the editor's window and keeps the sizes asked for.
 struct HostLog {
   static inline int automated = 0;
   static inline std::map<VstInt32, float> lastValue;
+  static inline std::vector<std::pair<int, int>> resizes;
   static void Reset() {
     automated = 0;
     lastValue.clear();
+    resizes.clear();
   }
   static VstIntPtr VSTCALLBACK Callback(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr, void*, float opt);
 };

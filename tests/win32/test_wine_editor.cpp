@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,13 @@ class HostWindow {
     Pump();
   }
   HWND Editor() const { return ::GetWindow(hwnd, GW_CHILD); }
+  // What a host does when the editor asks for another size.
+  void FitClient(int w, int h) {
+    RECT r{0, 0, w, h};
+    ::AdjustWindowRect(&r, WS_OVERLAPPEDWINDOW, FALSE);
+    ::SetWindowPos(hwnd, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER);
+    Pump(50);
+  }
   HWND hwnd = nullptr;
 };
 
@@ -298,7 +306,21 @@ void PostDragAt(HWND top, POINT from, POINT to) {
   Pump(100);
 }
 
-TEST(WineKestruneEditor, OpensInARealWindowAndPostedInputSetsParameters) {
+// The density the display is set to for this run (KESTRUNE_WINE_DPI from run-wine.sh, else 96).
+int DisplayDpi() {
+  const char* dpi = std::getenv("KESTRUNE_WINE_DPI");
+  return dpi ? std::atoi(dpi) : 96;
+}
+
+TEST(WineKestruneEditor, OpensInARealWindowAtTheDisplaysDensityAndPostedInputSetsParameters) {
+  // The runs are at 96 and 192 dots per inch: the editor opens at 100 % and 200 %.
+  const int dpi = DisplayDpi(), s = dpi / 96;
+  ASSERT_TRUE(dpi == 96 || dpi == 192) << dpi;
+  {
+    HDC screen = ::GetDC(nullptr);
+    EXPECT_EQ(::GetDeviceCaps(screen, LOGPIXELSY), dpi) << "the prefix's display settings did not take";
+    ::ReleaseDC(nullptr, screen);
+  }
   Library lib("KestruneEn.dll");
   ASSERT_NE(lib.module, nullptr);
   HostLog::Reset();
@@ -308,32 +330,47 @@ TEST(WineKestruneEditor, OpensInARealWindowAndPostedInputSetsParameters) {
   ASSERT_TRUE(e->flags & effFlagsHasEditor);
   ERect* rect = nullptr;
   ASSERT_EQ(Dispatch(e, effEditGetRect, 0, 0, &rect), 1);
-  const int w = rect->right - rect->left, h = rect->bottom - rect->top;
   {
-    HostWindow host(w, h);
+    // Before the first open the display is unknown: the designed size.
+    HostWindow host(rect->right - rect->left, rect->bottom - rect->top);
     ASSERT_EQ(Dispatch(e, effEditOpen, 0, 0, host.hwnd), 1);
+    // Open, the editor knows its display: it asks for more room where it is larger, and says so.
+    const int w = 415 * s, h = 218 * s;
+    ASSERT_EQ(Dispatch(e, effEditGetRect, 0, 0, &rect), 1);
+    EXPECT_EQ(rect->right - rect->left, w);
+    EXPECT_EQ(rect->bottom - rect->top, h);
+    EXPECT_EQ(HostLog::resizes, (s == 1 ? std::vector<std::pair<int, int>>{} : std::vector{std::pair{w, h}}));
+    host.FitClient(w, h);
     Pump(200);
     ASSERT_NE(host.Editor(), nullptr);
+    RECT rc{};
+    ::GetClientRect(host.Editor(), &rc);
+    EXPECT_EQ(rc.right, w);
+    EXPECT_EQ(rc.bottom, h);
     int cw = 0, ch = 0;
     const std::vector<uint32_t> px = Capture(host.hwnd, &cw, &ch);
     EXPECT_TRUE(SaveBmp("kestrune-editor-win32.bmp", px, cw, ch));
 
-    // The first slider of the editor (parameter 0, "Speed"): its column is x 14..34, y 19..173,
-    // top meaning 1, its 30-pixel knob travelling 124 pixels. Taken by the knob (a press beside it
-    // only steps towards the mouse) and dragged far above and far below, the parameter follows to
-    // either end: Speed 0.1 puts the knob's middle at 19 + 111 + 15, the top at 19 + 15.
+    // The first slider of the editor (parameter 0, "Speed"): at 100 % its column is x 14..34,
+    // y 19..173, top meaning 1, its 30-pixel knob travelling 124 pixels; every length times the
+    // scale. Taken by the knob (a press beside it only steps towards the mouse) and dragged far
+    // above and far below, the parameter follows to either end: Speed 0.1 puts the knob's middle
+    // at 19 + 111 + 15, the top at 19 + 15.
     const float before = e->getParameter(e, 0);
-    PostDragAt(host.hwnd, {24, 145}, {24, -200});
+    PostDragAt(host.hwnd, {24 * s, 145 * s}, {24 * s, -200});
     const float raised = e->getParameter(e, 0);
-    PostDragAt(host.hwnd, {24, 34}, {24, h + 200});
+    PostDragAt(host.hwnd, {24 * s, 34 * s}, {24 * s, h + 200});
     const float lowered = e->getParameter(e, 0);
     EXPECT_GT(HostLog::automated, 0);
     EXPECT_GE(raised, before);
-    EXPECT_LT(lowered, raised);
+    EXPECT_EQ(lowered, 0.0f);
     EXPECT_EQ(HostLog::lastValue[0], lowered);
+    // From the bottom up over half the knob's travel: half way at every scale.
+    PostDragAt(host.hwnd, {24 * s, 158 * s}, {24 * s, (158 - 62) * s});
+    EXPECT_EQ(e->getParameter(e, 0), 0.5f);
     // The sync button (parameter 9) at 315, 28, 80 x 30: a click flips it.
     const float sync = e->getParameter(e, 9);
-    PostDragAt(host.hwnd, {355, 43}, {355, 43});
+    PostDragAt(host.hwnd, {355 * s, 43 * s}, {355 * s, 43 * s});
     EXPECT_NE(e->getParameter(e, 9), sync);
 
     Dispatch(e, effEditClose);
