@@ -168,8 +168,9 @@ std::string pluginTtl(const TLv2Description& d) {
   out << "<" << lv2bundle::kUiUri << ">\n"
       << "  a ui:X11UI ;\n"
       << "  lv2:requiredFeature ui:parent, ui:idleInterface ;\n"
-      << "  lv2:optionalFeature ui:touch, ui:resize, ui:noUserResize, ui:fixedSize ;\n"
-      << "  lv2:extensionData ui:idleInterface .\n";
+      << "  lv2:optionalFeature ui:touch, ui:resize, ui:noUserResize, ui:fixedSize, urid:map, opts:options ;\n"
+      << "  opts:supportedOption ui:scaleFactor ;\n"
+      << "  lv2:extensionData ui:idleInterface, opts:interface .\n";
   return out.str();
 }
 

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
 #include <memory>
 
 #include "lv2/Lv2Features.h"
@@ -35,12 +36,11 @@ TLv2Dsp* TLv2Dsp::create(double sampleRate, const LV2_Feature* const* features) 
         static_cast<const LV2_Options_Option*>(lv2bundle::findFeature(features, LV2_OPTIONS__options));
     if (options != nullptr && map != nullptr && map->map != nullptr) {
       const LV2_URID maxBlock = map->map(map->handle, LV2_BUF_SIZE__maxBlockLength);
-      for (const LV2_Options_Option* o = options; o->key != 0 || o->value != nullptr; ++o)
-        if (o->key == maxBlock && o->type == self->uris_.atomInt && o->size == sizeof(std::int32_t) &&
-            o->value != nullptr) {
-          const auto n = *static_cast<const std::int32_t*>(o->value);
-          if (n > 0) self->maxBlock_ = static_cast<std::uint32_t>(n);
-        }
+      if (const void* value = lv2bundle::findOption(options, maxBlock, self->uris_.atomInt, sizeof(std::int32_t))) {
+        std::int32_t n;
+        std::memcpy(&n, value, sizeof n);
+        if (n > 0) self->maxBlock_ = static_cast<std::uint32_t>(n);
+      }
     }
     self->effect_ = createKestruneEn(&TLv2Dsp::hostCallback, nullptr);
     if (self->effect_ == nullptr) return nullptr;

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <lv2/core/lv2.h>
+#include <lv2/options/options.h>
 
+#include <cstdint>
 #include <cstring>
 
 namespace lv2bundle {
@@ -13,6 +15,15 @@ inline const void* findFeature(const LV2_Feature* const* features, const char* u
   if (features == nullptr) return nullptr;
   for (const LV2_Feature* const* f = features; *f != nullptr; ++f)
     if ((*f)->URI != nullptr && std::strcmp((*f)->URI, uri) == 0) return (*f)->data;
+  return nullptr;
+}
+
+// The value of the option `key` of `type` and `size` bytes in the host's list (ended by an option
+// with key 0 and no value), or null when the list has none such.
+inline const void* findOption(const LV2_Options_Option* options, LV2_URID key, LV2_URID type, std::uint32_t size) {
+  if (options == nullptr || key == 0) return nullptr;
+  for (const LV2_Options_Option* o = options; o->key != 0 || o->value != nullptr; ++o)
+    if (o->key == key && o->type == type && o->size == size && o->value != nullptr) return o->value;
   return nullptr;
 }
 

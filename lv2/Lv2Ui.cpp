@@ -1,5 +1,7 @@
 #include "lv2/Lv2Ui.h"
 
+#include <lv2/atom/atom.h>
+
 #include <cstring>
 
 #include "editor/uEditor.h"
@@ -48,15 +50,21 @@ TLv2Ui* TLv2Ui::create(LV2UI_Write_Function write, LV2UI_Controller controller, 
     self->write_ = write;
     self->controller_ = controller;
     self->touch_ = static_cast<const LV2UI_Touch*>(lv2bundle::findFeature(features, LV2_UI__touch));
+    self->resize_ = static_cast<const LV2UI_Resize*>(lv2bundle::findFeature(features, LV2_UI__resize));
+    const auto* map = static_cast<const LV2_URID_Map*>(lv2bundle::findFeature(features, LV2_URID__map));
+    if (map != nullptr && map->map != nullptr) {
+      self->scaleFactorKey_ = map->map(map->handle, LV2_UI__scaleFactor);
+      self->floatType_ = map->map(map->handle, LV2_ATOM__Float);
+    }
+    // Without a factor from the host, the scale of the display its window is on.
+    self->setOptions(static_cast<const LV2_Options_Option*>(lv2bundle::findFeature(features, LV2_OPTIONS__options)));
     if (self->dispatch(effEditOpen, 0, 0, parent) == 0) return nullptr;
     self->open_ = true;
 
-    // The host sizes its socket to the window, which keeps its designed size.
+    // The host sizes its socket to the window.
     ERect* rect = nullptr;
     self->dispatch(effEditGetRect, 0, 0, &rect);
-    const auto* resize = static_cast<const LV2UI_Resize*>(lv2bundle::findFeature(features, LV2_UI__resize));
-    if (rect != nullptr && resize != nullptr && resize->ui_resize != nullptr)
-      resize->ui_resize(resize->handle, rect->right - rect->left, rect->bottom - rect->top);
+    if (rect != nullptr) self->resizeHost(rect->right - rect->left, rect->bottom - rect->top);
 
     // The widget is the real X window the editor shows in.
     auto* editor = dynamic_cast<TVstTemplateEditor*>(self->effect_->getEditor());
@@ -71,10 +79,11 @@ TLv2Ui* TLv2Ui::create(LV2UI_Write_Function write, LV2UI_Controller controller, 
   }
 }
 
-VstIntPtr VSTCALLBACK TLv2Ui::hostCallback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr, void*,
+VstIntPtr VSTCALLBACK TLv2Ui::hostCallback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value, void*,
                                            float opt) {
   if (opcode == audioMasterVersion) return 2400;
   auto* self = effect != nullptr ? static_cast<TLv2Ui*>(effect->user) : nullptr;
+  if (self != nullptr && opcode == audioMasterSizeWindow) return self->resizeHost(index, value) ? 1 : 0;
   if (self == nullptr || index < 0 || index >= static_cast<VstInt32>(lv2bundle::kNumControls)) return 0;
   const auto port = static_cast<std::uint32_t>(index);
   switch (opcode) {
@@ -103,4 +112,50 @@ int TLv2Ui::idle() noexcept {
   if (!open_) return 1;
   dispatch(effEditIdle, 0, 0, nullptr);
   return 0;
+}
+
+bool TLv2Ui::resizeHost(VstIntPtr width, VstIntPtr height) {
+  return resize_ != nullptr && resize_->ui_resize != nullptr && width > 0 && height > 0 &&
+         resize_->ui_resize(resize_->handle, static_cast<int>(width), static_cast<int>(height)) == 0;
+}
+
+std::uint32_t TLv2Ui::setOptions(const LV2_Options_Option* options) noexcept {
+  if (options == nullptr) return LV2_OPTIONS_SUCCESS;
+  std::uint32_t status = LV2_OPTIONS_SUCCESS;
+  try {
+    auto* editor = dynamic_cast<TVstTemplateEditor*>(effect_->getEditor());
+    for (const LV2_Options_Option* o = options; o->key != 0 || o->value != nullptr; ++o) {
+      if (scaleFactorKey_ == 0 || o->key != scaleFactorKey_) {
+        status |= LV2_OPTIONS_ERR_BAD_KEY;
+        continue;
+      }
+      float factor;
+      if (o->type != floatType_ || o->size != sizeof factor || o->value == nullptr) {
+        status |= LV2_OPTIONS_ERR_BAD_VALUE;
+        continue;
+      }
+      std::memcpy(&factor, o->value, sizeof factor);
+      if (editor == nullptr || !editor->setContentScale(factor)) status |= LV2_OPTIONS_ERR_BAD_VALUE;
+    }
+  } catch (...) {
+    status |= LV2_OPTIONS_ERR_UNKNOWN;
+  }
+  return status;
+}
+
+std::uint32_t TLv2Ui::getOptions(LV2_Options_Option* options) noexcept {
+  if (options == nullptr) return LV2_OPTIONS_SUCCESS;
+  std::uint32_t status = LV2_OPTIONS_SUCCESS;
+  auto* editor = dynamic_cast<TVstTemplateEditor*>(effect_->getEditor());
+  for (LV2_Options_Option* o = options; o->key != 0 || o->value != nullptr; ++o) {
+    if (scaleFactorKey_ == 0 || o->key != scaleFactorKey_ || editor == nullptr) {
+      status |= LV2_OPTIONS_ERR_BAD_KEY;
+      continue;
+    }
+    scaleAnswered_ = static_cast<float>(editor->getScale());
+    o->size = sizeof scaleAnswered_;
+    o->type = floatType_;
+    o->value = &scaleAnswered_;
+  }
+  return status;
 }

@@ -1,5 +1,5 @@
 // The UI library's one export, lv2ui_descriptor: the editor of Lv2Ui behind the C entry functions,
-// with the idle interface as its extension data. Nothing thrown reaches the host.
+// with the idle and the options interfaces as its extension data. Nothing thrown reaches the host.
 #include <lv2/ui/ui.h>
 
 #include <cstring>
@@ -29,8 +29,15 @@ int idle(LV2UI_Handle h) { return self(h)->idle(); }
 
 const LV2UI_Idle_Interface kIdle = {idle};
 
+uint32_t getOptions(LV2_Handle h, LV2_Options_Option* options) { return self(h)->getOptions(options); }
+uint32_t setOptions(LV2_Handle h, const LV2_Options_Option* options) { return self(h)->setOptions(options); }
+const LV2_Options_Interface kOptions = {getOptions, setOptions};
+
 const void* extensionData(const char* uri) {
-  return uri != nullptr && std::strcmp(uri, LV2_UI__idleInterface) == 0 ? &kIdle : nullptr;
+  if (uri == nullptr) return nullptr;
+  if (std::strcmp(uri, LV2_UI__idleInterface) == 0) return &kIdle;
+  if (std::strcmp(uri, LV2_OPTIONS__interface) == 0) return &kOptions;
+  return nullptr;
 }
 
 const LV2UI_Descriptor kDescriptor = {lv2bundle::kUiUri, instantiate, cleanup, portEvent, extensionData};

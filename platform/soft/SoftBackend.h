@@ -176,7 +176,8 @@ class SoftBackend : public virtual Backend {
   // A handle value that one of our (now destroyed) windows had.
   bool WasOurs(WindowHandle handle) const;
   void ResizeScreen(Window* root);
-  void GrowAdopted(Window* root, const Rect& childBounds);
+  // Sizes a root standing for a foreign handle to hold its children exactly.
+  void FitAdopted(Window* root);
   void ReleaseIfEmptied(uint64_t rootId);
   void DispatchTo(std::shared_ptr<Window> window, Message& message);
   void DestroyTree(Window* w);

@@ -72,7 +72,7 @@ Status SoftBackend::CreateChildWindow(const WindowDesc& desc, WindowHandle* out)
   NewWindow(Kind::Child, parent->id, desc.bounds, desc.visible, desc.proc, &w);
   w->doubleClicks = desc.doubleClicks;
   const uint64_t id = w->id;
-  GrowAdopted(parent, desc.bounds);
+  FitAdopted(parent);
   *out = HandleOf(id);
   SendMessage(*out, kMsgCreate, 0, 0);
   Window* again = Find(*out);
@@ -122,13 +122,17 @@ void SoftBackend::ResizeScreen(Window* root) {
   RootResized(root);
 }
 
-void SoftBackend::GrowAdopted(Window* root, const Rect& childBounds) {
-  if (!root->adopted) return;
-  Rect grown = root->bounds;
-  grown.right = std::max(grown.right, grown.left + childBounds.right);
-  grown.bottom = std::max(grown.bottom, grown.top + childBounds.bottom);
-  if (grown == root->bounds) return;
-  root->bounds = grown;
+void SoftBackend::FitAdopted(Window* root) {
+  if (!root || !root->adopted || root->destroying || root->children.empty()) return;
+  // Just large enough for the children: an editor rebuilt smaller leaves no strip of nothing.
+  Rect fit{root->bounds.left, root->bounds.top, root->bounds.left, root->bounds.top};
+  for (uint64_t cid : root->children)
+    if (const Window* c = FindId(cid); c && !c->destroying) {
+      fit.right = std::max(fit.right, root->bounds.left + c->bounds.right);
+      fit.bottom = std::max(fit.bottom, root->bounds.top + c->bounds.bottom);
+    }
+  if (fit == root->bounds) return;
+  root->bounds = fit;
   ResizeScreen(root);
   InvalidateTree(root);  // a fresh screen holds nothing of what was painted before
 }
@@ -246,7 +250,10 @@ void SoftBackend::DestroyTree(Window* w) {
   DispatchTo(hold, m);
   for (uint64_t cid : std::vector<uint64_t>(w->children))
     if (Window* c = FindId(cid); c && !c->destroying) DestroyTree(c);
-  if (Window* p = FindId(w->parent)) std::erase(p->children, w->id);
+  if (Window* p = FindId(w->parent)) {
+    std::erase(p->children, w->id);
+    FitAdopted(p);
+  }
   std::erase(tops_, w->id);
   timers_.KillAllOf(w->id);
   for (auto it = adopted_.begin(); it != adopted_.end();) it = it->second == w->id ? adopted_.erase(it) : std::next(it);
@@ -274,7 +281,7 @@ Status SoftBackend::SetParent(WindowHandle window, WindowHandle newParent) {
   if (Window* old = FindId(w->parent)) std::erase(old->children, w->id);
   w->parent = p->id;
   p->children.push_back(w->id);
-  GrowAdopted(p, w->bounds);
+  FitAdopted(p);
   InvalidateTree(w);
   ReleaseIfEmptied(oldRootId);
   return Status::Ok;
@@ -300,6 +307,7 @@ Status SoftBackend::SetBounds(WindowHandle window, const Rect& bounds) {
   w->bounds = bounds;
   const uint64_t id = w->id;
   if (w->kind == Kind::Root) ResizeScreen(w);
+  FitAdopted(FindId(w->parent));
   if (w->visible) InvalidateTree(w);
   if (old.left != bounds.left || old.top != bounds.top)
     SendMessage(window, kMsgMove, 0, PackPoint(bounds.left, bounds.top));

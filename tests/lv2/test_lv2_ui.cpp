@@ -2,13 +2,15 @@
 // server of the test's own) the window shows exactly what `kestrune editor` draws offline through
 // the VST library, and a real drag changes the control in the host's saved state. In a host of
 // the test's own, what jalv does not show: the UI needs the parent window and the write function,
-// a drag is bracketed by the touch feature, and the host's port events move the control (bad ones
-// harmlessly) without being written back.
+// a drag is bracketed by the touch feature, the host's port events move the control (bad ones
+// harmlessly) without being written back, and its scale factor option sizes the window.
 #include <gtest/gtest.h>
+#include <lv2/atom/atom.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -106,10 +108,11 @@ class Lv2Ui : public kestrune::test::XvfbTest {
     settle();
   }
   // Master's knob of the editor at (left, top), at the top of its slider while Master is 1, taken
-  // and moved 40 pixels down: 0.69, as `kestrune editor --drag p8:-40` shows.
-  void dragMaster(int left, int top, const std::function<void()>& settle) {
-    for (int dy = 0; dy <= 40; dy += 10) pointer(left + 288, top + 27 + dy, dy == 0 ? 1 : 0, settle);
-    pointer(left + 288, top + 67, -1, settle);
+  // and moved 40 pixels down: 0.69, as `kestrune editor --drag p8:-40` shows. At a scale, every
+  // distance times the scale.
+  void dragMaster(int left, int top, const std::function<void()>& settle, int scale = 1) {
+    for (int dy = 0; dy <= 40; dy += 10) pointer(left + 288 * scale, top + (27 + dy) * scale, dy == 0 ? 1 : 0, settle);
+    pointer(left + 288 * scale, top + 67 * scale, -1, settle);
   }
   void key(KeySym symbol, bool control = false) {
     const KeyCode ctrl = XKeysymToKeycode(display, XK_Control_L), code = XKeysymToKeycode(display, symbol);
@@ -265,4 +268,87 @@ TEST_F(Lv2Ui, NeedsParentAndWriterAndTalksToTheHostAsTheEditorToAVstHost) {
   EXPECT_FLOAT_EQ(heard.writes.back().second, 0.69f);
   const std::vector<std::pair<std::uint32_t, bool>> bracket = {{APlugin::kMaster, true}, {APlugin::kMaster, false}};
   EXPECT_EQ(heard.touches, bracket);
+}
+
+// The host's scale factor, at instantiation and through the options interface, is the window's
+// scale; each change asks the host to resize, and a drag over the same fraction of a slider gives
+// the same value. Bad factors and other options change nothing.
+TEST_F(Lv2Ui, TakesTheHostsScaleFactorAndAsksItToResize) {
+  kestrune::test::TestHost host;
+  ASSERT_TRUE(host.Open(830, 436));
+  std::vector<std::string> uris;
+  LV2_URID_Map map{&uris, [](LV2_URID_Map_Handle h, const char* uri) {
+                     auto& known = *static_cast<std::vector<std::string>*>(h);
+                     const auto at = std::find(known.begin(), known.end(), uri);
+                     if (at != known.end()) return LV2_URID(at - known.begin() + 1);
+                     known.emplace_back(uri);
+                     return LV2_URID(known.size());
+                   }};
+  const LV2_URID scaleKey = map.map(&uris, LV2_UI__scaleFactor), floatType = map.map(&uris, LV2_ATOM__Float);
+  std::vector<std::pair<int, int>> resized;
+  LV2UI_Resize resize{&resized, [](LV2UI_Feature_Handle h, int width, int height) {
+                        static_cast<std::vector<std::pair<int, int>>*>(h)->emplace_back(width, height);
+                        return 0;
+                      }};
+  float factor = 2.0f;
+  LV2_Options_Option options[] = {{LV2_OPTIONS_INSTANCE, 0, scaleKey, sizeof factor, floatType, &factor},
+                                  {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr}};
+  Heard heard;
+  const LV2_Feature parent{LV2_UI__parent, reinterpret_cast<void*>(host.Window())}, resizing{LV2_UI__resize, &resize},
+      mapping{LV2_URID__map, &map}, given{LV2_OPTIONS__options, options};
+  const auto size = [&](LV2UI_Widget widget) {
+    XWindowAttributes a{};
+    XGetWindowAttributes(display, Window(reinterpret_cast<std::uintptr_t>(widget)), &a);
+    return std::pair{a.width, a.height};
+  };
+  LV2UI_Widget widget = nullptr;
+  {  // Without a URID map the option cannot be read: the display's scale, 100 %.
+    const LV2_Feature* unmapped[] = {&parent, &given, nullptr};
+    std::unique_ptr<TLv2Ui> ui(TLv2Ui::create(&Heard::write, &heard, &widget, unmapped));
+    ASSERT_NE(ui, nullptr);
+    EXPECT_EQ(size(widget), std::pair(415, 218));
+  }
+  const LV2_Feature* features[] = {&parent, &resizing, &mapping, &given, nullptr};
+  std::unique_ptr<TLv2Ui> ui(TLv2Ui::create(&Heard::write, &heard, &widget, features));
+  ASSERT_NE(ui, nullptr);
+  EXPECT_EQ(size(widget), std::pair(830, 436));
+  ASSERT_FALSE(resized.empty());
+  EXPECT_EQ(resized.back(), std::pair(830, 436));
+  const auto settle = [&] {
+    ui->idle();
+    host.Sync();
+    sleepMs(30);
+  };
+  const float top = 1.0f;
+  ui->portEvent(APlugin::kMaster, sizeof top, 0, &top);
+  settle();
+  dragMaster(0, 0, settle, 2);
+  ASSERT_FALSE(heard.writes.empty());
+  EXPECT_FLOAT_EQ(heard.writes.back().second, 0.69f);
+
+  factor = 1.5f;
+  EXPECT_EQ(ui->setOptions(options), std::uint32_t{LV2_OPTIONS_SUCCESS});
+  EXPECT_EQ(resized.back(), std::pair(623, 327));
+  settle();
+  EXPECT_EQ(size(widget), std::pair(623, 327));
+  LV2_Options_Option asked[] = {{LV2_OPTIONS_INSTANCE, 0, scaleKey, 0, 0, nullptr},
+                                {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr}};
+  EXPECT_EQ(ui->getOptions(asked), std::uint32_t{LV2_OPTIONS_SUCCESS});
+  ASSERT_NE(asked[0].value, nullptr);
+  EXPECT_EQ(asked[0].type, floatType);
+  EXPECT_EQ(*static_cast<const float*>(asked[0].value), 1.5f);
+
+  const std::size_t asks = resized.size();
+  for (float bad :
+       {0.0f, -2.0f, 9.0f, std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity()}) {
+    factor = bad;
+    EXPECT_EQ(ui->setOptions(options), std::uint32_t{LV2_OPTIONS_ERR_BAD_VALUE}) << bad;
+  }
+  const double wide = 2.0;  // a double where a float is the option's type
+  LV2_Options_Option odd[] = {{LV2_OPTIONS_INSTANCE, 0, scaleKey, sizeof wide, floatType, &wide},
+                              {LV2_OPTIONS_INSTANCE, 0, floatType, sizeof factor, floatType, &factor},
+                              {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr}};
+  EXPECT_EQ(ui->setOptions(odd), std::uint32_t{LV2_OPTIONS_ERR_BAD_VALUE | LV2_OPTIONS_ERR_BAD_KEY});
+  EXPECT_EQ(resized.size(), asks);
+  EXPECT_EQ(size(widget), std::pair(623, 327));
 }
