@@ -255,3 +255,9 @@ inline TPairF fastSinPair(TPairF x) {
   t = t + TPairF::all(1.0f);
   return t * x;
 }
+
+// TLp1::coefficientFor(12000 - m dampDepth, rate) on two lanes, m being Mod + 0.5.
+inline TPairF dampCoefficientPair(TPair m, TPair dampDepth, TPair rate) {
+  return fastSinPair(
+      ((TPair::all(12000.0) - m * dampDepth).toFloat().toDouble() * TPair::all(3.1415926536) / rate).toFloat());
+}

@@ -162,16 +162,15 @@ void APlugin::processFrames(const float* inL, const float* inR, float* outL, flo
   const bool wide = UseWideVectors;
 
   // Each chunk first computes what does not depend on the audio (oscillators, delays, tap
-  // positions, side gains, filter coefficients, the inputs as the lines take them) several
-  // samples at a time, then runs the delay lines and the filters. Same operations in the same
-  // order as one sample at a time: the same samples.
-  // 128 samples spread each pass's start over more samples than 64 did, in about 12 KB of stack.
+  // positions, side gains, the inputs as the lines take them) several samples at a time, then
+  // runs the delay lines and the filters, whose coefficients it computes beside their chain.
+  // Same operations in the same order as one sample at a time: the same samples.
+  // 128 samples spread each pass's start over more samples than 64 did, in about 7 KB of stack.
   constexpr VstInt32 kChunk = 128;
   alignas(32) float mods1[kChunk], mods2[kChunk], delays[kChunk];
   alignas(32) std::int32_t positions[kChunk], oldest[kChunk];  // write position, first tap
   alignas(32) float fractions[kChunk];
   alignas(32) float gains[2 * kChunk];  // left, right interleaved
-  alignas(32) double coefs[2 * kChunk], keeps[2 * kChunk], divisors[2 * kChunk];
   alignas(32) double ins[2 * kChunk];
   TMotion motion{Para, rate, rateF, phaseOffset, WritePos, sampleRateInt};
   TSampleLoop loop{};
@@ -181,22 +180,24 @@ void APlugin::processFrames(const float* inL, const float* inR, float* outL, flo
   loop.fractions = fractions;
   loop.delays = delays;
   loop.gains = gains;
-  loop.coefs = coefs;
-  loop.keeps = keeps;
-  loop.divisors = divisors;
+  loop.mods1 = mods1;
+  loop.mods2 = mods2;
   loop.lines = Lines.get();
   loop.ringLength = ringLength;
   loop.feedback = feedback;
   loop.master = master;
+  loop.dampDepth = dampDepth;
+  loop.rate = rateF;
   loop.maxSample = kMaxSample;
   loop.state = {TPairF::of(WetL, WetR),
                 TPairF::of(GainL, GainR),
                 TPairF::of(MixL, MixR),
                 TPair::of(DampL.PrevIn, DampR.PrevIn),
                 TPair::of(DampL.PrevOut, DampR.PrevOut),
-                TPair::of(DampL.Output, DampR.Output)};
-  const TPrepare prepare{ownSides, delayDepth, leftDepth, rightDepth, dampDepth, rateF};
-  const TChunk chunk{positions, mods1, mods2, delays, gains, coefs, keeps, divisors};
+                TPair::of(DampL.Output, DampR.Output),
+                TPair::of(DampL.Coefficient, DampR.Coefficient)};
+  const TPrepare prepare{ownSides, delayDepth, leftDepth, rightDepth, rateF};
+  const TChunk chunk{positions, mods1, mods2, delays, gains};
 
   VstInt32 n = 0;
   for (VstInt32 start = 0; start < sampleFrames; start += n) {
@@ -217,8 +218,8 @@ void APlugin::processFrames(const float* inL, const float* inR, float* outL, flo
   DampR.PrevOut = loop.state.prevOut.b();
   DampL.Output = loop.state.damped.a();
   DampR.Output = loop.state.damped.b();
-  DampL.Coefficient = coefs[2 * (n - 1)];
-  DampR.Coefficient = coefs[2 * (n - 1) + 1];
+  DampL.Coefficient = loop.state.coef.a();
+  DampR.Coefficient = loop.state.coef.b();
   Para = motion.para;
   Para.Shape();  // the oscillators' outputs of the last sample, as Step leaves them
   WritePos = positions[n - 1];

@@ -3,11 +3,7 @@
 #include <bit>
 
 #include "plugin/uPair.h"
-#include "plugin/uWide.h"
-
-#ifdef KESTRUNE_WIDE
-#include <immintrin.h>
-#endif
+#include "plugin/uQuad.h"
 
 namespace {
 
@@ -58,19 +54,13 @@ KESTRUNE_ALWAYS_INLINE void positionsFour(TMotion& m, std::int32_t left, std::in
 
 void preparePlain(TMotion& motion, const TPrepare& p, std::int32_t n, const TChunk& out) {
   TMotion m = motion;  // a local: the stores below cannot alias it
-  const TPair half = TPair::all(0.5), one = TPair::all(1.0), cutoffTop = TPair::all(12000.0);
+  const TPair half = TPair::all(0.5), one = TPair::all(1.0);
   const TPair depthD = TPair::all(p.delayDepth), leftDepth = TPair::all(p.leftDepth),
               rightDepth = TPair::all(p.rightDepth);
-  const TPair dampDepth = TPair::all(p.dampDepth), pi = TPair::all(3.1415926536);
   const TPairF rate = TPairF::all(p.rateF), oneF = TPairF::all(1.0f), zeroF = TPairF::all(0.0f);
-  const TPair rateD = rate.toDouble();
   // g > 1 ? 1 : (g < 0 ? 0 : g)
   const auto sideGain = [&](TPair mod, TPair depth) {
     return TPairF::lessOr(oneF, TPairF::greaterOr(zeroF, (one - mod * depth).toFloat()));
-  };
-  // TLp1::coefficientFor
-  const auto coefficient = [&](TPair mod) {
-    return fastSinPair(((cutoffTop - mod * dampDepth).toFloat().toDouble() * pi / rateD).toFloat());
   };
   // Two neighbouring samples per pair: samples j, j + 1.
   const auto pair = [&](std::int32_t j, const TStep& first, const TStep& second) {
@@ -92,20 +82,6 @@ void preparePlain(TMotion& motion, const TPrepare& p, std::int32_t n, const TChu
     pair(k, s0, s1);
     pair(k + 2, s2, s3);
   }
-  // The coefficients in a pass of their own, as in the wide build: with both long chains of
-  // dependent steps in one pass, too few samples are in flight. Mod + 0.5 comes again from the
-  // stored Mod, exactly.
-  for (std::int32_t j = 0; j < n; j += 2) {
-    const TPair m1 = TPairF::load(out.mods1 + j).toDouble() + half, m2 = TPairF::load(out.mods2 + j).toDouble() + half;
-    TPair c0, c1;  // (left, right) of sample j and of sample j + 1
-    TPairF::widenInterleaved(coefficient(m1), coefficient(m2), c0, c1);
-    c0.store(out.coefs + 2 * j);
-    c1.store(out.coefs + 2 * j + 2);
-    (one - c0).store(out.keeps + 2 * j);
-    (one - c1).store(out.keeps + 2 * j + 2);
-    (one + c0).store(out.divisors + 2 * j);
-    (one + c1).store(out.divisors + 2 * j + 2);
-  }
   motion = m;
 }
 
@@ -119,58 +95,6 @@ void conditionPlain(const float* inL, const float* inR, std::int32_t n, bool mer
 }
 
 #ifdef KESTRUNE_WIDE
-namespace {
-
-// The same per-lane operations as the pair functions, on four samples.
-KESTRUNE_TARGET_WIDE inline __m256d paraShapeQuad(__m256d phase) {
-  const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
-  const __m256d t = _mm256_sub_pd(_mm256_set1_pd(0.25), _mm256_cvtps_pd(_mm_and_ps(_mm256_cvtpd_ps(phase), magnitude)));
-  const __m256d s =
-      _mm256_sub_pd(_mm256_set1_pd(1.0),
-                    _mm256_mul_pd(_mm256_set1_pd(2.0), _mm256_cvtps_pd(_mm_and_ps(_mm256_cvtpd_ps(t), magnitude))));
-  return _mm256_mul_pd(_mm256_mul_pd(_mm256_set1_pd(8.0), t), s);
-}
-
-KESTRUNE_TARGET_WIDE inline __m128 fastSinQuad(__m128 x) {
-  const __m128 s = _mm_mul_ps(x, x);
-  __m128 t = _mm_mul_ps(_mm_set1_ps(std::bit_cast<float>(0x3BF95D4Fu)), s);
-  t = _mm256_cvtpd_ps(_mm256_sub_pd(_mm256_cvtps_pd(t), _mm256_set1_pd(0.16605)));
-  t = _mm_mul_ps(t, s);
-  t = _mm_add_ps(t, _mm_set1_ps(1.0f));
-  return _mm_mul_ps(t, x);
-}
-
-// Mod + 0.5 of four samples.
-KESTRUNE_TARGET_WIDE inline __m256d modPlusHalf(const float* mods) {
-  return _mm256_add_pd(_mm256_cvtps_pd(_mm_loadu_ps(mods)), _mm256_set1_pd(0.5));
-}
-
-KESTRUNE_TARGET_WIDE inline __m128 sideGainQuad(__m256d m, __m256d depth) {
-  const __m128 g = _mm256_cvtpd_ps(_mm256_sub_pd(_mm256_set1_pd(1.0), _mm256_mul_pd(m, depth)));
-  return _mm_min_ps(_mm_set1_ps(1.0f), _mm_max_ps(_mm_setzero_ps(), g));
-}
-
-KESTRUNE_TARGET_WIDE inline __m128 coefficientQuad(__m256d m, __m256d dampDepth, __m128 rate) {
-  const __m128 cutoff = _mm256_cvtpd_ps(_mm256_sub_pd(_mm256_set1_pd(12000.0), _mm256_mul_pd(m, dampDepth)));
-  const __m256d product = _mm256_mul_pd(_mm256_set1_pd(3.1415926536), _mm256_cvtps_pd(cutoff));
-  return fastSinQuad(_mm256_cvtpd_ps(_mm256_div_pd(product, _mm256_cvtps_pd(rate))));
-}
-
-// c, 1 - c and 1 + c of four samples' (left, right) coefficients, interleaved.
-KESTRUNE_TARGET_WIDE inline void storeCoefficients(__m128 left, __m128 right, double* coefs, double* keeps,
-                                                   double* divisors) {
-  const __m256d one = _mm256_set1_pd(1.0);
-  const __m256d c0 = _mm256_cvtps_pd(_mm_unpacklo_ps(left, right));
-  const __m256d c1 = _mm256_cvtps_pd(_mm_unpackhi_ps(left, right));
-  _mm256_storeu_pd(coefs, c0);
-  _mm256_storeu_pd(coefs + 4, c1);
-  _mm256_storeu_pd(keeps, _mm256_sub_pd(one, c0));
-  _mm256_storeu_pd(keeps + 4, _mm256_sub_pd(one, c1));
-  _mm256_storeu_pd(divisors, _mm256_add_pd(one, c0));
-  _mm256_storeu_pd(divisors + 4, _mm256_add_pd(one, c1));
-}
-
-}  // namespace
 
 KESTRUNE_TARGET_WIDE void conditionWide(const float* inL, const float* inR, std::int32_t n, bool merge, float limit,
                                         double* out) {
@@ -196,7 +120,6 @@ KESTRUNE_TARGET_WIDE void prepareWide(TMotion& motion, const TPrepare& p, std::i
   TMotion m = motion;  // a local: the stores below cannot alias it
   const __m256d half = _mm256_set1_pd(0.5), depthD = _mm256_set1_pd(p.delayDepth);
   const __m256d leftDepth = _mm256_set1_pd(p.leftDepth), rightDepth = _mm256_set1_pd(p.rightDepth);
-  const __m256d dampDepth = _mm256_set1_pd(p.dampDepth);
   const __m128 rate = _mm_set1_ps(p.rateF);
   m.para.SetRate(m.rate, m.sampleRate);
   for (std::int32_t k = 0; k < n; k += 4) {
@@ -215,13 +138,6 @@ KESTRUNE_TARGET_WIDE void prepareWide(TMotion& motion, const TPrepare& p, std::i
     const __m128 gainR = sideGainQuad(p.ownSides ? m2 : m1, rightDepth);
     _mm_storeu_ps(out.gains + 2 * k, _mm_unpacklo_ps(gainL, gainR));
     _mm_storeu_ps(out.gains + 2 * k + 4, _mm_unpackhi_ps(gainL, gainR));
-  }
-  // The coefficients in a pass of their own: with both long chains of dependent steps in one
-  // pass, too few groups are in flight. Mod + 0.5 comes again from the stored Mod, exactly.
-  for (std::int32_t k = 0; k < n; k += 4) {
-    const __m256d m1 = modPlusHalf(out.mods1 + k), m2 = modPlusHalf(out.mods2 + k);
-    storeCoefficients(coefficientQuad(m1, dampDepth, rate), coefficientQuad(m2, dampDepth, rate), out.coefs + 2 * k,
-                      out.keeps + 2 * k, out.divisors + 2 * k);
   }
   motion = m;
 }

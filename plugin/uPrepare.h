@@ -1,6 +1,6 @@
 // The work of a chunk of samples that does not depend on the audio, computed ahead of the sample
-// loop several samples at a time: the oscillators' outputs, the delays, the side gains and the
-// damping filters' coefficients. Every value is rounded exactly as one sample at a time rounds it.
+// loop several samples at a time: the oscillators' outputs, the delays and the side gains. Every
+// value is rounded exactly as one sample at a time rounds it.
 #pragma once
 
 #include <cstdint>
@@ -17,21 +17,17 @@ struct TMotion {
 
 struct TPrepare {
   bool ownSides;  // each side's gain follows its own oscillator (TrajSwap > 0.5)
-  double delayDepth, leftDepth, rightDepth, dampDepth;
+  double delayDepth, leftDepth, rightDepth;
   float rateF;  // the sample rate
 };
 
-// Outputs, one per sample (gains, coefficients: left and right interleaved).
+// Outputs, one per sample (gains: left and right interleaved).
 struct TChunk {
   std::int32_t* positions;  // write positions
   float* mods1;             // Mod1, Mod2
   float* mods2;
   float* delays;  // DelayTime, limited to the sample rate
   float* gains;   // GainL, GainR
-  // The filter coefficient c, 1 - c and 1 + c.
-  double* coefs;
-  double* keeps;
-  double* divisors;
 };
 
 // Moves n samples on and fills their outputs. Also fills the spare samples up to the next

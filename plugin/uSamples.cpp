@@ -1,10 +1,6 @@
 #include "plugin/uSamples.h"
 
-#include "plugin/uWide.h"
-
-#ifdef KESTRUNE_WIDE
-#include <immintrin.h>
-#endif
+#include "plugin/uQuad.h"
 
 namespace {
 
@@ -34,8 +30,15 @@ KESTRUNE_ALWAYS_INLINE void runSequential(TSampleLoop& loop, std::int32_t from, 
   // alias them.
   const TSampleLoop s = loop;
   TSampleLoop::TState state = s.state;
-  auto& [wet, gain, mix, prevIn, prevOut, damped] = state;
+  auto& [wet, gain, mix, prevIn, prevOut, damped, coef] = state;
   const TPair feedback = TPair::all(s.feedback), master = TPair::all(s.master), mixGain = TPair::all(0.7);
+  const TPair half = TPair::all(0.5), one = TPair::all(1.0);
+  const TPair dampDepth = TPair::all(s.dampDepth), rate = TPair::all(s.rate);
+  // The filters' coefficients one sample ahead: their long chain of steps overlaps a sample's work.
+  const auto coefOf = [&](std::int32_t k) {
+    return dampCoefficientPair(TPairF::gather(s.mods1 + k, s.mods2 + k).toDouble() + half, dampDepth, rate).toDouble();
+  };
+  TPair coefNext = from < to ? coefOf(from) : coef;
   const TPair stateOffset = TPair::all(1e-24);  // TLp1's guard against denormal states
   for (std::int32_t k = from; k < to; ++k) {
     const TPairF fed = (wet.toDouble() * feedback + TPair::load(s.ins + 2 * k)).toFloat().within(s.maxSample);
@@ -49,11 +52,12 @@ KESTRUNE_ALWAYS_INLINE void runSequential(TSampleLoop& loop, std::int32_t from, 
     const TPairF fromL = wet.broadcastA() * gain;
     const TPairF fromR = wet.broadcastB() * gain;
     mix = ((fromL.toDouble() + fromR.toDouble()) * mixGain).toFloat();
-    // TLp1::ProcessWith on both lanes. Only this chains one sample to the next; the rest of the
-    // next samples' work runs while it waits.
+    // TLp1::Process on both lanes. Only the filters' recursion chains one sample to the next; the
+    // rest of the next samples' work, the coefficients too, runs while it waits.
+    coef = coefNext;
+    if (k + 1 < to) coefNext = coefOf(k + 1);
     const TPair x = mix.toDouble();
-    damped = (TPair::load(s.coefs + 2 * k) * (x + prevIn) + TPair::load(s.keeps + 2 * k) * prevOut) /
-             TPair::load(s.divisors + 2 * k);
+    damped = (coef * (x + prevIn) + (one - coef) * prevOut) / (one + coef);
     prevOut = damped + stateOffset;
     prevIn = x + stateOffset;
     const TPairF out = (damped * master).toFloat();
@@ -125,6 +129,16 @@ KESTRUNE_TARGET_WIDE KESTRUNE_ALWAYS_INLINE __m128 wetsOf(const TSampleLoop& s, 
   return hermite4Quad(dx, ym1, y0, y1, y2);
 }
 
+// The filters' coefficients of samples k and k + 1, (left k, right k, left k + 1, right k + 1).
+KESTRUNE_TARGET_WIDE KESTRUNE_ALWAYS_INLINE __m256d coefsOf(const TSampleLoop& s, std::int32_t k, __m256d dampDepth,
+                                                            __m256d rate) {
+  // Mod1 + 0.5 and Mod2 + 0.5: (left k, left k + 1, right k, right k + 1)
+  const __m128 mods = _mm_loadh_pi(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(s.mods1 + k))),
+                                   reinterpret_cast<const __m64*>(s.mods2 + k));
+  const __m128 c = dampCoefficientQuad(_mm256_add_pd(_mm256_cvtps_pd(mods), _mm256_set1_pd(0.5)), dampDepth, rate);
+  return _mm256_cvtps_pd(_mm_shuffle_ps(c, c, _MM_SHUFFLE(3, 1, 2, 0)));
+}
+
 }  // namespace
 
 KESTRUNE_TARGET_WIDE void runSamplesWide(TSampleLoop& loop, std::int32_t n) {
@@ -142,6 +156,10 @@ KESTRUNE_TARGET_WIDE void runSamplesWide(TSampleLoop& loop, std::int32_t n) {
   const TPair stateOffset = TPair::all(1e-24);
   const __m256d feedback = _mm256_set1_pd(s.feedback), master = _mm256_set1_pd(s.master);
   const __m256d mixGain = _mm256_set1_pd(0.7), offsets = _mm256_set1_pd(1e-24);
+  const __m256d one = _mm256_set1_pd(1.0);
+  const __m256d dampDepth = _mm256_set1_pd(s.dampDepth), rate = _mm256_set1_pd(s.rate);
+  // The coefficients too one step ahead: their long chain of steps overlaps a pair's work.
+  __m256d coefs = _mm256_setzero_pd(), coefsNext = coefsOf(s, 0, dampDepth, rate);
   const __m128 maxSample = _mm_set1_ps(s.maxSample);
   // Each pair's reads run one step ahead, right after the previous pair's writes: the order of
   // reads and writes is that of one step after the other, and the interpolation of the next
@@ -160,6 +178,9 @@ KESTRUNE_TARGET_WIDE void runSamplesWide(TSampleLoop& loop, std::int32_t n) {
     _mm_storeu_pd(s.lines + 2 * s.positions[k], _mm256_castpd256_pd128(feds));
     _mm_storeu_pd(s.lines + 2 * s.positions[k + 1], _mm256_extractf128_pd(feds, 1));
     if (k + 4 <= n) next = wetsOf(s, k + 2);
+    coefs = coefsNext;
+    if (k + 4 <= n) coefsNext = coefsOf(s, k + 2, dampDepth, rate);
+    const __m256d keeps = _mm256_sub_pd(one, coefs), divisors = _mm256_add_pd(one, coefs);
     // The mix of both: (wetL gain, wetR gain) per side, each product a float.
     const __m128 gains = _mm_loadu_ps(s.gains + 2 * k);
     const __m128 fromL = _mm_mul_ps(_mm_moveldup_ps(wets), gains);
@@ -167,14 +188,15 @@ KESTRUNE_TARGET_WIDE void runSamplesWide(TSampleLoop& loop, std::int32_t n) {
     mixes = _mm256_cvtpd_ps(_mm256_mul_pd(_mm256_add_pd(_mm256_cvtps_pd(fromL), _mm256_cvtps_pd(fromR)), mixGain));
     const __m256d x = _mm256_cvtps_pd(mixes);
     const __m256d xNext = _mm256_add_pd(x, offsets);  // each sample's input + 1e-24, the next one's PrevIn
-    const __m256d fromInput = _mm256_mul_pd(
-        _mm256_loadu_pd(s.coefs + 2 * k), _mm256_add_pd(x, _mm256_set_m128d(_mm256_castpd256_pd128(xNext), prevIn.v)));
+    const __m256d fromInput =
+        _mm256_mul_pd(coefs, _mm256_add_pd(x, _mm256_set_m128d(_mm256_castpd256_pd128(xNext), prevIn.v)));
     prevIn = TPair{_mm256_extractf128_pd(xNext, 1)};
     // The filters' chain, one sample after the other.
-    const TPair dampedA = (TPair{_mm256_castpd256_pd128(fromInput)} + TPair::load(s.keeps + 2 * k) * prevOut) /
-                          TPair::load(s.divisors + 2 * k);
-    damped = (TPair{_mm256_extractf128_pd(fromInput, 1)} + TPair::load(s.keeps + 2 * k + 2) * (dampedA + stateOffset)) /
-             TPair::load(s.divisors + 2 * k + 2);
+    const TPair dampedA = (TPair{_mm256_castpd256_pd128(fromInput)} + TPair{_mm256_castpd256_pd128(keeps)} * prevOut) /
+                          TPair{_mm256_castpd256_pd128(divisors)};
+    damped = (TPair{_mm256_extractf128_pd(fromInput, 1)} +
+              TPair{_mm256_extractf128_pd(keeps, 1)} * (dampedA + stateOffset)) /
+             TPair{_mm256_extractf128_pd(divisors, 1)};
     prevOut = damped + stateOffset;
     // (left k, right k, left k + 1, right k + 1) to each side's two samples.
     const __m128 out = _mm256_cvtpd_ps(_mm256_mul_pd(joined(dampedA, damped), master));
@@ -187,7 +209,8 @@ KESTRUNE_TARGET_WIDE void runSamplesWide(TSampleLoop& loop, std::int32_t n) {
                 TPairF{_mm_movehl_ps(mixes, mixes)},
                 prevIn,
                 prevOut,
-                damped};
+                damped,
+                TPair{_mm256_extractf128_pd(coefs, 1)}};
   if (k < n) runSequential(loop, k, n);
 }
 

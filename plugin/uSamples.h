@@ -1,6 +1,6 @@
 // The sample loop of the Doppler effect over one chunk: the delay lines' writes and reads, the
-// mix through the side gains and the damping filters, left and right side by side. Everything
-// that does not depend on the audio was computed ahead for the chunk.
+// mix through the side gains and the damping filters with their coefficients, left and right
+// side by side. The rest of what does not depend on the audio was computed ahead for the chunk.
 #pragma once
 
 #include <cstdint>
@@ -15,22 +15,22 @@ struct TSampleLoop {
   const float* fractions;
   const float* delays;
   const float* gains;
-  // The filter coefficient c, 1 - c and 1 + c.
-  const double* coefs;
-  const double* keeps;
-  const double* divisors;
+  const float* mods1;  // the filters' cutoffs follow Mod1 (left) and Mod2 (right)
+  const float* mods2;
   float* outL;
   float* outR;
 
   double* lines;  // left and right side by side
   std::int32_t ringLength;
   double feedback, master;
-  float maxSample;  // a value bound for a line beyond it is written as 0
+  double dampDepth, rate;  // the cutoffs' depth and the sample rate
+  float maxSample;         // a value bound for a line beyond it is written as 0
 
   // Carried from one sample to the next: the last sample's values.
   struct TState {
     TPairF wet, gain, mix;
     TPair prevIn, prevOut, damped;  // the filters' state (previous values + 1e-24) and output
+    TPair coef;                     // the filters' last coefficients
   } state;
 };
 

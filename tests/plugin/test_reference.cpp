@@ -25,7 +25,8 @@ struct Setting {
   int program;
   float feedback, merge, sync, speed;
   float rate;
-  float amount = -1.0f;  // Doppler Amount, or the program's when negative
+  float amount = -1.0f;   // Doppler Amount, or the program's when negative
+  float damping = -1.0f;  // Damping, or the program's when negative
 };
 
 }  // namespace
@@ -44,6 +45,9 @@ TEST(PluginReference, BlockProcessingEqualsThePlainPerSampleFormulation) {
       {"short delays, merged, full feedback", 2, 1.0f, 1.0f, 0.0f, 0.7f, 44100.0f, 6.0f / 44100.0f},
       {"ring's end, full feedback", 2, 1.0f, 0.0f, 0.0f, 0.3f, 1000.0f, 1.0f},
       {"full feedback, merged", 3, 1.0f, 1.0f, 0.0f, 0.6f, 44100.0f},
+      // Cutoffs sweeping down to 0 (a coefficient of 0) and staying at the top.
+      {"full damping, fed back", 1, 0.9f, 0.0f, 0.0f, 1.0f, 44100.0f, -1.0f, 1.0f},
+      {"no damping, merged", 2, 0.0f, 1.0f, 0.0f, 0.8f, 96000.0f, -1.0f, 0.0f},
   };
   TestHost::reset();
   TestHost::tempoAt = 1370000;
@@ -63,6 +67,7 @@ TEST(PluginReference, BlockProcessingEqualsThePlainPerSampleFormulation) {
         fx.setParameter(APlugin::kDopplerAmount, s.amount);
       else if (s.program == 0)
         fx.setParameter(APlugin::kDopplerAmount, 0.01f);
+      if (s.damping >= 0.0f) fx.setParameter(APlugin::kDamping, s.damping);
       plainref::PlainDoppler plain(fx);
       // Then silence, into which the lines and filters decay, their states down to the offset.
       Stereo in = testSignal(24000, 0.7f, static_cast<std::uint32_t>(s.program + 11));
