@@ -57,6 +57,10 @@ inline constexpr uint32_t kMsgMouseWheel = 0x020A;      // wParam high word: sig
 inline constexpr uint32_t kMsgCaptureChanged = 0x0215;  // lParam: the window that gets the capture (or 0)
 inline constexpr uint32_t kMsgMouseLeave = 0x02A3;      // once per TrackMouseLeave request
 
+// --- Density: the window's display may now have another density (its top window moved to another
+// monitor); ContentScale tells the new one. wParam and lParam 0.
+inline constexpr uint32_t kMsgDpiChanged = 0x02E3;
+
 // Messages from here on are the application's own: the platform never sends them and delivers
 // them unchanged (posted ones in posting order).
 inline constexpr uint32_t kMsgUser = 0x0400;

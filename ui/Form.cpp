@@ -69,6 +69,11 @@ void TCustomForm::Loaded() {
   designHeight_ = ClientHeight();
 }
 
+void TCustomForm::WndProc(TMessage& message) {
+  if (message.msg == plat::kMsgDpiChanged) OnDensityChange(this);
+  TWinControl::WndProc(message);
+}
+
 void TCustomForm::Paint(plat::DrawContext& ctx) {
   paintContext_ = &ctx;
   struct Reset {

@@ -41,6 +41,11 @@ class TCustomForm : public TWinControl {
   plat::DrawContext* PaintContext() const { return paintContext_; }
 
   TNotifyEvent OnCreate, OnDestroy, OnPaint, OnShow, OnHide;
+  // The system says the display the form shows on may now have another density
+  // (plat::kMsgDpiChanged). Raised inside the form's own message: a handler must not free the form.
+  TNotifyEvent OnDensityChange;
+
+  void WndProc(TMessage& message) override;
 
  protected:
   // Reads the form's description into it and raises OnCreate; on failure the form is left empty

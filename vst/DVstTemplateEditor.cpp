@@ -10,6 +10,8 @@
 
 namespace {
 VstInt16 ToInt16(int v) { return static_cast<VstInt16>(std::clamp(v, -32768, 32767)); }
+// To the editor's own message window: the display's density may have changed.
+constexpr std::uint32_t kMsgFollowDensity = plat::kMsgUser + 1;
 }  // namespace
 
 TVstTemplateEditor::TVstTemplateEditor(AudioEffect* effect, TFormClass formClass)
@@ -21,7 +23,15 @@ TVstTemplateEditor::TVstTemplateEditor(AudioEffect* effect, TFormClass formClass
   }
 }
 
-TVstTemplateEditor::~TVstTemplateEditor() { destroyForm(); }
+TVstTemplateEditor::~TVstTemplateEditor() {
+  destroyForm();
+  dropMessages();
+}
+
+void TVstTemplateEditor::dropMessages() {
+  if (messages) plat::Platform().DestroyWindow(messages);
+  messages = nullptr;
+}
 
 VstInt32 TVstTemplateEditor::getRect(ERect** rect) {
   if (!rect) return 0;
@@ -59,6 +69,15 @@ VstInt32 TVstTemplateEditor::open(void* ptr) {
       --openCount;
       return 0;
     }
+    // Made now, in the host's call: the system may treat windows made inside another window's
+    // message as that window's kind (on Windows, its DPI awareness), and so the forms built later
+    // from this window's messages.
+    if (!messages && plat::Platform().CreateMessageWindow(
+                         [this](plat::WindowHandle, plat::Message& m) {
+                           if (m.msg == kMsgFollowDensity) followDisplayDensity();
+                         },
+                         &messages) != plat::Status::Ok)
+      messages = nullptr;
     askHostToFit();
   } else if (form->ParentWindow() != ptr) {
     try {
@@ -88,6 +107,7 @@ TForm* TVstTemplateEditor::makeForm(void* parent, double at) {
     made = nullptr;
   };
   try {
+    made->OnDensityChange = TNotifyEvent([this](TPersistent*) { densityMayHaveChanged(); });
     made->SetBounds(0, 0, made->Width(), made->Height());
     made->SetParentWindow(parent);
     made->Show();
@@ -140,17 +160,32 @@ bool TVstTemplateEditor::setContentScale(double factor) {
     editRect.bottom = ToInt16(ScaledLength(formClass->DesignHeight, scale));
     return true;
   }
+  changeScale(hostScale);
+  return true;
+}
+
+void TVstTemplateEditor::changeScale(double to) {
   const double from = scale;
-  if (hostScale == from || !rebuildAt(hostScale)) return true;
-  if (askHostToFit()) return true;
+  if (to == from || !rebuildAt(to)) return;
+  if (askHostToFit()) return;
   // Refused: unless the host's window is known to hold the new form, it would be cut, so the form
   // goes back to the scale it had.
   plat::Size room;
   if (plat::Platform().GetClientSize(parentWindow, &room) == plat::Status::Ok && room.width >= form->ClientWidth() &&
       room.height >= form->ClientHeight())
-    return true;
+    return;
   if (rebuildAt(from)) askHostToFit();
-  return true;
+}
+
+void TVstTemplateEditor::densityMayHaveChanged() {
+  if (messages) plat::Platform().PostMessage(messages, kMsgFollowDensity, 0, 0);
+}
+
+void TVstTemplateEditor::followDisplayDensity() {
+  // A host that tells the scale goes on telling it when its window moves.
+  if (!form || hostScale > 0 || !formClass->CreateScaled) return;
+  const double reading = plat::Platform().ContentScale(parentWindow);
+  if (IsUsableScale(reading)) changeScale(SnapFormScale(formClass, reading));
 }
 
 void TVstTemplateEditor::close() {
@@ -158,6 +193,7 @@ void TVstTemplateEditor::close() {
   if (openCount > 0) return;
   openCount = 0;
   destroyForm();
+  dropMessages();
   parentWindow = nullptr;
   systemWindow = nullptr;
 }

@@ -4,11 +4,13 @@
 // host's user-interface thread only; nothing is thrown towards the host.
 //
 // A form class that scales is built at the scale the host asked for (setContentScale), else at the
-// scale of the display the host's window is on, snapped to kFormScales. A form whose size differs
-// from what getRect answered last, or a scale that changes while it is open, makes the editor ask
-// the host to resize its window (audioMasterSizeWindow).
+// scale of the display the host's window is on, snapped to kFormScales; when the system says that
+// display's density changed (the form's OnDensityChange) and the host never asked, it is read
+// again. A form whose size differs from what getRect answered last, or a scale that changes while
+// it is open, makes the editor ask the host to resize its window (audioMasterSizeWindow).
 #pragma once
 
+#include "platform/Types.h"
 #include "ui/FormClass.h"
 #include "vst/DAudioEffect.h"
 
@@ -57,14 +59,25 @@ class TVstTemplateEditor : public AEffEditor {
   // Asks the host to make its window the form's size unless getRect already answered that size.
   // False when the host refused.
   bool askHostToFit();
+  // Rebuilds the open form at `to` and asks the host for the room; when the host refuses and its
+  // window cannot hold the new form, the form goes back to the scale it had.
+  void changeScale(double to);
+  // The form's OnDensityChange: the check runs from a message to the editor's own window, since
+  // it may replace the form whose message this is.
+  void densityMayHaveChanged();
+  // Unless the host tells the scale, the open form follows the density of the host's window; a
+  // reading that is no usable scale keeps the scale it has.
+  void followDisplayDensity();
   void destroyForm();
+  void dropMessages();  // destroys the message window, dropping a check still due
 
   ERect editRect{0, 0, 0, 0};
   VstInt32 openCount = 0;
   TFormClass formClass;
   void* parentWindow = nullptr;
-  TForm* form = nullptr;  // owned
-  double scale = 1;       // of the form, or of the next one
-  double hostScale = 0;   // what the host asked for (snapped), 0 when it never did
+  TForm* form = nullptr;                  // owned
+  double scale = 1;                       // of the form, or of the next one
+  double hostScale = 0;                   // what the host asked for (snapped), 0 when it never did
+  plat::WindowHandle messages = nullptr;  // the editor's own, while a form is open
   static inline int openForms = 0;
 };

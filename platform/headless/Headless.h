@@ -60,6 +60,8 @@ class HeadlessBackend : public virtual Backend {
   // one (32, the default): paint contexts on it report that depth. The screen keeps full colour;
   // pictures reach it through TransferIndexed like on a palette display.
   virtual Status SetScreenBitsPerPixel(WindowHandle hostWindow, int bits) = 0;
+  // What ContentScale answers for every window from now on (1 at first), whatever it is.
+  virtual void SetContentScale(double scale) = 0;
   // At most this many timers may run at once; beyond it SetTimer answers OutOfResources.
   virtual void SetTimerLimit(size_t limit) = 0;
   virtual size_t RunningTimerCount() const = 0;

@@ -36,6 +36,8 @@ class HeadlessBackendImpl final : public soft::SoftBackend, public HeadlessBacke
   Status InjectChar(uint8_t character) override;
 
   Status SetScreenBitsPerPixel(WindowHandle hostWindow, int bits) override;
+  void SetContentScale(double scale) override { contentScale_ = scale; }
+  double ContentScale(WindowHandle) override { return contentScale_; }
   void SetTimerLimit(size_t limit) override { timers_.SetLimit(limit); }
   size_t RunningTimerCount() const override { return timers_.Count(); }
   size_t WindowCount() const override { return LiveWindowCount(); }
@@ -52,6 +54,7 @@ class HeadlessBackendImpl final : public soft::SoftBackend, public HeadlessBacke
 
   uint64_t now_ = 0;
   uint64_t guidState_ = 0x4B657374;  // seed of the identifier sequence
+  double contentScale_ = 1;
 };
 
 }  // namespace plat::headless

@@ -32,7 +32,8 @@ bool IsInterfaceMessage(UINT msg) {
     case kMsgSysChar:
     case kMsgTimer:
     case kMsgCaptureChanged:
-    case kMsgMouseLeave: return true;
+    case kMsgMouseLeave:
+    case kMsgDpiChanged: return true;
     default: return (msg >= kMsgMouseMove && msg <= kMsgMouseWheel) || msg >= kMsgUser;
   }
 }

@@ -43,6 +43,34 @@ TEST_F(EditorTest, AScaleChangeWhileOpenRebuildsTheWindowWhenTheHostResizes) {
   EXPECT_EQ(resizes.size(), 1u);
 }
 
+// The display's density changing under the open window: a reading that snaps to another scale
+// rebuilds the window there, asking the host for the room; a reading that is no scale, or snaps to
+// the scale it has, changes nothing; once the host tells the scale, the display no longer does.
+TEST_F(EditorTest, ADensityChangeWhileOpenFollowsTheDisplayUnlessTheHostTellsTheScale) {
+  resizeAnswer = 1;
+  Open();
+  Drag("p8", 40);
+  auto densityChangesTo = [&](double reading) {
+    hl->SetContentScale(reading);
+    plat::Platform().SendMessage(Window()->Handle(), plat::kMsgDpiChanged, 0, 0);
+    Wait(20);
+  };
+  densityChangesTo(1.9);  // 182 dots per inch
+  EXPECT_EQ(resizes, (std::vector<std::pair<int, int>>{{830, 436}}));
+  EXPECT_EQ(ClientSize(), (plat::Size{830, 436}));
+  EXPECT_EQ(Control<TDIBSlider>("p8")->Position(), 31);
+  TPluginEditorwindow* window = Window();
+  constexpr double kNaN = std::numeric_limits<double>::quiet_NaN(), kInf = std::numeric_limits<double>::infinity();
+  for (double unchanged : {0.0, -2.0, kNaN, kInf, 8.5, 2.2}) {
+    densityChangesTo(unchanged);
+    EXPECT_EQ(Window(), window) << unchanged;
+  }
+  EXPECT_EQ(resizes.size(), 1u);
+  ASSERT_EQ(AskScale(1.0f), 1);  // from now on the host tells the scale
+  densityChangesTo(3.0);
+  EXPECT_EQ(ClientSize(), (plat::Size{415, 218}));
+}
+
 TEST_F(EditorTest, PicturesAtTwiceTheScale) {
   OpenAt(2.0f);
   ExpectGolden("initial-200");

@@ -22,7 +22,9 @@ LPARAM At(int x, int y) { return MAKELPARAM(x, y); }
 // A top-level window standing in for a host's editor frame, with a client area of w x h.
 class HostWindow {
  public:
-  HostWindow(int w, int h, int x = 40) {
+  // `unaware`: a window the system shows at 96 dots per inch whatever the display's density, as it
+  // does a host that never declared it draws for the density itself.
+  HostWindow(int w, int h, int x = 40, bool unaware = false) {
     WNDCLASSA wc{};
     wc.lpfnWndProc = &::DefWindowProcA;
     wc.hInstance = ::GetModuleHandleA(nullptr);
@@ -31,8 +33,13 @@ class HostWindow {
     ::RegisterClassA(&wc);
     RECT r{0, 0, w, h};
     ::AdjustWindowRect(&r, WS_OVERLAPPEDWINDOW, FALSE);
+    using SetContextFn = HANDLE(WINAPI*)(HANDLE);
+    const auto setContext = reinterpret_cast<SetContextFn>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("user32.dll"), "SetThreadDpiAwarenessContext")));
+    HANDLE was = unaware && setContext ? setContext(reinterpret_cast<HANDLE>(intptr_t(-1))) : nullptr;
     hwnd = ::CreateWindowExA(0, "WineHostFrame", "Editor", WS_OVERLAPPEDWINDOW | WS_VISIBLE, x, 40, r.right - r.left,
                              r.bottom - r.top, nullptr, nullptr, wc.hInstance, nullptr);
+    if (was) setContext(was);
     Pump(50);
   }
   ~HostWindow() {
@@ -312,7 +319,26 @@ int DisplayDpi() {
   return dpi ? std::atoi(dpi) : 96;
 }
 
-TEST(WineKestruneEditor, OpensInARealWindowAtTheDisplaysDensityAndPostedInputSetsParameters) {
+// KestruneEn, opened, with the host log reset.
+class WineKestruneEditor : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_NE(lib.module, nullptr);
+    HostLog::Reset();
+    e = lib.Entry("VSTPluginMain")(&HostLog::Callback);
+    ASSERT_NE(e, nullptr);
+    Dispatch(e, effOpen);
+    ASSERT_TRUE(e->flags & effFlagsHasEditor);
+  }
+  void TearDown() override {
+    if (e) Dispatch(e, effClose);
+    Pump();
+  }
+  Library lib{"KestruneEn.dll"};
+  AEffect* e = nullptr;
+};
+
+TEST_F(WineKestruneEditor, OpensInARealWindowAtTheDisplaysDensityAndPostedInputSetsParameters) {
   // The runs are at 96 and 192 dots per inch: the editor opens at 100 % and 200 %.
   const int dpi = DisplayDpi(), s = dpi / 96;
   ASSERT_TRUE(dpi == 96 || dpi == 192) << dpi;
@@ -321,13 +347,6 @@ TEST(WineKestruneEditor, OpensInARealWindowAtTheDisplaysDensityAndPostedInputSet
     EXPECT_EQ(::GetDeviceCaps(screen, LOGPIXELSY), dpi) << "the prefix's display settings did not take";
     ::ReleaseDC(nullptr, screen);
   }
-  Library lib("KestruneEn.dll");
-  ASSERT_NE(lib.module, nullptr);
-  HostLog::Reset();
-  AEffect* e = lib.Entry("VSTPluginMain")(&HostLog::Callback);
-  ASSERT_NE(e, nullptr);
-  Dispatch(e, effOpen);
-  ASSERT_TRUE(e->flags & effFlagsHasEditor);
   ERect* rect = nullptr;
   ASSERT_EQ(Dispatch(e, effEditGetRect, 0, 0, &rect), 1);
   {
@@ -377,17 +396,49 @@ TEST(WineKestruneEditor, OpensInARealWindowAtTheDisplaysDensityAndPostedInputSet
     Pump();
     EXPECT_EQ(host.Editor(), nullptr);
   }
-  Dispatch(e, effClose);
 }
 
-TEST(WineKestruneEditor, HundredOpenCloseCyclesLeakNoWindowGdiObjectOrTimer) {
-  Library lib("KestruneEn.dll");
-  ASSERT_NE(lib.module, nullptr);
+// The system's word that the density of the editor's window changed (WM_DPICHANGED_AFTERPARENT,
+// which per-monitor-aware hosts' children get when the host moves to another monitor) makes the
+// editor read it again: unchanged, nothing happens; changed, the editor is rebuilt at the new scale
+// and asks the host for the room. Wine gives all monitors one density, so the density changes here
+// by the editor moving into a window of the display's density from one the system shows at 96.
+TEST_F(WineKestruneEditor, FollowsTheDensityOfItsWindowWhenTheSystemSaysItChanged) {
+  constexpr UINT kDpiChangedAfterParent = 0x02E3;
+  const int s = DisplayDpi() / 96;
+  {
+    HostWindow at96(415, 218, 40, true), atDisplay(415 * s, 218 * s, 500);
+    const int messageWindows = CountMessageWindows();
+    ASSERT_EQ(Dispatch(e, effEditOpen, 0, 0, at96.hwnd), 1);
+    Pump(50);
+    const HWND first = at96.Editor();
+    ASSERT_NE(first, nullptr);
+    ::SendMessageA(first, kDpiChangedAfterParent, 0, 0);
+    Pump(50);
+    EXPECT_EQ(at96.Editor(), first);
+    EXPECT_TRUE(HostLog::resizes.empty());
+
+    ASSERT_EQ(Dispatch(e, effEditOpen, 0, 0, atDisplay.hwnd), 1);  // a further open moves it
+    ASSERT_EQ(atDisplay.Editor(), first);
+    ::SendMessageA(first, kDpiChangedAfterParent, 0, 0);
+    Pump(100);
+    ASSERT_NE(atDisplay.Editor(), nullptr);
+    RECT rc{};
+    ::GetClientRect(atDisplay.Editor(), &rc);
+    EXPECT_EQ(rc.right, 415 * s);
+    EXPECT_EQ(rc.bottom, 218 * s);
+    EXPECT_EQ(HostLog::resizes,
+              (s == 1 ? std::vector<std::pair<int, int>>{} : std::vector{std::pair{415 * s, 218 * s}}));
+    Dispatch(e, effEditClose);
+    Dispatch(e, effEditClose);
+    Pump();
+    EXPECT_EQ(atDisplay.Editor(), nullptr);
+    EXPECT_EQ(CountMessageWindows(), messageWindows);
+  }
+}
+
+TEST_F(WineKestruneEditor, HundredOpenCloseCyclesLeakNoWindowGdiObjectOrTimer) {
   ImportCounter counter(lib.module);
-  AEffect* e = lib.Entry("VSTPluginMain")(&HostLog::Callback);
-  ASSERT_NE(e, nullptr);
-  Dispatch(e, effOpen);
-  ASSERT_TRUE(e->flags & effFlagsHasEditor);
   ERect* rect = nullptr;
   ASSERT_EQ(Dispatch(e, effEditGetRect, 0, 0, &rect), 1);
   {
@@ -411,5 +462,4 @@ TEST(WineKestruneEditor, HundredOpenCloseCyclesLeakNoWindowGdiObjectOrTimer) {
     EXPECT_EQ(ImportCounter::LiveTimers(), 0u);
     EXPECT_EQ(CountMessageWindows(), messageWindows);
   }
-  Dispatch(e, effClose);
 }
