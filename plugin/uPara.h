@@ -32,17 +32,19 @@ class TPara {
     }
     Increment = Inverse * static_cast<double>(rate);
   }
-  void AdvanceAtRate(float offset) {
-    Phase1 += Increment;
-    Phase2 += Increment;
-    if (!(Phase1 <= 0.5)) {  // the excess over 0.5 is dropped, not carried
-      Phase1 = -0.5;
-      Phase2 = offset;
+  void AdvanceAtRate(float offset) { AdvancePhases(Phase1, Phase2, Increment, offset); }
+  // AdvanceAtRate on phases kept elsewhere: in registers, by a caller moving many samples on.
+  static void AdvancePhases(double& phase1, double& phase2, double increment, float offset) {
+    phase1 += increment;
+    phase2 += increment;
+    if (!(phase1 <= 0.5)) {  // the excess over 0.5 is dropped, not carried
+      phase1 = -0.5;
+      phase2 = offset;
     }
     // Rare, and kept a branch (a call cannot be turned into a selection): a selection would put a
     // compare and a blend on the chain from one sample's phase to the next.
-    if (!(Phase2 <= 0.5)) [[unlikely]]
-      Phase2 = restartPhase();
+    if (!(phase2 <= 0.5)) [[unlikely]]
+      phase2 = restartPhase();
   }
   void Shape() {
     Tri1 = 0.25 - fastAbs(static_cast<float>(Phase1));

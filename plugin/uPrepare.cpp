@@ -12,24 +12,36 @@ struct TStep {
   double phase1 = 0.0, phase2 = 0.0;
 };
 
-// Requires m.para.SetRate(m.rate, m.sampleRate) first.
-KESTRUNE_ALWAYS_INLINE TStep step(TMotion& m) {
-  m.para.AdvanceAtRate(m.offset);
-  return {m.para.Phase1, m.para.Phase2};
-}
+// The oscillators' phases in locals while a chunk moves on, where they stay in registers from
+// one sample to the next (through the motion's copy of TPara they went through memory).
+struct TPhases {
+  double phase1, phase2, increment;
+  float offset;
+  // Requires m.para.SetRate(m.rate, m.sampleRate) first.
+  explicit TPhases(const TMotion& m)
+      : phase1(m.para.Phase1), phase2(m.para.Phase2), increment(m.para.Increment), offset(m.offset) {}
+  void storeTo(TMotion& m) const {
+    m.para.Phase1 = phase1;
+    m.para.Phase2 = phase2;
+  }
+  KESTRUNE_ALWAYS_INLINE TStep step() {
+    TPara::AdvancePhases(phase1, phase2, increment, offset);
+    return {phase1, phase2};
+  }
+};
 
 // The moves of samples k..k+3 of n; the spare ones stay still, at their defaults. The phases go
 // to the vector work straight from registers: loading what was just stored sample by sample
 // would wait for the stores to leave.
-KESTRUNE_ALWAYS_INLINE void stepFour(TMotion& m, std::int32_t left, TStep& s0, TStep& s1, TStep& s2, TStep& s3) {
-  s0 = step(m);
+KESTRUNE_ALWAYS_INLINE void stepFour(TPhases& m, std::int32_t left, TStep& s0, TStep& s1, TStep& s2, TStep& s3) {
+  s0 = m.step();
   if (left >= 4) {
-    s1 = step(m);
-    s2 = step(m);
-    s3 = step(m);
+    s1 = m.step();
+    s2 = m.step();
+    s3 = m.step();
   } else {
-    if (left > 1) s1 = step(m);
-    if (left > 2) s2 = step(m);
+    if (left > 1) s1 = m.step();
+    if (left > 2) s2 = m.step();
   }
 }
 
@@ -75,13 +87,15 @@ void preparePlain(TMotion& motion, const TPrepare& p, std::int32_t n, const TChu
                              sideGain(p.ownSides ? m2 : m1, rightDepth));
   };
   m.para.SetRate(m.rate, m.sampleRate);
+  TPhases phases(m);
   for (std::int32_t k = 0; k < n; k += 4) {
     TStep s0, s1, s2, s3;
-    stepFour(m, n - k, s0, s1, s2, s3);
+    stepFour(phases, n - k, s0, s1, s2, s3);
     positionsFour(m, n - k, out.positions + k);
     pair(k, s0, s1);
     pair(k + 2, s2, s3);
   }
+  phases.storeTo(m);
   motion = m;
 }
 
@@ -122,9 +136,10 @@ KESTRUNE_TARGET_WIDE void prepareWide(TMotion& motion, const TPrepare& p, std::i
   const __m256d leftDepth = _mm256_set1_pd(p.leftDepth), rightDepth = _mm256_set1_pd(p.rightDepth);
   const __m128 rate = _mm_set1_ps(p.rateF);
   m.para.SetRate(m.rate, m.sampleRate);
+  TPhases phases(m);
   for (std::int32_t k = 0; k < n; k += 4) {
     TStep s0, s1, s2, s3;
-    stepFour(m, n - k, s0, s1, s2, s3);
+    stepFour(phases, n - k, s0, s1, s2, s3);
     positionsFour(m, n - k, out.positions + k);
     const __m256d phase1 = _mm256_set_pd(s3.phase1, s2.phase1, s1.phase1, s0.phase1);
     const __m256d phase2 = _mm256_set_pd(s3.phase2, s2.phase2, s1.phase2, s0.phase2);
@@ -139,6 +154,7 @@ KESTRUNE_TARGET_WIDE void prepareWide(TMotion& motion, const TPrepare& p, std::i
     _mm_storeu_ps(out.gains + 2 * k, _mm_unpacklo_ps(gainL, gainR));
     _mm_storeu_ps(out.gains + 2 * k + 4, _mm_unpackhi_ps(gainL, gainR));
   }
+  phases.storeTo(m);
   motion = m;
 }
 

@@ -77,8 +77,8 @@ TEST(PluginReference, BlockProcessingEqualsThePlainPerSampleFormulation) {
       std::size_t at = 0;
       bool inPlace = false;  // every other block, the host hands the same buffers as input and output
       // Every block size from 1 to 4096 frames that meets a boundary of the processing's steps.
-      for (std::size_t block :
-           {1u, 2u, 3u, 4u, 5u, 7u, 8u, 31u, 32u, 33u, 63u, 64u, 65u, 127u, 128u, 129u, 500u, 4095u, 4096u, 30000u}) {
+      for (std::size_t block : {1u,  2u,   3u,   4u,   5u,   7u,   8u,   31u,  32u,   33u,   63u,   64u,
+                                65u, 127u, 128u, 129u, 255u, 256u, 257u, 500u, 4095u, 4096u, 30000u}) {
         const std::size_t n = std::min(block, in.size() - at);
         float* ins[2] = {const_cast<float*>(in.l.data() + at), const_cast<float*>(in.r.data() + at)};
         float* outs[2] = {out.l.data() + at, out.r.data() + at};
