@@ -80,11 +80,6 @@ void preparePlain(TMotion& motion, const TPrepare& p, std::int32_t n, const TChu
     const TPairF b = (paraShapePair(TPair::of(first.phase2, second.phase2)) * half).toFloat();
     a.store(out.mods1 + j);
     b.store(out.mods2 + j);
-    const TPair m1 = a.toDouble() + half, m2 = b.toDouble() + half;  // Mod1 + 0.5, Mod2 + 0.5
-    // Limited to the ring: the depth may come from a derivation at an older, higher rate.
-    TPairF::lessOr((m1 * depthD).toFloat(), rate).store(out.delays + j);
-    TPairF::storeInterleaved(out.gains + 2 * j, sideGain(p.ownSides ? m1 : m2, leftDepth),
-                             sideGain(p.ownSides ? m2 : m1, rightDepth));
   };
   m.para.SetRate(m.rate, m.sampleRate);
   TPhases phases(m);
@@ -94,6 +89,16 @@ void preparePlain(TMotion& motion, const TPrepare& p, std::int32_t n, const TChu
     positionsFour(m, n - k, out.positions + k);
     pair(k, s0, s1);
     pair(k + 2, s2, s3);
+  }
+  // What follows from the outputs in a pass of its own: in one pass with the oscillators, each
+  // group's long chain of dependent steps kept too few groups in flight. Mod + 0.5 comes again
+  // from the stored Mod, exactly. The spare samples too, up to the next multiple of four.
+  for (std::int32_t j = 0, filled = (n + 3) & ~3; j < filled; j += 2) {
+    const TPair m1 = TPairF::load(out.mods1 + j).toDouble() + half, m2 = TPairF::load(out.mods2 + j).toDouble() + half;
+    // Limited to the ring: the depth may come from a derivation at an older, higher rate.
+    TPairF::lessOr((m1 * depthD).toFloat(), rate).store(out.delays + j);
+    TPairF::storeInterleaved(out.gains + 2 * j, sideGain(p.ownSides ? m1 : m2, leftDepth),
+                             sideGain(p.ownSides ? m2 : m1, rightDepth));
   }
   phases.storeTo(m);
   motion = m;
@@ -109,6 +114,14 @@ void conditionPlain(const float* inL, const float* inR, std::int32_t n, bool mer
 }
 
 #ifdef KESTRUNE_WIDE
+namespace {
+
+// Mod + 0.5 of four samples.
+KESTRUNE_TARGET_WIDE inline __m256d modPlusHalf(const float* mods) {
+  return _mm256_add_pd(_mm256_cvtps_pd(_mm_loadu_ps(mods)), _mm256_set1_pd(0.5));
+}
+
+}  // namespace
 
 KESTRUNE_TARGET_WIDE void conditionWide(const float* inL, const float* inR, std::int32_t n, bool merge, float limit,
                                         double* out) {
@@ -147,7 +160,10 @@ KESTRUNE_TARGET_WIDE void prepareWide(TMotion& motion, const TPrepare& p, std::i
     const __m128 b = _mm256_cvtpd_ps(_mm256_mul_pd(paraShapeQuad(phase2), half));
     _mm_storeu_ps(out.mods1 + k, a);
     _mm_storeu_ps(out.mods2 + k, b);
-    const __m256d m1 = _mm256_add_pd(_mm256_cvtps_pd(a), half), m2 = _mm256_add_pd(_mm256_cvtps_pd(b), half);
+  }
+  // What follows from the outputs in a pass of its own, as in the plain build.
+  for (std::int32_t k = 0; k < n; k += 4) {
+    const __m256d m1 = modPlusHalf(out.mods1 + k), m2 = modPlusHalf(out.mods2 + k);
     _mm_storeu_ps(out.delays + k, _mm_min_ps(_mm256_cvtpd_ps(_mm256_mul_pd(m1, depthD)), rate));
     const __m128 gainL = sideGainQuad(p.ownSides ? m1 : m2, leftDepth);
     const __m128 gainR = sideGainQuad(p.ownSides ? m2 : m1, rightDepth);
