@@ -134,6 +134,11 @@ void AudioEffect::setInitialDelay(VstInt32 delay) { cEffect.initialDelay = delay
 VstIntPtr AudioEffect::callHost(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt,
                                 VstIntPtr fallback) const {
   if (audioMaster == nullptr) return fallback;
+  struct TCounted {
+    std::atomic<int>& calls;
+    explicit TCounted(std::atomic<int>& c) : calls(c) { calls.fetch_add(1, std::memory_order_relaxed); }
+    ~TCounted() { calls.fetch_sub(1, std::memory_order_relaxed); }
+  } counted(hostCalls);
   return audioMaster(const_cast<AEffect*>(&cEffect), opcode, index, value, ptr, opt);
 }
 

@@ -97,6 +97,9 @@ class AudioEffect {
   void setEditor(AEffEditor* newEditor);
   AEffEditor* getEditor() const { return editor.get(); }
   AEffect* getAeffect() { return &cEffect; }
+  // Whether a call to the host is under way (on any thread): a request the host makes from inside
+  // it may find code of ours still running below it.
+  bool inHostCall() const { return hostCalls.load(std::memory_order_relaxed) > 0; }
   audioMasterCallback getAudioMaster() const { return audioMaster; }
 
   float getSampleRate() const { return sampleRate.load(std::memory_order_relaxed); }
@@ -128,4 +131,5 @@ class AudioEffect {
   std::atomic<VstInt32> blockSize{1024};
   std::atomic<VstInt32> curProgram{0};  // read by parameter access on any thread
   audioMasterCallback audioMaster;
+  mutable std::atomic<int> hostCalls{0};  // calls to the host under way
 };

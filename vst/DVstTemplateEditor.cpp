@@ -12,6 +12,8 @@ namespace {
 VstInt16 ToInt16(int v) { return static_cast<VstInt16>(std::clamp(v, -32768, 32767)); }
 // To the editor's own message window: the display's density may have changed.
 constexpr std::uint32_t kMsgFollowDensity = plat::kMsgUser + 1;
+// To the editor's own message window: the host asked for a scale from inside one of our calls.
+constexpr std::uint32_t kMsgTakeHostScale = plat::kMsgUser + 2;
 }  // namespace
 
 TVstTemplateEditor::TVstTemplateEditor(AudioEffect* effect, TFormClass formClass)
@@ -75,6 +77,7 @@ VstInt32 TVstTemplateEditor::open(void* ptr) {
     if (!messages && plat::Platform().CreateMessageWindow(
                          [this](plat::WindowHandle, plat::Message& m) {
                            if (m.msg == kMsgFollowDensity) followDisplayDensity();
+                           if (m.msg == kMsgTakeHostScale && form && hostScale > 0) changeScale(hostScale);
                          },
                          &messages) != plat::Status::Ok)
       messages = nullptr;
@@ -85,6 +88,7 @@ VstInt32 TVstTemplateEditor::open(void* ptr) {
     } catch (...) {
       Application().HandleException(nullptr);
     }
+    densityMayHaveChanged();  // the new window may be on a screen of another density
   }
   parentWindow = ptr;
   systemWindow = ptr;
@@ -160,7 +164,13 @@ bool TVstTemplateEditor::setContentScale(double factor) {
     editRect.bottom = ToInt16(ScaledLength(formClass->DesignHeight, scale));
     return true;
   }
-  changeScale(hostScale);
+  // Asked from inside a call of ours to the host (a drag's automation, say), a rebuild now would
+  // free the form under the handler that made the call: it follows from the editor's own window.
+  if (effect && effect->inHostCall()) {
+    if (messages) plat::Platform().PostMessage(messages, kMsgTakeHostScale, 0, 0);
+  } else {
+    changeScale(hostScale);
+  }
   return true;
 }
 

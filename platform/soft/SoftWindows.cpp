@@ -128,8 +128,8 @@ void SoftBackend::FitAdopted(Window* root) {
   Rect fit{root->bounds.left, root->bounds.top, root->bounds.left, root->bounds.top};
   for (uint64_t cid : root->children)
     if (const Window* c = FindId(cid); c && !c->destroying) {
-      fit.right = std::max(fit.right, root->bounds.left + c->bounds.right);
-      fit.bottom = std::max(fit.bottom, root->bounds.top + c->bounds.bottom);
+      fit.right = std::max(fit.right, root->bounds.left + std::min(c->bounds.right, kMaxPixelDimension));
+      fit.bottom = std::max(fit.bottom, root->bounds.top + std::min(c->bounds.bottom, kMaxPixelDimension));
     }
   if (fit == root->bounds) return;
   root->bounds = fit;
@@ -278,9 +278,11 @@ Status SoftBackend::SetParent(WindowHandle window, WindowHandle newParent) {
   if (w->visible) ExposeArea(w);
   const Window* oldRoot = Root(w);
   const uint64_t oldRootId = oldRoot ? oldRoot->id : 0;
-  if (Window* old = FindId(w->parent)) std::erase(old->children, w->id);
+  Window* old = FindId(w->parent);
+  if (old) std::erase(old->children, w->id);
   w->parent = p->id;
   p->children.push_back(w->id);
+  FitAdopted(old);
   FitAdopted(p);
   InvalidateTree(w);
   ReleaseIfEmptied(oldRootId);

@@ -28,6 +28,7 @@ class EditorTest : public ::testing::Test {
   static inline std::vector<HostCall> calls;               // automate (0), begin-edit (43), end-edit (44)
   static inline std::vector<std::pair<int, int>> resizes;  // audioMasterSizeWindow: width, height
   static inline VstIntPtr resizeAnswer = 0;                // what the host answers them
+  static inline AEffect* scaleInAutomate = nullptr;        // asked for 200 % inside the next automation
 
   static VstIntPtr VSTCALLBACK Host(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr value, void*, float opt) {
     if (opcode == audioMasterVersion) return 2400;
@@ -37,6 +38,8 @@ class EditorTest : public ::testing::Test {
     }
     if (opcode == audioMasterAutomate || opcode == audioMasterBeginEdit || opcode == audioMasterEndEdit)
       calls.push_back({opcode, index, opt});
+    if (AEffect* e = opcode == audioMasterAutomate ? std::exchange(scaleInAutomate, nullptr) : nullptr)
+      e->dispatcher(e, effVendorSpecific, kVendorContentScale, kContentScaleValue, nullptr, 2.0f);
     return 0;
   }
 
@@ -45,6 +48,7 @@ class EditorTest : public ::testing::Test {
     calls.clear();
     resizes.clear();
     resizeAnswer = 0;
+    scaleInAutomate = nullptr;
     hl = &plat::headless::InstallHeadless();
     record = createKestruneEn(&Host, &kPluginEditorwindowClass);
     ASSERT_NE(record, nullptr);

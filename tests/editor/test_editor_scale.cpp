@@ -41,6 +41,16 @@ TEST_F(EditorTest, AScaleChangeWhileOpenRebuildsTheWindowWhenTheHostResizes) {
   EXPECT_EQ(Window(), window);
   EXPECT_EQ(ClientSize(), (plat::Size{830, 436}));
   EXPECT_EQ(resizes.size(), 1u);
+
+  // Asked from inside the automation of a drag's first step, the rebuild waits until that step's
+  // handler is done; the new window shows the value the drag left.
+  ASSERT_EQ(AskScale(1.0f), 1);
+  scaleInAutomate = record;
+  Drag("p8", 20);
+  Wait(20);
+  EXPECT_EQ(ClientSize(), (plat::Size{830, 436}));
+  EXPECT_EQ(Control<TDIBSlider>("p8")->Position(), 34);
+  EXPECT_FLOAT_EQ(effect->getParameter(8), 0.66f);
 }
 
 // The display's density changing under the open window: a reading that snaps to another scale

@@ -66,7 +66,7 @@ TEST(EditorPictures, CommittedDescriptionIsWhatTheGeneratorDraws) {
   const double scales[4] = {1, 1.5, 2, 3};  // then 150, 200 and 300 %: every side round(side * scale)
   for (int i = 0; i < 16; ++i) {
     // The designed pictures are LZH containers ({BC0C10FC-...}, first group little-endian); a
-    // scaled one may be Shuffle4 RLE ({CABA9056-...}) where that is shorter: the 300 % background.
+    // scaled one may be Shuffle4 RLE ({CABA9056-...}) where that is shorter, as the 300 % background is.
     ASSERT_GT(blocks[i].size(), 26u);
     EXPECT_EQ(std::string(blocks[i].begin(), blocks[i].begin() + 6), "DIBCMP");
     const bool lzh = blocks[i][6] == 0xFC && blocks[i][9] == 0xBC;

@@ -194,6 +194,26 @@ TEST_F(Windows, ForeignParentHandleIsAdoptedAsAHostWindow) {
   EXPECT_EQ(s, (Size{40, 30}));
   std::unique_ptr<Surface> screen;
   EXPECT_EQ(hl->ReadScreen(host, &screen), Status::Ok);
+  // It holds its children exactly: a larger one grows it, and it shrinks when that one is moved
+  // to another host window, made smaller or destroyed; never beyond the largest size a window has.
+  const auto sizeOfHost = [&] {
+    EXPECT_EQ(hl->GetClientSize(host, &s), Status::Ok);
+    return s;
+  };
+  int otherHost = 0;
+  d.bounds = {0, 0, 80, 60};
+  WindowHandle big = nullptr;
+  ASSERT_EQ(hl->CreateChildWindow(d, &big), Status::Ok);
+  EXPECT_EQ(sizeOfHost(), (Size{80, 60}));
+  ASSERT_EQ(hl->SetParent(big, &otherHost), Status::Ok);
+  EXPECT_EQ(sizeOfHost(), (Size{40, 30}));
+  ASSERT_EQ(hl->SetParent(big, host), Status::Ok);
+  ASSERT_EQ(hl->SetBounds(big, {16000, 16000, 17000, 17000}), Status::Ok);
+  EXPECT_EQ(sizeOfHost(), (Size{kMaxPixelDimension, kMaxPixelDimension}));
+  ASSERT_EQ(hl->SetBounds(big, {0, 0, 50, 20}), Status::Ok);
+  EXPECT_EQ(sizeOfHost(), (Size{50, 30}));
+  hl->DestroyWindow(big);
+  EXPECT_EQ(sizeOfHost(), (Size{40, 30}));
   // A handle of one of our own windows that is gone is not taken for a foreign one.
   hl->DestroyWindow(w);
   d.parent = w;

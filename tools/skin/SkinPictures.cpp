@@ -298,8 +298,8 @@ std::string ImageListText(int percent, int indent) {
     item->SetDisplayName(e.Name);
   }
   // Each picture is stored with whichever of the two codecs gives the shorter block: that is LZH
-  // for every designed picture, but Shuffle4 RLE for the few whose rows LZH's window cannot span
-  // (the 300 % background), which it also decodes several times faster.
+  // for every designed picture, but Shuffle4 RLE for the 300 % background, whose rows LZH's window
+  // cannot span (and which RLE decodes several times faster), and for the larger toggle pictures.
   const std::string text =
       ShorterDataBlocks(WrittenWith(list, TLZHDIBCompressor::GUID), WrittenWith(list, TRLEDIBCompressor::GUID));
   std::string out, pad(std::size_t(indent), ' ');
