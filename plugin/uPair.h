@@ -256,8 +256,8 @@ inline TPairF fastSinPair(TPairF x) {
   return t * x;
 }
 
-// TLp1::coefficientFor(12000 - m dampDepth, rate) on two lanes, m being Mod + 0.5.
-inline TPairF dampCoefficientPair(TPair m, TPair dampDepth, TPair rate) {
-  return fastSinPair(
-      ((TPair::all(12000.0) - m * dampDepth).toFloat().toDouble() * TPair::all(3.1415926536) / rate).toFloat());
+// The argument TLp1::coefficientFor takes the sine of for a cutoff of 12000 - m dampDepth, on two
+// lanes (m: Mod + 0.5); the coefficient is fastSinPair of it.
+inline TPairF dampArgumentPair(TPair m, TPair dampDepth, TPair rate) {
+  return ((TPair::all(12000.0) - m * dampDepth).toFloat().toDouble() * TPair::all(3.1415926536) / rate).toFloat();
 }

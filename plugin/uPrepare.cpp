@@ -70,6 +70,7 @@ void preparePlain(TMotion& motion, const TPrepare& p, std::int32_t n, const TChu
   const TPair depthD = TPair::all(p.delayDepth), leftDepth = TPair::all(p.leftDepth),
               rightDepth = TPair::all(p.rightDepth);
   const TPairF rate = TPairF::all(p.rateF), oneF = TPairF::all(1.0f), zeroF = TPairF::all(0.0f);
+  const TPair dampDepth = TPair::all(p.dampDepth), rateD = rate.toDouble();
   // g > 1 ? 1 : (g < 0 ? 0 : g)
   const auto sideGain = [&](TPair mod, TPair depth) {
     return TPairF::lessOr(oneF, TPairF::greaterOr(zeroF, (one - mod * depth).toFloat()));
@@ -99,6 +100,8 @@ void preparePlain(TMotion& motion, const TPrepare& p, std::int32_t n, const TChu
     TPairF::lessOr((m1 * depthD).toFloat(), rate).store(out.delays + j);
     TPairF::storeInterleaved(out.gains + 2 * j, sideGain(p.ownSides ? m1 : m2, leftDepth),
                              sideGain(p.ownSides ? m2 : m1, rightDepth));
+    TPairF::storeInterleaved(out.dampArgs + 2 * j, dampArgumentPair(m1, dampDepth, rateD),
+                             dampArgumentPair(m2, dampDepth, rateD));
   }
   phases.storeTo(m);
   motion = m;
@@ -148,6 +151,7 @@ KESTRUNE_TARGET_WIDE void prepareWide(TMotion& motion, const TPrepare& p, std::i
   const __m256d half = _mm256_set1_pd(0.5), depthD = _mm256_set1_pd(p.delayDepth);
   const __m256d leftDepth = _mm256_set1_pd(p.leftDepth), rightDepth = _mm256_set1_pd(p.rightDepth);
   const __m128 rate = _mm_set1_ps(p.rateF);
+  const __m256d dampDepth = _mm256_set1_pd(p.dampDepth), rateD = _mm256_set1_pd(p.rateF);
   m.para.SetRate(m.rate, m.sampleRate);
   TPhases phases(m);
   for (std::int32_t k = 0; k < n; k += 4) {
@@ -169,6 +173,9 @@ KESTRUNE_TARGET_WIDE void prepareWide(TMotion& motion, const TPrepare& p, std::i
     const __m128 gainR = sideGainQuad(p.ownSides ? m2 : m1, rightDepth);
     _mm_storeu_ps(out.gains + 2 * k, _mm_unpacklo_ps(gainL, gainR));
     _mm_storeu_ps(out.gains + 2 * k + 4, _mm_unpackhi_ps(gainL, gainR));
+    const __m128 argL = dampArgumentQuad(m1, dampDepth, rateD), argR = dampArgumentQuad(m2, dampDepth, rateD);
+    _mm_storeu_ps(out.dampArgs + 2 * k, _mm_unpacklo_ps(argL, argR));
+    _mm_storeu_ps(out.dampArgs + 2 * k + 4, _mm_unpackhi_ps(argL, argR));
   }
   phases.storeTo(m);
   motion = m;

@@ -1,6 +1,7 @@
 // The work of a chunk of samples that does not depend on the audio, computed ahead of the sample
-// loop several samples at a time: the oscillators' outputs, the delays and the side gains. Every
-// value is rounded exactly as one sample at a time rounds it.
+// loop several samples at a time: the oscillators' outputs, the delays, the side gains and the
+// damping filters' cutoffs (as the argument of their coefficients' sine). Every value is rounded
+// exactly as one sample at a time rounds it.
 #pragma once
 
 #include <cstdint>
@@ -17,17 +18,18 @@ struct TMotion {
 
 struct TPrepare {
   bool ownSides;  // each side's gain follows its own oscillator (TrajSwap > 0.5)
-  double delayDepth, leftDepth, rightDepth;
+  double delayDepth, leftDepth, rightDepth, dampDepth;
   float rateF;  // the sample rate
 };
 
-// Outputs, one per sample (gains: left and right interleaved).
+// Outputs, one per sample (gains, arguments: left and right interleaved).
 struct TChunk {
   std::int32_t* positions;  // write positions
   float* mods1;             // Mod1, Mod2
   float* mods2;
-  float* delays;  // DelayTime, limited to the sample rate
-  float* gains;   // GainL, GainR
+  float* delays;    // DelayTime, limited to the sample rate
+  float* gains;     // GainL, GainR
+  float* dampArgs;  // dampArgumentPair of Mod1 + 0.5 (left) and Mod2 + 0.5 (right)
 };
 
 // Moves n samples on and fills their outputs. Also fills the spare samples up to the next

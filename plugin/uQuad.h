@@ -33,10 +33,10 @@ KESTRUNE_TARGET_WIDE inline __m128 sideGainQuad(__m256d m, __m256d depth) {
   return _mm_min_ps(_mm_set1_ps(1.0f), _mm_max_ps(_mm_setzero_ps(), g));
 }
 
-// dampCoefficientPair on four lanes (m: Mod + 0.5).
-KESTRUNE_TARGET_WIDE inline __m128 dampCoefficientQuad(__m256d m, __m256d dampDepth, __m256d rate) {
+// dampArgumentPair on four lanes.
+KESTRUNE_TARGET_WIDE inline __m128 dampArgumentQuad(__m256d m, __m256d dampDepth, __m256d rate) {
   const __m128 cutoff = _mm256_cvtpd_ps(_mm256_sub_pd(_mm256_set1_pd(12000.0), _mm256_mul_pd(m, dampDepth)));
   const __m256d product = _mm256_mul_pd(_mm256_cvtps_pd(cutoff), _mm256_set1_pd(3.1415926536));
-  return fastSinQuad(_mm256_cvtpd_ps(_mm256_div_pd(product, rate)));
+  return _mm256_cvtpd_ps(_mm256_div_pd(product, rate));
 }
 #endif

@@ -32,12 +32,9 @@ KESTRUNE_ALWAYS_INLINE void runSequential(TSampleLoop& loop, std::int32_t from, 
   TSampleLoop::TState state = s.state;
   auto& [wet, gain, mix, prevIn, prevOut, damped, coef] = state;
   const TPair feedback = TPair::all(s.feedback), master = TPair::all(s.master), mixGain = TPair::all(0.7);
-  const TPair half = TPair::all(0.5), one = TPair::all(1.0);
-  const TPair dampDepth = TPair::all(s.dampDepth), rate = TPair::all(s.rate);
-  // The filters' coefficients one sample ahead: their long chain of steps overlaps a sample's work.
-  const auto coefOf = [&](std::int32_t k) {
-    return dampCoefficientPair(TPairF::gather(s.mods1 + k, s.mods2 + k).toDouble() + half, dampDepth, rate).toDouble();
-  };
+  const TPair one = TPair::all(1.0);
+  // The filters' coefficients one sample ahead: their chain of steps overlaps a sample's work.
+  const auto coefOf = [&](std::int32_t k) { return fastSinPair(TPairF::load(s.dampArgs + 2 * k)).toDouble(); };
   TPair coefNext = from < to ? coefOf(from) : coef;
   const TPair stateOffset = TPair::all(1e-24);  // TLp1's guard against denormal states
   for (std::int32_t k = from; k < to; ++k) {
@@ -130,13 +127,8 @@ KESTRUNE_TARGET_WIDE KESTRUNE_ALWAYS_INLINE __m128 wetsOf(const TSampleLoop& s, 
 }
 
 // The filters' coefficients of samples k and k + 1, (left k, right k, left k + 1, right k + 1).
-KESTRUNE_TARGET_WIDE KESTRUNE_ALWAYS_INLINE __m256d coefsOf(const TSampleLoop& s, std::int32_t k, __m256d dampDepth,
-                                                            __m256d rate) {
-  // Mod1 + 0.5 and Mod2 + 0.5: (left k, left k + 1, right k, right k + 1)
-  const __m128 mods = _mm_loadh_pi(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(s.mods1 + k))),
-                                   reinterpret_cast<const __m64*>(s.mods2 + k));
-  const __m128 c = dampCoefficientQuad(_mm256_add_pd(_mm256_cvtps_pd(mods), _mm256_set1_pd(0.5)), dampDepth, rate);
-  return _mm256_cvtps_pd(_mm_shuffle_ps(c, c, _MM_SHUFFLE(3, 1, 2, 0)));
+KESTRUNE_TARGET_WIDE KESTRUNE_ALWAYS_INLINE __m256d coefsOf(const TSampleLoop& s, std::int32_t k) {
+  return _mm256_cvtps_pd(fastSinQuad(_mm_loadu_ps(s.dampArgs + 2 * k)));
 }
 
 }  // namespace
@@ -157,9 +149,8 @@ KESTRUNE_TARGET_WIDE void runSamplesWide(TSampleLoop& loop, std::int32_t n) {
   const __m256d feedback = _mm256_set1_pd(s.feedback), master = _mm256_set1_pd(s.master);
   const __m256d mixGain = _mm256_set1_pd(0.7), offsets = _mm256_set1_pd(1e-24);
   const __m256d one = _mm256_set1_pd(1.0);
-  const __m256d dampDepth = _mm256_set1_pd(s.dampDepth), rate = _mm256_set1_pd(s.rate);
   // The coefficients too one step ahead: their long chain of steps overlaps a pair's work.
-  __m256d coefs = _mm256_setzero_pd(), coefsNext = coefsOf(s, 0, dampDepth, rate);
+  __m256d coefs = _mm256_setzero_pd(), coefsNext = coefsOf(s, 0);
   const __m128 maxSample = _mm_set1_ps(s.maxSample);
   // Each pair's reads run one step ahead, right after the previous pair's writes: the order of
   // reads and writes is that of one step after the other, and the interpolation of the next
@@ -179,7 +170,7 @@ KESTRUNE_TARGET_WIDE void runSamplesWide(TSampleLoop& loop, std::int32_t n) {
     _mm_storeu_pd(s.lines + 2 * s.positions[k + 1], _mm256_extractf128_pd(feds, 1));
     if (k + 4 <= n) next = wetsOf(s, k + 2);
     coefs = coefsNext;
-    if (k + 4 <= n) coefsNext = coefsOf(s, k + 2, dampDepth, rate);
+    if (k + 4 <= n) coefsNext = coefsOf(s, k + 2);
     const __m256d keeps = _mm256_sub_pd(one, coefs), divisors = _mm256_add_pd(one, coefs);
     // The mix of both: (wetL gain, wetR gain) per side, each product a float.
     const __m128 gains = _mm_loadu_ps(s.gains + 2 * k);

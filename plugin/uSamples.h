@@ -15,16 +15,14 @@ struct TSampleLoop {
   const float* fractions;
   const float* delays;
   const float* gains;
-  const float* mods1;  // the filters' cutoffs follow Mod1 (left) and Mod2 (right)
-  const float* mods2;
+  const float* dampArgs;  // the arguments of the sines that are the filters' coefficients
   float* outL;
   float* outR;
 
   double* lines;  // left and right side by side
   std::int32_t ringLength;
   double feedback, master;
-  double dampDepth, rate;  // the cutoffs' depth and the sample rate
-  float maxSample;         // a value bound for a line beyond it is written as 0
+  float maxSample;  // a value bound for a line beyond it is written as 0
 
   // Carried from one sample to the next: the last sample's values.
   struct TState {
