@@ -330,11 +330,8 @@ TEST_F(Lv2Ui, TakesTheHostsScaleFactorAndAsksItToResize) {
   EXPECT_EQ(*static_cast<const float*>(asked[0].value), 1.5f);
 
   const std::size_t asks = resized.size();
-  for (float bad :
-       {0.0f, -2.0f, 9.0f, std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity()}) {
-    factor = bad;
-    EXPECT_EQ(ui->setOptions(options), std::uint32_t{LV2_OPTIONS_ERR_BAD_VALUE}) << bad;
-  }
+  factor = std::numeric_limits<float>::quiet_NaN();  // the editor's own check, tested there in full
+  EXPECT_EQ(ui->setOptions(options), std::uint32_t{LV2_OPTIONS_ERR_BAD_VALUE});
   const double wide = 2.0;  // a double where a float is the option's type
   LV2_Options_Option odd[] = {{LV2_OPTIONS_INSTANCE, 0, scaleKey, sizeof wide, floatType, &wide},
                               {LV2_OPTIONS_INSTANCE, 0, floatType, sizeof factor, floatType, &factor},
