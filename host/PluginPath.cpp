@@ -59,7 +59,7 @@ std::string defaultPluginPath(const std::string& folder) {
     if (std::filesystem::is_regular_file(candidate, ec)) return candidate.lexically_normal().string();
   // The test effect, in a build tree without KestruneEn.
   const std::filesystem::path testfx = dir / (std::string("kestrune_testfx") + kSuffix);
-  if (std::filesystem::exists(testfx, ec)) return testfx.string();
+  if (std::filesystem::is_regular_file(testfx, ec)) return testfx.string();
 #if defined(_WIN32)
   const std::string where = " is not in " + dir.string();
 #else

@@ -18,11 +18,14 @@ inline const void* findFeature(const LV2_Feature* const* features, const char* u
   return nullptr;
 }
 
+// Whether `o` is the option that ends a host's list: key 0 and no value.
+inline bool endsOptions(const LV2_Options_Option& o) { return o.key == 0 && o.value == nullptr; }
+
 // The value of the option `key` of `type` and `size` bytes in the host's list (ended by an option
 // with key 0 and no value), or null when the list has none such.
 inline const void* findOption(const LV2_Options_Option* options, LV2_URID key, LV2_URID type, std::uint32_t size) {
   if (options == nullptr || key == 0) return nullptr;
-  for (const LV2_Options_Option* o = options; o->key != 0 || o->value != nullptr; ++o)
+  for (const LV2_Options_Option* o = options; !endsOptions(*o); ++o)
     if (o->key == key && o->type == type && o->size == size && o->value != nullptr) return o->value;
   return nullptr;
 }

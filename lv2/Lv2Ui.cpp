@@ -124,7 +124,7 @@ std::uint32_t TLv2Ui::setOptions(const LV2_Options_Option* options) noexcept {
   std::uint32_t status = LV2_OPTIONS_SUCCESS;
   try {
     auto* editor = dynamic_cast<TVstTemplateEditor*>(effect_->getEditor());
-    for (const LV2_Options_Option* o = options; o->key != 0 || o->value != nullptr; ++o) {
+    for (const LV2_Options_Option* o = options; !lv2bundle::endsOptions(*o); ++o) {
       if (scaleFactorKey_ == 0 || o->key != scaleFactorKey_) {
         status |= LV2_OPTIONS_ERR_BAD_KEY;
         continue;
@@ -147,7 +147,7 @@ std::uint32_t TLv2Ui::getOptions(LV2_Options_Option* options) noexcept {
   if (options == nullptr) return LV2_OPTIONS_SUCCESS;
   std::uint32_t status = LV2_OPTIONS_SUCCESS;
   auto* editor = dynamic_cast<TVstTemplateEditor*>(effect_->getEditor());
-  for (LV2_Options_Option* o = options; o->key != 0 || o->value != nullptr; ++o) {
+  for (LV2_Options_Option* o = options; !lv2bundle::endsOptions(*o); ++o) {
     if (scaleFactorKey_ == 0 || o->key != scaleFactorKey_ || editor == nullptr) {
       status |= LV2_OPTIONS_ERR_BAD_KEY;
       continue;
