@@ -25,34 +25,59 @@ KESTRUNE_ALWAYS_INLINE void loadTaps(const TSampleLoop& s, std::int32_t first, T
   }
 }
 
-KESTRUNE_ALWAYS_INLINE void runSequential(TSampleLoop& loop, std::int32_t from, std::int32_t to) {
-  // The pointers and the state in locals, where stores to the outputs and the lines cannot
-  // alias them.
-  const TSampleLoop s = loop;
-  TSampleLoop::TState state = s.state;
-  auto& [wet, gain, mix, prevIn, prevOut, damped, coef] = state;
-  const TPair feedback = TPair::all(s.feedback), master = TPair::all(s.master), mixGain = TPair::all(0.7);
-  const TPair one = TPair::all(1.0);
-  // The filters' coefficients one sample ahead: their chain of steps overlaps a sample's work.
-  const auto coefOf = [&](std::int32_t k) { return fastSinPair(TPairF::load(s.dampArgs + 2 * k)).toDouble(); };
-  TPair coefNext = from < to ? coefOf(from) : coef;
-  const TPair stateOffset = TPair::all(1e-24);  // TLp1's guard against denormal states
-  for (std::int32_t k = from; k < to; ++k) {
+// Whether every one of delays[0..n-1] lies within lowest..highest. Four at a time, in lanes of
+// their own: one running minimum would be a chain of n dependent steps.
+inline bool delaysWithin(const float* delays, std::int32_t n, float lowest, float highest) {
+  std::int32_t k = 0;
+  bool within = true;
+#ifdef KESTRUNE_PAIR_SSE2
+  const __m128 low = _mm_set1_ps(lowest), high = _mm_set1_ps(highest);
+  __m128 outside = _mm_setzero_ps();
+  for (; k + 4 <= n; k += 4) {
+    const __m128 d = _mm_loadu_ps(delays + k);
+    outside = _mm_or_ps(outside, _mm_or_ps(_mm_cmpnge_ps(d, low), _mm_cmpnle_ps(d, high)));  // NaN: outside
+  }
+  within = _mm_movemask_ps(outside) == 0;
+#endif
+  for (; k < n; ++k) within = within && delays[k] >= lowest && delays[k] <= highest;
+  return within;
+}
+
+// Whether a chunk's reads may run one step ahead of its writes: no sample reads a position that
+// the step before it, in one-at-a-time order, has yet to write. That holds for
+// 3 <= WholeDelay <= ring - 3; delays within 4..ring - 5 keep inside that with room to spare.
+inline bool readsMayRunAhead(const TSampleLoop& s, std::int32_t n) {
+  return delaysWithin(s.delays, n, 4.0f, static_cast<float>(s.ringLength - 5));
+}
+
+// The per-sample steps of the loop on both lanes (left, right), shared by its two orders.
+struct TSampleSteps {
+  TPair feedback, master, mixGain = TPair::all(0.7), one = TPair::all(1.0);
+  TPair stateOffset = TPair::all(1e-24);  // TLp1's guard against denormal states
+  explicit TSampleSteps(const TSampleLoop& s) : feedback(TPair::all(s.feedback)), master(TPair::all(s.master)) {}
+
+  // DelayL.Write and DelayR.Write of sample k, each line fed from its last output.
+  KESTRUNE_ALWAYS_INLINE void write(const TSampleLoop& s, std::int32_t k, TPairF wet) const {
     const TPairF fed = (wet.toDouble() * feedback + TPair::load(s.ins + 2 * k)).toFloat().within(s.maxSample);
-    fed.toDouble().store(s.lines + 2 * s.positions[k]);  // DelayL.Write and DelayR.Write
-    // Both lines read at the same delay: one tap computation, two lanes of interpolation.
+    fed.toDouble().store(s.lines + 2 * s.positions[k]);
+  }
+  // Both lines read at sample k's delay: one tap computation, two lanes of interpolation.
+  KESTRUNE_ALWAYS_INLINE static TPairF read(const TSampleLoop& s, std::int32_t k) {
     TPair y2, y1, y0, ym1;
     loadTaps(s, s.oldest[k], y2, y1, y0, ym1);
-    wet = hermite4Pair(s.fractions[k], ym1, y0, y1, y2);
+    return hermite4Pair(s.fractions[k], ym1, y0, y1, y2);
+  }
+  KESTRUNE_ALWAYS_INLINE static TPair coefOf(const TSampleLoop& s, std::int32_t k) {
+    return fastSinPair(TPairF::load(s.dampArgs + 2 * k)).toDouble();
+  }
+  // The mix through the side gains and TLp1::Process on both lanes, then the outputs.
+  KESTRUNE_ALWAYS_INLINE void filter(const TSampleLoop& s, std::int32_t k, TSampleLoop::TState& state) const {
+    auto& [wet, gain, mix, prevIn, prevOut, damped, coef] = state;
     // (wetL gainL + wetR gainL, wetL gainR + wetR gainR) x 0.7, each product a float.
     gain = TPairF::load(s.gains + 2 * k);
     const TPairF fromL = wet.broadcastA() * gain;
     const TPairF fromR = wet.broadcastB() * gain;
     mix = ((fromL.toDouble() + fromR.toDouble()) * mixGain).toFloat();
-    // TLp1::Process on both lanes. Only the filters' recursion chains one sample to the next; the
-    // rest of the next samples' work, the coefficients too, runs while it waits.
-    coef = coefNext;
-    if (k + 1 < to) coefNext = coefOf(k + 1);
     const TPair x = mix.toDouble();
     damped = (coef * (x + prevIn) + (one - coef) * prevOut) / (one + coef);
     prevOut = damped + stateOffset;
@@ -61,12 +86,58 @@ KESTRUNE_ALWAYS_INLINE void runSequential(TSampleLoop& loop, std::int32_t from, 
     s.outL[k] = out.a();
     s.outR[k] = out.b();
   }
+};
+
+KESTRUNE_ALWAYS_INLINE void runSequential(TSampleLoop& loop, std::int32_t from, std::int32_t to) {
+  // The pointers and the state in locals, where stores to the outputs and the lines cannot
+  // alias them.
+  const TSampleLoop s = loop;
+  TSampleLoop::TState state = s.state;
+  const TSampleSteps steps(s);
+  // The filters' coefficients one sample ahead: their chain of steps overlaps a sample's work.
+  TPair coefNext = from < to ? TSampleSteps::coefOf(s, from) : state.coef;
+  for (std::int32_t k = from; k < to; ++k) {
+    steps.write(s, k, state.wet);
+    state.wet = TSampleSteps::read(s, k);
+    // Only the filters' recursion chains one sample to the next; the rest of the next samples'
+    // work, the coefficients too, runs while it waits.
+    state.coef = coefNext;
+    if (k + 1 < to) coefNext = TSampleSteps::coefOf(s, k + 1);
+    steps.filter(s, k, state);
+  }
+  loop.state = state;
+}
+
+// runSequential with each sample's reads one step ahead, right after the previous sample's
+// writes: each step's work then starts from values the step before computed, which keeps more
+// steps in flight. Only where readsMayRunAhead.
+KESTRUNE_ALWAYS_INLINE void runReadingAhead(TSampleLoop& loop, std::int32_t n) {
+  const TSampleLoop s = loop;
+  TSampleLoop::TState state = s.state;
+  const TSampleSteps steps(s);
+  TPair coefNext = TSampleSteps::coefOf(s, 0);
+  TPairF wetNext = TSampleSteps::read(s, 0);
+  for (std::int32_t k = 0; k < n; ++k) {
+    steps.write(s, k, state.wet);
+    state.wet = wetNext;
+    state.coef = coefNext;
+    if (k + 1 < n) {
+      wetNext = TSampleSteps::read(s, k + 1);
+      coefNext = TSampleSteps::coefOf(s, k + 1);
+    }
+    steps.filter(s, k, state);
+  }
   loop.state = state;
 }
 
 }  // namespace
 
-void runSamplesPlain(TSampleLoop& s, std::int32_t n) { runSequential(s, 0, n); }
+void runSamplesPlain(TSampleLoop& s, std::int32_t n) {
+  if (readsMayRunAhead(s, n))
+    runReadingAhead(s, n);
+  else
+    runSequential(s, 0, n);
+}
 
 #ifdef KESTRUNE_WIDE
 namespace {
@@ -84,21 +155,6 @@ KESTRUNE_TARGET_WIDE inline __m128 hermite4Quad(__m256d dx, __m256d m1, __m256d 
 }
 
 KESTRUNE_TARGET_WIDE inline __m256d joined(TPair low, TPair high) { return _mm256_set_m128d(high.v, low.v); }
-
-// Whether every one of delays[0..n-1] lies within lowest..highest. Four at a time, in lanes of
-// their own: one running minimum would be a chain of n dependent steps.
-KESTRUNE_TARGET_WIDE inline bool delaysWithin(const float* delays, std::int32_t n, float lowest, float highest) {
-  const __m128 low = _mm_set1_ps(lowest), high = _mm_set1_ps(highest);
-  __m128 outside = _mm_setzero_ps();
-  std::int32_t k = 0;
-  for (; k + 4 <= n; k += 4) {
-    const __m128 d = _mm_loadu_ps(delays + k);
-    outside = _mm_or_ps(outside, _mm_or_ps(_mm_cmpnge_ps(d, low), _mm_cmpnle_ps(d, high)));  // NaN: outside
-  }
-  bool within = _mm_movemask_ps(outside) == 0;
-  for (; k < n; ++k) within = within && delays[k] >= lowest && delays[k] <= highest;
-  return within;
-}
 
 // The interpolated outputs of samples k and k + 1, (left k, right k, left k + 1, right k + 1).
 KESTRUNE_TARGET_WIDE KESTRUNE_ALWAYS_INLINE __m128 wetsOf(const TSampleLoop& s, std::int32_t k) {
@@ -135,10 +191,9 @@ KESTRUNE_TARGET_WIDE KESTRUNE_ALWAYS_INLINE __m256d coefsOf(const TSampleLoop& s
 
 KESTRUNE_TARGET_WIDE void runSamplesWide(TSampleLoop& loop, std::int32_t n) {
   const TSampleLoop s = loop;  // a local: stores to the outputs and the lines cannot alias it
-  // Two samples at a time read both samples' taps before writing both inputs. That is right
-  // when no sample reads a position the pair writes before it in one-at-a-time order, i.e. for
-  // 3 <= WholeDelay <= ring - 3. Delays within 4..ring - 5 keep inside that with room to spare.
-  if (n < 2 || !delaysWithin(s.delays, n, 4.0f, static_cast<float>(s.ringLength - 5))) {
+  // Two samples at a time read both samples' taps before writing both inputs, and the next
+  // pair's right after: the same reads ahead as runReadingAhead.
+  if (n < 2 || !readsMayRunAhead(s, n)) {
     runSequential(loop, 0, n);
     return;
   }
