@@ -32,6 +32,16 @@ class Tdelay4p {
     Output = interpolate(writePos, ringLength, delay, &WholeDelay, &Fraction, Taps);
   }
 
+  // Leaves the fields as Read leaves them, for a caller that has the output already: what a Read
+  // at the same place gave, no line written there since.
+  void SetRead(std::int32_t writePos, std::int32_t ringLength, float delay, float output) {
+    const TTaps t = locate(writePos, ringLength, delay);
+    WholeDelay = t.whole;
+    Fraction = t.fraction;
+    for (int k = 0; k < 4; ++k) Taps[k] = t.pos[k];
+    Output = output;
+  }
+
   // What Read stores in Output, without storing anything.
   float Tap(std::int32_t writePos, std::int32_t ringLength, float delay) const {
     std::int32_t whole, taps[4];

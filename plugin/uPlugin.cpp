@@ -231,7 +231,8 @@ void APlugin::processFrames(const float* inL, const float* inR, float* outL, flo
   GainR = loop.state.gain.b();
   MixL = loop.state.mix.a();
   MixR = loop.state.mix.b();
-  // Leaves the lines' last-read fields as a per-sample Read would have.
-  DelayL.Read(WritePos, ringLength, DelayTime);
-  DelayR.Read(WritePos, ringLength, DelayTime);
+  // Leaves the lines' last-read fields as a per-sample Read would have: its outputs are the last
+  // sample's.
+  DelayL.SetRead(WritePos, ringLength, DelayTime, WetL);
+  DelayR.SetRead(WritePos, ringLength, DelayTime, WetR);
 }

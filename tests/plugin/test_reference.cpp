@@ -94,6 +94,14 @@ TEST(PluginReference, BlockProcessingEqualsThePlainPerSampleFormulation) {
           ASSERT_EQ(bits(out.l[i]), bits(l)) << s.what << (wide ? ", wide" : ", plain") << " frame " << i;
           ASSERT_EQ(bits(out.r[i]), bits(r)) << s.what << (wide ? ", wide" : ", plain") << " frame " << i;
         }
+        // The lines' last-read fields as a read after the block finds them.
+        const std::int32_t ring = fx.SampleRateInt.load() + 1;
+        const Tdelay4p::TTaps taps = Tdelay4p::locate(fx.WritePos, ring, fx.DelayTime);
+        ASSERT_EQ(fx.DelayL.Output, fx.DelayL.Tap(fx.WritePos, ring, fx.DelayTime)) << s.what;
+        ASSERT_EQ(fx.DelayR.Output, fx.DelayR.Tap(fx.WritePos, ring, fx.DelayTime)) << s.what;
+        ASSERT_TRUE(fx.DelayR.WholeDelay == taps.whole && fx.DelayR.Fraction == taps.fraction &&
+                    std::equal(taps.pos, taps.pos + 4, fx.DelayR.Taps))
+            << s.what;
         at += n;
         inPlace = !inPlace;
       }
