@@ -237,13 +237,22 @@ KESTRUNE_TARGET_WIDE void runSamplesWide(TSampleLoop& loop, std::int32_t n) {
     const __m256d fromInput =
         _mm256_mul_pd(coefs, _mm256_add_pd(x, _mm256_set_m128d(_mm256_castpd256_pd128(xNext), prevIn.v)));
     prevIn = TPair{_mm256_extractf128_pd(xNext, 1)};
-    // The filters' chain, one sample after the other.
+    // The filters' chain, one sample after the other. Each output + 1e-24 is the output itself
+    // while the output is at least 2^-26 in magnitude (1e-24 is below half its last place), so
+    // the chain leaves the addition out and checks beside it; only near silence does the pair
+    // go again the long way, with the additions.
+    const TPair fromInputB{_mm256_extractf128_pd(fromInput, 1)}, keepsB{_mm256_extractf128_pd(keeps, 1)},
+        divisorsB{_mm256_extractf128_pd(divisors, 1)};
     const TPair dampedA = (TPair{_mm256_castpd256_pd128(fromInput)} + TPair{_mm256_castpd256_pd128(keeps)} * prevOut) /
                           TPair{_mm256_castpd256_pd128(divisors)};
-    damped = (TPair{_mm256_extractf128_pd(fromInput, 1)} +
-              TPair{_mm256_extractf128_pd(keeps, 1)} * (dampedA + stateOffset)) /
-             TPair{_mm256_extractf128_pd(divisors, 1)};
-    prevOut = damped + stateOffset;
+    damped = (fromInputB + keepsB * dampedA) / divisorsB;
+    prevOut = damped;
+    const __m256d magnitudes =
+        _mm256_and_pd(joined(dampedA, damped), _mm256_castsi256_pd(_mm256_set1_epi64x(~(1LL << 63))));
+    if (_mm256_movemask_pd(_mm256_cmp_pd(magnitudes, _mm256_set1_pd(0x1p-26), _CMP_GE_OQ)) != 0xF) [[unlikely]] {
+      damped = (fromInputB + keepsB * (dampedA + stateOffset)) / divisorsB;
+      prevOut = damped + stateOffset;
+    }
     // (left k, right k, left k + 1, right k + 1) to each side's two samples.
     const __m128 out = _mm256_cvtpd_ps(_mm256_mul_pd(joined(dampedA, damped), master));
     const __m128 sides = _mm_shuffle_ps(out, out, _MM_SHUFFLE(3, 1, 2, 0));
