@@ -162,7 +162,7 @@ void APlugin::processFrames(const float* inL, const float* inR, float* outL, flo
   const bool wide = UseWideVectors;
 
   // Each chunk first computes what does not depend on the audio (oscillators, delays, tap
-  // positions, side gains, cutoffs, the inputs as the lines take them) several samples at a
+  // positions, side gains, cutoffs, then the inputs as the lines take them) several samples at a
   // time, then runs the delay lines and the filters, whose coefficients' last steps (the sine)
   // it computes beside their chain.
   // Same operations in the same order as one sample at a time: the same samples.
@@ -196,14 +196,12 @@ void APlugin::processFrames(const float* inL, const float* inR, float* outL, flo
                 TPair::of(DampL.Output, DampR.Output),
                 TPair::of(DampL.Coefficient, DampR.Coefficient)};
   const TPrepare prepare{ownSides, delayDepth, leftDepth, rightDepth, dampDepth, rateF};
-  const TChunk chunk{positions, mods1, mods2, delays, gains, dampArgs};
+  const TChunk chunk{positions, mods1, mods2, delays, gains, dampArgs, oldest, fractions};
 
   VstInt32 n = 0;
   for (VstInt32 start = 0; start < sampleFrames; start += n) {
     n = std::min(kChunk, sampleFrames - start);
     (wide ? prepareWide : preparePlain)(motion, prepare, n, chunk);
-    for (VstInt32 k = 0; k < n; k += 4)
-      Tdelay4p::locateRuns(positions + k, ringLength, delays + k, oldest + k, fractions + k);
     (wide ? conditionWide : conditionPlain)(inL + start, inR + start, n, merge, kMaxSample, ins);
     loop.outL = outL + start;
     loop.outR = outR + start;

@@ -2,6 +2,7 @@
 
 #include <bit>
 
+#include "plugin/uDelay4p.h"
 #include "plugin/uPair.h"
 #include "plugin/uQuad.h"
 
@@ -103,6 +104,8 @@ void preparePlain(TMotion& motion, const TPrepare& p, std::int32_t n, const TChu
     TPairF::storeInterleaved(out.dampArgs + 2 * j, dampArgumentPair(m1, dampDepth, rateD),
                              dampArgumentPair(m2, dampDepth, rateD));
   }
+  for (std::int32_t k = 0; k < n; k += 4)
+    Tdelay4p::locateRuns(out.positions + k, m.lastPos + 1, out.delays + k, out.oldest + k, out.fractions + k);
   phases.storeTo(m);
   motion = m;
 }
@@ -177,6 +180,11 @@ KESTRUNE_TARGET_WIDE void prepareWide(TMotion& motion, const TPrepare& p, std::i
     _mm_storeu_ps(out.dampArgs + 2 * k, _mm_unpacklo_ps(argL, argR));
     _mm_storeu_ps(out.dampArgs + 2 * k + 4, _mm_unpackhi_ps(argL, argR));
   }
+  std::int32_t k = 0;
+  for (; k + 8 <= n; k += 8)
+    locateRunsEight(out.positions + k, m.lastPos + 1, out.delays + k, out.oldest + k, out.fractions + k);
+  for (; k < n; k += 4)
+    Tdelay4p::locateRuns(out.positions + k, m.lastPos + 1, out.delays + k, out.oldest + k, out.fractions + k);
   phases.storeTo(m);
   motion = m;
 }

@@ -27,13 +27,16 @@ struct TChunk {
   std::int32_t* positions;  // write positions
   float* mods1;             // Mod1, Mod2
   float* mods2;
-  float* delays;    // DelayTime, limited to the sample rate
-  float* gains;     // GainL, GainR
-  float* dampArgs;  // dampArgumentPair of Mod1 + 0.5 (left) and Mod2 + 0.5 (right)
+  float* delays;         // DelayTime, limited to the sample rate
+  float* gains;          // GainL, GainR
+  float* dampArgs;       // dampArgumentPair of Mod1 + 0.5 (left) and Mod2 + 0.5 (right)
+  std::int32_t* oldest;  // first taps, as Tdelay4p::locateRuns gives them
+  float* fractions;
 };
 
-// Moves n samples on and fills their outputs. Also fills the spare samples up to the next
-// multiple of four, without moving on for them: position 0 and in-range values.
+// Moves n samples on and fills their outputs, where their reads take their taps too. Also fills
+// the spare samples up to the next multiple of four, without moving on for them: position 0 and
+// in-range values.
 void preparePlain(TMotion& motion, const TPrepare& p, std::int32_t n, const TChunk& out);
 // The same with wide vectors; only where wideVectorsAvailable().
 void prepareWide(TMotion& motion, const TPrepare& p, std::int32_t n, const TChunk& out);

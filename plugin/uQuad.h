@@ -9,6 +9,7 @@
 #include <immintrin.h>
 
 #include <bit>
+#include <cstdint>
 
 KESTRUNE_TARGET_WIDE inline __m256d paraShapeQuad(__m256d phase) {
   const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
@@ -31,6 +32,28 @@ KESTRUNE_TARGET_WIDE inline __m128 fastSinQuad(__m128 x) {
 KESTRUNE_TARGET_WIDE inline __m128 sideGainQuad(__m256d m, __m256d depth) {
   const __m128 g = _mm256_cvtpd_ps(_mm256_sub_pd(_mm256_set1_pd(1.0), _mm256_mul_pd(m, depth)));
   return _mm_min_ps(_mm_set1_ps(1.0f), _mm_max_ps(_mm_setzero_ps(), g));
+}
+
+// Tdelay4p::locateRuns for eight reads at once.
+KESTRUNE_TARGET_WIDE inline void locateRunsEight(const std::int32_t* writePos, std::int32_t ringLength,
+                                                 const float* delay, std::int32_t* start, float* fraction) {
+  const __m256 d = _mm256_min_ps(_mm256_max_ps(_mm256_loadu_ps(delay), _mm256_setzero_ps()),
+                                 _mm256_set1_ps(static_cast<float>(ringLength - 1)));
+  const __m256 x = _mm256_sub_ps(d, _mm256_set1_ps(0.5f));
+  const __m256i t = _mm256_cvttps_epi32(x);
+  const __m256 tf = _mm256_cvtepi32_ps(t);
+  const __m256i oddAbove2048 =
+      _mm256_and_si256(_mm256_cmpgt_epi32(t, _mm256_set1_epi32(2048)),
+                       _mm256_sub_epi32(_mm256_setzero_si256(), _mm256_and_si256(t, _mm256_set1_epi32(1))));
+  const __m256i below = _mm256_castps_si256(_mm256_cmp_ps(x, tf, _CMP_LT_OQ));
+  const __m256i equal = _mm256_castps_si256(_mm256_cmp_ps(x, tf, _CMP_EQ_OQ));
+  const __m256i whole = _mm256_add_epi32(_mm256_add_epi32(t, below), _mm256_and_si256(equal, oddAbove2048));
+  _mm256_storeu_ps(fraction, _mm256_sub_ps(d, _mm256_cvtepi32_ps(whole)));
+  const __m256i oldest = _mm256_sub_epi32(
+      _mm256_sub_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(writePos)), whole), _mm256_set1_epi32(2));
+  const __m256i wrap =
+      _mm256_and_si256(_mm256_cmpgt_epi32(_mm256_set1_epi32(-3), oldest), _mm256_set1_epi32(ringLength));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(start), _mm256_add_epi32(oldest, wrap));
 }
 
 // dampArgumentPair on four lanes.
