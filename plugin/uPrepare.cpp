@@ -112,11 +112,25 @@ void preparePlain(TMotion& motion, const TPrepare& p, std::int32_t n, const TChu
 
 void conditionPlain(const float* inL, const float* inR, std::int32_t n, bool merge, float limit, double* out) {
   const TPair mergeGain = TPair::all(0.6);
-  for (std::int32_t k = 0; k < n; ++k) {
-    TPair in = TPairF::gather(inL + k, inR + k).within(limit).toDouble();
+  const auto put = [&](TPair in, std::int32_t k) {
     if (merge) in = (in + in.swapped()) * mergeGain;  // (l + r, r + l) x 0.6
     in.store(out + 2 * k);
+  };
+  std::int32_t k = 0;
+#ifdef KESTRUNE_PAIR_SSE2
+  // Four samples of a side in one vector where there is a whole four.
+  const __m128 limits = _mm_set1_ps(limit);
+  for (; k + 4 <= n; k += 4) {
+    const __m128 l = TPairF::withinLanes(_mm_loadu_ps(inL + k), limits);
+    const __m128 r = TPairF::withinLanes(_mm_loadu_ps(inR + k), limits);
+    const __m128 first = _mm_unpacklo_ps(l, r), second = _mm_unpackhi_ps(l, r);  // samples k, k + 1 / k + 2, k + 3
+    put(TPairF{first}.toDouble(), k);
+    put(TPairF{_mm_movehl_ps(first, first)}.toDouble(), k + 1);
+    put(TPairF{second}.toDouble(), k + 2);
+    put(TPairF{_mm_movehl_ps(second, second)}.toDouble(), k + 3);
   }
+#endif
+  for (; k < n; ++k) put(TPairF::gather(inL + k, inR + k).within(limit).toDouble(), k);
 }
 
 #ifdef KESTRUNE_WIDE
@@ -146,6 +160,9 @@ KESTRUNE_TARGET_WIDE void conditionWide(const float* inL, const float* inR, std:
     _mm256_storeu_pd(out + 2 * k, first);
     _mm256_storeu_pd(out + 2 * k + 4, second);
   }
+  // The compiler leaves the wide registers' upper halves in use on this tail call, and the plain
+  // code after it would then run slower; clear them first.
+  _mm256_zeroupper();
   conditionPlain(inL + k, inR + k, n - k, merge, limit, out + 2 * k);
 }
 
