@@ -180,7 +180,6 @@ void APlugin::processFrames(const float* inL, const float* inR, float* outL, flo
   loop.positions = positions;
   loop.oldest = oldest;
   loop.fractions = fractions;
-  loop.delays = delays;
   loop.gains = gains;
   loop.dampArgs = dampArgs;
   loop.lines = Lines.get();
@@ -201,7 +200,7 @@ void APlugin::processFrames(const float* inL, const float* inR, float* outL, flo
   VstInt32 n = 0;
   for (VstInt32 start = 0; start < sampleFrames; start += n) {
     n = std::min(kChunk, sampleFrames - start);
-    (wide ? prepareWide : preparePlain)(motion, prepare, n, chunk);
+    loop.readsAhead = (wide ? prepareWide : preparePlain)(motion, prepare, n, chunk);
     (wide ? conditionWide : conditionPlain)(inL + start, inR + start, n, merge, kMaxSample, ins);
     loop.outL = outL + start;
     loop.outR = outR + start;

@@ -63,9 +63,39 @@ KESTRUNE_ALWAYS_INLINE void positionsFour(TMotion& m, std::int32_t left, std::in
   }
 }
 
+// The bounds on a delay whose read may run ahead (see preparePlain).
+struct TAheadBounds {
+  float lowest, highest;
+  explicit TAheadBounds(const TMotion& m) : lowest(4.0f), highest(static_cast<float>(m.lastPos + 1 - 5)) {}
+  bool within(float delay) const { return delay >= lowest && delay <= highest; }
+};
+
+// Where the reads take their taps for samples k.. of n, four at a time from k, and whether all of
+// their delays lie within the bounds.
+KESTRUNE_ALWAYS_INLINE bool locateFours(const TMotion& m, std::int32_t k, std::int32_t n, const TChunk& out) {
+  const TAheadBounds bounds(m);
+  bool within = true;
+#ifdef KESTRUNE_PAIR_SSE2
+  // In lanes of their own: one running test would be a chain of n dependent steps.
+  const __m128 lowest = _mm_set1_ps(bounds.lowest), highest = _mm_set1_ps(bounds.highest);
+  __m128 outside = _mm_setzero_ps();
+  for (; k + 4 <= n; k += 4) {
+    const __m128 d = _mm_loadu_ps(out.delays + k);
+    outside = _mm_or_ps(outside, _mm_or_ps(_mm_cmpnge_ps(d, lowest), _mm_cmpnle_ps(d, highest)));  // NaN: outside
+    Tdelay4p::locateRuns(out.positions + k, m.lastPos + 1, out.delays + k, out.oldest + k, out.fractions + k);
+  }
+  within = _mm_movemask_ps(outside) == 0;
+#endif
+  for (; k < n; k += 4) {
+    Tdelay4p::locateRuns(out.positions + k, m.lastPos + 1, out.delays + k, out.oldest + k, out.fractions + k);
+    for (std::int32_t j = k; j < k + 4 && j < n; ++j) within = within && bounds.within(out.delays[j]);
+  }
+  return within;
+}
+
 }  // namespace
 
-void preparePlain(TMotion& motion, const TPrepare& p, std::int32_t n, const TChunk& out) {
+bool preparePlain(TMotion& motion, const TPrepare& p, std::int32_t n, const TChunk& out) {
   TMotion m = motion;  // a local: the stores below cannot alias it
   const TPair half = TPair::all(0.5), one = TPair::all(1.0);
   const TPair depthD = TPair::all(p.delayDepth), leftDepth = TPair::all(p.leftDepth),
@@ -104,10 +134,10 @@ void preparePlain(TMotion& motion, const TPrepare& p, std::int32_t n, const TChu
     TPairF::storeInterleaved(out.dampArgs + 2 * j, dampArgumentPair(m1, dampDepth, rateD),
                              dampArgumentPair(m2, dampDepth, rateD));
   }
-  for (std::int32_t k = 0; k < n; k += 4)
-    Tdelay4p::locateRuns(out.positions + k, m.lastPos + 1, out.delays + k, out.oldest + k, out.fractions + k);
+  const bool ahead = locateFours(m, 0, n, out);
   phases.storeTo(m);
   motion = m;
+  return ahead;
 }
 
 void conditionPlain(const float* inL, const float* inR, std::int32_t n, bool merge, float limit, double* out) {
@@ -166,7 +196,7 @@ KESTRUNE_TARGET_WIDE void conditionWide(const float* inL, const float* inR, std:
   conditionPlain(inL + k, inR + k, n - k, merge, limit, out + 2 * k);
 }
 
-KESTRUNE_TARGET_WIDE void prepareWide(TMotion& motion, const TPrepare& p, std::int32_t n, const TChunk& out) {
+KESTRUNE_TARGET_WIDE bool prepareWide(TMotion& motion, const TPrepare& p, std::int32_t n, const TChunk& out) {
   TMotion m = motion;  // a local: the stores below cannot alias it
   const __m256d half = _mm256_set1_pd(0.5), depthD = _mm256_set1_pd(p.delayDepth);
   const __m256d leftDepth = _mm256_set1_pd(p.leftDepth), rightDepth = _mm256_set1_pd(p.rightDepth);
@@ -197,18 +227,25 @@ KESTRUNE_TARGET_WIDE void prepareWide(TMotion& motion, const TPrepare& p, std::i
     _mm_storeu_ps(out.dampArgs + 2 * k, _mm_unpacklo_ps(argL, argR));
     _mm_storeu_ps(out.dampArgs + 2 * k + 4, _mm_unpackhi_ps(argL, argR));
   }
+  const TAheadBounds bounds(m);
+  const __m256 lowest = _mm256_set1_ps(bounds.lowest), highest = _mm256_set1_ps(bounds.highest);
+  __m256 outside = _mm256_setzero_ps();
   std::int32_t k = 0;
-  for (; k + 8 <= n; k += 8)
+  for (; k + 8 <= n; k += 8) {
+    const __m256 d = _mm256_loadu_ps(out.delays + k);
+    outside = _mm256_or_ps(outside, _mm256_or_ps(_mm256_cmp_ps(d, lowest, _CMP_NGE_UQ),
+                                                 _mm256_cmp_ps(d, highest, _CMP_NLE_UQ)));  // NaN: outside
     locateRunsEight(out.positions + k, m.lastPos + 1, out.delays + k, out.oldest + k, out.fractions + k);
-  for (; k < n; k += 4)
-    Tdelay4p::locateRuns(out.positions + k, m.lastPos + 1, out.delays + k, out.oldest + k, out.fractions + k);
+  }
+  const bool ahead = locateFours(m, k, n, out) && _mm256_movemask_ps(outside) == 0;
   phases.storeTo(m);
   motion = m;
+  return ahead;
 }
 
 #else
-void prepareWide(TMotion& motion, const TPrepare& p, std::int32_t n, const TChunk& out) {
-  preparePlain(motion, p, n, out);
+bool prepareWide(TMotion& motion, const TPrepare& p, std::int32_t n, const TChunk& out) {
+  return preparePlain(motion, p, n, out);
 }
 void conditionWide(const float* inL, const float* inR, std::int32_t n, bool merge, float limit, double* out) {
   conditionPlain(inL, inR, n, merge, limit, out);

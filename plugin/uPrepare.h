@@ -36,10 +36,13 @@ struct TChunk {
 
 // Moves n samples on and fills their outputs, where their reads take their taps too. Also fills
 // the spare samples up to the next multiple of four, without moving on for them: position 0 and
-// in-range values.
-void preparePlain(TMotion& motion, const TPrepare& p, std::int32_t n, const TChunk& out);
+// in-range values. Answers whether every one of the n reads may run one step ahead of the writes
+// before it: then no sample reads a position that the step before it, in one-at-a-time order,
+// has yet to write. That holds for 3 <= WholeDelay <= ring - 3; delays within 4..ring - 5 keep
+// inside that with room to spare.
+bool preparePlain(TMotion& motion, const TPrepare& p, std::int32_t n, const TChunk& out);
 // The same with wide vectors; only where wideVectorsAvailable().
-void prepareWide(TMotion& motion, const TPrepare& p, std::int32_t n, const TChunk& out);
+bool prepareWide(TMotion& motion, const TPrepare& p, std::int32_t n, const TChunk& out);
 
 // The inputs of n samples as the delay lines take them, left and right interleaved: a sample
 // beyond `limit` in magnitude or not a number as 0, and with `merge` each side (l + r) x 0.6.

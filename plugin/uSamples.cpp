@@ -25,31 +25,6 @@ KESTRUNE_ALWAYS_INLINE void loadTaps(const TSampleLoop& s, std::int32_t first, T
   }
 }
 
-// Whether every one of delays[0..n-1] lies within lowest..highest. Four at a time, in lanes of
-// their own: one running minimum would be a chain of n dependent steps.
-inline bool delaysWithin(const float* delays, std::int32_t n, float lowest, float highest) {
-  std::int32_t k = 0;
-  bool within = true;
-#ifdef KESTRUNE_PAIR_SSE2
-  const __m128 low = _mm_set1_ps(lowest), high = _mm_set1_ps(highest);
-  __m128 outside = _mm_setzero_ps();
-  for (; k + 4 <= n; k += 4) {
-    const __m128 d = _mm_loadu_ps(delays + k);
-    outside = _mm_or_ps(outside, _mm_or_ps(_mm_cmpnge_ps(d, low), _mm_cmpnle_ps(d, high)));  // NaN: outside
-  }
-  within = _mm_movemask_ps(outside) == 0;
-#endif
-  for (; k < n; ++k) within = within && delays[k] >= lowest && delays[k] <= highest;
-  return within;
-}
-
-// Whether a chunk's reads may run one step ahead of its writes: no sample reads a position that
-// the step before it, in one-at-a-time order, has yet to write. That holds for
-// 3 <= WholeDelay <= ring - 3; delays within 4..ring - 5 keep inside that with room to spare.
-inline bool readsMayRunAhead(const TSampleLoop& s, std::int32_t n) {
-  return delaysWithin(s.delays, n, 4.0f, static_cast<float>(s.ringLength - 5));
-}
-
 // The per-sample steps of the loop on both lanes (left, right), shared by its two orders.
 struct TSampleSteps {
   TPair feedback, master, mixGain = TPair::all(0.7), one = TPair::all(1.0);
@@ -110,7 +85,7 @@ KESTRUNE_ALWAYS_INLINE void runSequential(TSampleLoop& loop, std::int32_t from, 
 
 // runSequential with each sample's reads one step ahead, right after the previous sample's
 // writes: each step's work then starts from values the step before computed, which keeps more
-// steps in flight. Only where readsMayRunAhead.
+// steps in flight. Only where TSampleLoop::readsAhead.
 KESTRUNE_ALWAYS_INLINE void runReadingAhead(TSampleLoop& loop, std::int32_t n) {
   const TSampleLoop s = loop;
   TSampleLoop::TState state = s.state;
@@ -133,7 +108,7 @@ KESTRUNE_ALWAYS_INLINE void runReadingAhead(TSampleLoop& loop, std::int32_t n) {
 }  // namespace
 
 void runSamplesPlain(TSampleLoop& s, std::int32_t n) {
-  if (readsMayRunAhead(s, n))
+  if (s.readsAhead)
     runReadingAhead(s, n);
   else
     runSequential(s, 0, n);
@@ -193,7 +168,7 @@ KESTRUNE_TARGET_WIDE void runSamplesWide(TSampleLoop& loop, std::int32_t n) {
   const TSampleLoop s = loop;  // a local: stores to the outputs and the lines cannot alias it
   // Two samples at a time read both samples' taps before writing both inputs, and the next
   // pair's right after: the same reads ahead as runReadingAhead.
-  if (n < 2 || !readsMayRunAhead(s, n)) {
+  if (n < 2 || !s.readsAhead) {
     runSequential(loop, 0, n);
     return;
   }

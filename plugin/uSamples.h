@@ -13,7 +13,6 @@ struct TSampleLoop {
   const std::int32_t* positions;  // write positions
   const std::int32_t* oldest;     // first taps, as Tdelay4p::locateRuns gives them
   const float* fractions;
-  const float* delays;
   const float* gains;
   const float* dampArgs;  // the arguments of the sines that are the filters' coefficients
   float* outL;
@@ -23,6 +22,7 @@ struct TSampleLoop {
   std::int32_t ringLength;
   double feedback, master;
   float maxSample;  // a value bound for a line beyond it is written as 0
+  bool readsAhead;  // whether the reads may run ahead of the writes, as preparePlain answers
 
   // Carried from one sample to the next: the last sample's values.
   struct TState {
