@@ -32,16 +32,6 @@ class Tdelay4p {
     Output = interpolate(writePos, ringLength, delay, &WholeDelay, &Fraction, Taps);
   }
 
-  // Leaves the fields as Read leaves them, for a caller that has the output already: what a Read
-  // at the same place gave, no line written there since.
-  void SetRead(std::int32_t writePos, std::int32_t ringLength, float delay, float output) {
-    const TTaps t = locate(writePos, ringLength, delay);
-    WholeDelay = t.whole;
-    Fraction = t.fraction;
-    for (int k = 0; k < 4; ++k) Taps[k] = t.pos[k];
-    Output = output;
-  }
-
   // What Read stores in Output, without storing anything.
   float Tap(std::int32_t writePos, std::int32_t ringLength, float delay) const {
     std::int32_t whole, taps[4];
@@ -76,6 +66,15 @@ class Tdelay4p {
     }
     return t;
   }
+  // Leaves the fields as Read leaves them, for a caller that has the output already: what a Read
+  // at the place `t` locates (see locate) gave, no line written there since.
+  void SetRead(const TTaps& t, float output) {
+    WholeDelay = t.whole;
+    Fraction = t.fraction;
+    for (int k = 0; k < 4; ++k) Taps[k] = t.pos[k];
+    Output = output;
+  }
+
   // locate for four reads at once: for each i, the fraction as Read passes it to hermite4, and
   // the oldest tap, writePos[i] - WholeDelay - 2, plus ringLength when all four taps lie below 0.
   // The taps are then the consecutive positions start[i]..start[i] + 3, oldest first. A start of

@@ -230,6 +230,7 @@ void APlugin::processFrames(const float* inL, const float* inR, float* outL, flo
   MixR = loop.state.mix.b();
   // Leaves the lines' last-read fields as a per-sample Read would have: its outputs are the last
   // sample's.
-  DelayL.SetRead(WritePos, ringLength, DelayTime, WetL);
-  DelayR.SetRead(WritePos, ringLength, DelayTime, WetR);
+  const Tdelay4p::TTaps lastRead = Tdelay4p::locate(WritePos, ringLength, DelayTime);
+  DelayL.SetRead(lastRead, WetL);
+  DelayR.SetRead(lastRead, WetR);
 }
