@@ -1,7 +1,8 @@
 // The work of a chunk of samples that does not depend on the audio, computed ahead of the sample
-// loop several samples at a time: the oscillators' outputs, the delays, the side gains and the
-// damping filters' cutoffs (as the argument of their coefficients' sine). Every value is rounded
-// exactly as one sample at a time rounds it.
+// loop several samples at a time: the oscillators' outputs, the delays and where their reads take
+// their taps, the side gains, the damping filters' cutoffs (as the argument of their
+// coefficients' sine), and the inputs as the lines take them. Every value is rounded exactly as
+// one sample at a time rounds it.
 #pragma once
 
 #include <cstdint>
@@ -37,9 +38,9 @@ struct TChunk {
 // Moves n samples on and fills their outputs, where their reads take their taps too. Also fills
 // the spare samples up to the next multiple of four, without moving on for them: position 0 and
 // in-range values. Answers whether every one of the n reads may run one step ahead of the writes
-// before it: then no sample reads a position that the step before it, in one-at-a-time order,
-// has yet to write. That holds for 3 <= WholeDelay <= ring - 3; delays within 4..ring - 5 keep
-// inside that with room to spare.
+// before it: whether no read takes a tap at its own sample's write position or at the previous
+// sample's, nor at the next ones' beyond the ring. That holds for 3 <= WholeDelay <= ring - 3;
+// delays within 4..ring - 5 keep inside that with room to spare.
 bool preparePlain(TMotion& motion, const TPrepare& p, std::int32_t n, const TChunk& out);
 // The same with wide vectors; only where wideVectorsAvailable().
 bool prepareWide(TMotion& motion, const TPrepare& p, std::int32_t n, const TChunk& out);

@@ -213,9 +213,10 @@ KESTRUNE_TARGET_WIDE void runSamplesWide(TSampleLoop& loop, std::int32_t n) {
         _mm256_mul_pd(coefs, _mm256_add_pd(x, _mm256_set_m128d(_mm256_castpd256_pd128(xNext), prevIn.v)));
     prevIn = TPair{_mm256_extractf128_pd(xNext, 1)};
     // The filters' chain, one sample after the other. Each output + 1e-24 is the output itself
-    // while the output is at least 2^-26 in magnitude (1e-24 is below half its last place), so
-    // the chain leaves the addition out and checks beside it; only near silence does the pair
-    // go again the long way, with the additions.
+    // while the output is beyond 2^-26 in magnitude: there the doubles on either side lie at
+    // least 2^-78 away, and 1e-24 is below half that. (At -2^-26 exactly, the one towards zero
+    // lies only 2^-79 away.) So the chain leaves the addition out and checks beside it; only near
+    // silence does the pair go again the long way, with the additions.
     const TPair fromInputB{_mm256_extractf128_pd(fromInput, 1)}, keepsB{_mm256_extractf128_pd(keeps, 1)},
         divisorsB{_mm256_extractf128_pd(divisors, 1)};
     const TPair dampedA = (TPair{_mm256_castpd256_pd128(fromInput)} + TPair{_mm256_castpd256_pd128(keeps)} * prevOut) /
@@ -224,7 +225,7 @@ KESTRUNE_TARGET_WIDE void runSamplesWide(TSampleLoop& loop, std::int32_t n) {
     prevOut = damped;
     const __m256d magnitudes =
         _mm256_and_pd(joined(dampedA, damped), _mm256_castsi256_pd(_mm256_set1_epi64x(~(1LL << 63))));
-    if (_mm256_movemask_pd(_mm256_cmp_pd(magnitudes, _mm256_set1_pd(0x1p-26), _CMP_GE_OQ)) != 0xF) [[unlikely]] {
+    if (_mm256_movemask_pd(_mm256_cmp_pd(magnitudes, _mm256_set1_pd(0x1p-26), _CMP_GT_OQ)) != 0xF) [[unlikely]] {
       damped = (fromInputB + keepsB * (dampedA + stateOffset)) / divisorsB;
       prevOut = damped + stateOffset;
     }

@@ -99,3 +99,33 @@ TEST(Threads, ProgramChangesAskTheHostToReadTheParametersOffTheAudioThread) {
   EXPECT_GT(gUpdates.size(), 2u);
   EXPECT_EQ(gUpdates.back(), fx.getProgramAt(fx.getProgram())->value(0));
 }
+
+// A host doing everything on the thread that built the effect may change the program inside a
+// processing call (a program change among the events, say): it hears of it at its next call, not
+// from inside the processing call.
+TEST(Threads, AProgramChangeInsideAProcessingCallOnTheBuildingThreadWaitsForItsEnd) {
+  struct TChangingProgram : TTestTemplate {
+    using TTestTemplate::TTestTemplate;
+    void processMidi(VstEvent*) override {
+      setProgram(2);
+      updatesInside = gUpdates.size();
+    }
+    std::size_t updatesInside = 99;
+  } fx(&RecordingHost);
+  fx.OnParameterChange = {};
+  gAudioThread = std::thread::id{};
+  gUpdates.clear();
+  for (VstInt32 p = 0; p < 4; ++p) fx.getProgramAt(p)->setValue(0, static_cast<float>(p) / 4.0f);
+  AEffect* e = fx.getAeffect();
+  VstEvent note{kVstMidiType, 32, 0, 0, {}};
+  struct {
+    VstInt32 numEvents;
+    VstIntPtr reserved;
+    VstEvent* events[2];
+  } block{1, 0, {&note, nullptr}};
+  e->dispatcher(e, effEditIdle, 0, 0, nullptr, 0.0f);  // the host knows the record from here on
+  e->dispatcher(e, effProcessEvents, 0, 0, &block, 0.0f);
+  EXPECT_EQ(fx.updatesInside, 0u);
+  e->dispatcher(e, effEditIdle, 0, 0, nullptr, 0.0f);
+  EXPECT_EQ(gUpdates, (std::vector<float>{0.5f}));
+}
