@@ -63,41 +63,27 @@ struct TSampleSteps {
   }
 };
 
+// Samples from..to-1. The filters' coefficients are computed one sample ahead, and with
+// `readsAhead` each sample's taps too, right after the previous sample's writes (only where
+// TSampleLoop::readsAhead allows it): each step's work then starts from values the step before
+// computed, which keeps more steps in flight. Only the filters' recursion chains one sample to
+// the next.
+template <bool readsAhead>
 KESTRUNE_ALWAYS_INLINE void runSequential(TSampleLoop& loop, std::int32_t from, std::int32_t to) {
   // The pointers and the state in locals, where stores to the outputs and the lines cannot
   // alias them.
   const TSampleLoop s = loop;
   TSampleLoop::TState state = s.state;
   const TSampleSteps steps(s);
-  // The filters' coefficients one sample ahead: their chain of steps overlaps a sample's work.
-  TPair coefNext = from < to ? TSampleSteps::coefOf(s, from) : state.coef;
+  if (from >= to) return;
+  TPair coefNext = TSampleSteps::coefOf(s, from);
+  TPairF wetNext = readsAhead ? TSampleSteps::read(s, from) : state.wet;
   for (std::int32_t k = from; k < to; ++k) {
     steps.write(s, k, state.wet);
-    state.wet = TSampleSteps::read(s, k);
-    // Only the filters' recursion chains one sample to the next; the rest of the next samples'
-    // work, the coefficients too, runs while it waits.
+    state.wet = readsAhead ? wetNext : TSampleSteps::read(s, k);
     state.coef = coefNext;
-    if (k + 1 < to) coefNext = TSampleSteps::coefOf(s, k + 1);
-    steps.filter(s, k, state);
-  }
-  loop.state = state;
-}
-
-// runSequential with each sample's reads one step ahead, right after the previous sample's
-// writes: each step's work then starts from values the step before computed, which keeps more
-// steps in flight. Only where TSampleLoop::readsAhead.
-KESTRUNE_ALWAYS_INLINE void runReadingAhead(TSampleLoop& loop, std::int32_t n) {
-  const TSampleLoop s = loop;
-  TSampleLoop::TState state = s.state;
-  const TSampleSteps steps(s);
-  TPair coefNext = TSampleSteps::coefOf(s, 0);
-  TPairF wetNext = TSampleSteps::read(s, 0);
-  for (std::int32_t k = 0; k < n; ++k) {
-    steps.write(s, k, state.wet);
-    state.wet = wetNext;
-    state.coef = coefNext;
-    if (k + 1 < n) {
-      wetNext = TSampleSteps::read(s, k + 1);
+    if (k + 1 < to) {
+      if (readsAhead) wetNext = TSampleSteps::read(s, k + 1);
       coefNext = TSampleSteps::coefOf(s, k + 1);
     }
     steps.filter(s, k, state);
@@ -109,9 +95,9 @@ KESTRUNE_ALWAYS_INLINE void runReadingAhead(TSampleLoop& loop, std::int32_t n) {
 
 void runSamplesPlain(TSampleLoop& s, std::int32_t n) {
   if (s.readsAhead)
-    runReadingAhead(s, n);
+    runSequential<true>(s, 0, n);
   else
-    runSequential(s, 0, n);
+    runSequential<false>(s, 0, n);
 }
 
 #ifdef KESTRUNE_WIDE
@@ -167,9 +153,9 @@ KESTRUNE_TARGET_WIDE KESTRUNE_ALWAYS_INLINE __m256d coefsOf(const TSampleLoop& s
 KESTRUNE_TARGET_WIDE void runSamplesWide(TSampleLoop& loop, std::int32_t n) {
   const TSampleLoop s = loop;  // a local: stores to the outputs and the lines cannot alias it
   // Two samples at a time read both samples' taps before writing both inputs, and the next
-  // pair's right after: the same reads ahead as runReadingAhead.
+  // pair's right after: the same reads ahead as runSequential<true>.
   if (n < 2 || !s.readsAhead) {
-    runSequential(loop, 0, n);
+    runSequential<false>(loop, 0, n);
     return;
   }
 
@@ -242,9 +228,9 @@ KESTRUNE_TARGET_WIDE void runSamplesWide(TSampleLoop& loop, std::int32_t n) {
                 prevOut,
                 damped,
                 TPair{_mm256_extractf128_pd(coefs, 1)}};
-  if (k < n) runSequential(loop, k, n);
+  if (k < n) runSequential<false>(loop, k, n);
 }
 
 #else
-void runSamplesWide(TSampleLoop& s, std::int32_t n) { runSequential(s, 0, n); }
+void runSamplesWide(TSampleLoop& s, std::int32_t n) { runSamplesPlain(s, n); }
 #endif

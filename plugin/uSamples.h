@@ -32,7 +32,7 @@ struct TSampleLoop {
   } state;
 };
 
-// Runs samples 0..n-1 one at a time.
+// Runs samples 0..n-1 in the order of one at a time (with reads ahead where s.readsAhead).
 void runSamplesPlain(TSampleLoop& s, std::int32_t n);
 // The same samples, bit for bit, two at a time with wide vectors where no sample of a pair reads
 // what the pair writes; only where wideVectorsAvailable().
