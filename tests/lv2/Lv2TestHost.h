@@ -6,22 +6,19 @@
 
 #include <memory>
 #include <optional>
-#include <string>
-#include <vector>
 
 #include "lv2/Lv2Dsp.h"
+#include "tests/lv2/UridMap.h"
 
 struct TestLv2Host {
-  std::vector<std::string> uris;
-  LV2_URID_Map map{this, &mapUri};
-  LV2_Feature mapFeature{LV2_URID__map, &map};
+  TestUridMap urids;
   float controls[lv2bundle::kNumControls] = {};
   alignas(8) std::uint8_t time[256] = {};
   std::unique_ptr<TLv2Dsp> dsp;
 
   // Without the map the instance cannot read the time input.
   TestLv2Host(double rate, bool withMap) {
-    const LV2_Feature* features[] = {&mapFeature, nullptr};
+    const LV2_Feature* features[] = {&urids.feature, nullptr};
     dsp.reset(TLv2Dsp::create(rate, withMap ? features : nullptr));
     if (!dsp) return;
     for (std::uint32_t i = 0; i < lv2bundle::kNumControls; ++i) dsp->connect(i, &controls[i]);
@@ -29,24 +26,17 @@ struct TestLv2Host {
     setTempo(std::nullopt);
     dsp->activate();
   }
-  static LV2_URID mapUri(LV2_URID_Map_Handle handle, const char* uri) {
-    auto& uris = static_cast<TestLv2Host*>(handle)->uris;
-    for (std::size_t i = 0; i < uris.size(); ++i)
-      if (uris[i] == uri) return static_cast<LV2_URID>(i + 1);
-    uris.emplace_back(uri);
-    return static_cast<LV2_URID>(uris.size());
-  }
   // The time input for the next blocks: one position with this tempo, or an empty sequence.
   void setTempo(std::optional<float> bpm) {
     LV2_Atom_Forge forge;
     LV2_Atom_Forge_Frame sequence, position;
-    lv2_atom_forge_init(&forge, &map);
+    lv2_atom_forge_init(&forge, &urids.map);
     lv2_atom_forge_set_buffer(&forge, time, sizeof time);
     lv2_atom_forge_sequence_head(&forge, &sequence, 0);
     if (bpm) {
       lv2_atom_forge_frame_time(&forge, 0);
-      lv2_atom_forge_object(&forge, &position, 0, map.map(this, LV2_TIME__Position));
-      lv2_atom_forge_key(&forge, map.map(this, LV2_TIME__beatsPerMinute));
+      lv2_atom_forge_object(&forge, &position, 0, urids(LV2_TIME__Position));
+      lv2_atom_forge_key(&forge, urids(LV2_TIME__beatsPerMinute));
       lv2_atom_forge_float(&forge, *bpm);
       lv2_atom_forge_pop(&forge, &position);
     }

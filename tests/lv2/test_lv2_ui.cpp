@@ -10,7 +10,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -23,6 +22,7 @@
 #include "lv2/Lv2Bundle.h"
 #include "lv2/Lv2Ui.h"
 #include "platform/Picture.h"
+#include "tests/lv2/UridMap.h"
 #include "tests/x11/TestHost.h"
 #include "tests/x11/XvfbServer.h"
 // After the project's headers: Xlib's Status macro.
@@ -274,15 +274,8 @@ TEST_F(Lv2Ui, NeedsParentAndWriterAndTalksToTheHostAsTheEditorToAVstHost) {
 TEST_F(Lv2Ui, TakesTheHostsScaleFactorAndAsksItToResize) {
   kestrune::test::TestHost host;
   ASSERT_TRUE(host.Open(830, 436));
-  std::vector<std::string> uris;
-  LV2_URID_Map map{&uris, [](LV2_URID_Map_Handle h, const char* uri) {
-                     auto& known = *static_cast<std::vector<std::string>*>(h);
-                     const auto at = std::find(known.begin(), known.end(), uri);
-                     if (at != known.end()) return LV2_URID(at - known.begin() + 1);
-                     known.emplace_back(uri);
-                     return LV2_URID(known.size());
-                   }};
-  const LV2_URID scaleKey = map.map(&uris, LV2_UI__scaleFactor), floatType = map.map(&uris, LV2_ATOM__Float);
+  TestUridMap urids;
+  const LV2_URID scaleKey = urids(LV2_UI__scaleFactor), floatType = urids(LV2_ATOM__Float);
   std::vector<std::pair<int, int>> resized;
   LV2UI_Resize resize{&resized, [](LV2UI_Feature_Handle h, int width, int height) {
                         static_cast<std::vector<std::pair<int, int>>*>(h)->emplace_back(width, height);
@@ -293,7 +286,7 @@ TEST_F(Lv2Ui, TakesTheHostsScaleFactorAndAsksItToResize) {
                                   {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr}};
   Heard heard;
   const LV2_Feature parent{LV2_UI__parent, reinterpret_cast<void*>(host.Window())}, resizing{LV2_UI__resize, &resize},
-      mapping{LV2_URID__map, &map}, given{LV2_OPTIONS__options, options};
+      given{LV2_OPTIONS__options, options};
   const auto size = [&](LV2UI_Widget widget) {
     XWindowAttributes a{};
     XGetWindowAttributes(display, Window(reinterpret_cast<std::uintptr_t>(widget)), &a);
@@ -306,7 +299,7 @@ TEST_F(Lv2Ui, TakesTheHostsScaleFactorAndAsksItToResize) {
     ASSERT_NE(ui, nullptr);
     EXPECT_EQ(size(widget), std::pair(415, 218));
   }
-  const LV2_Feature* features[] = {&parent, &resizing, &mapping, &given, nullptr};
+  const LV2_Feature* features[] = {&parent, &resizing, &urids.feature, &given, nullptr};
   std::unique_ptr<TLv2Ui> ui(TLv2Ui::create(&Heard::write, &heard, &widget, features));
   ASSERT_NE(ui, nullptr);
   EXPECT_EQ(size(widget), std::pair(830, 436));

@@ -13,7 +13,6 @@
 #include "plugin/uDelay4p.h"
 #include "plugin/uLp1.h"
 #include "plugin/uPara.h"
-#include "plugin/uQuad.h"
 #include "vst/DDspUtils.h"
 #include "vst/DVstUtils.h"
 
@@ -127,23 +126,6 @@ TEST(Delay4p, RunsOfFourAgreeWithLocate) {
         }
       }
     }
-#ifdef KESTRUNE_WIDE
-    // Eight at once in the wide build: the same as four at once, each lane at its own position
-    // (neighbours of wp, across position 0 and the ring's end where wp is near them).
-    for (std::size_t i = 0; wideVectorsAvailable() && i < std::size(delays); i += 8) {
-      std::int32_t wps[8];
-      for (std::int32_t j = 0; j < 8; ++j) wps[j] = (wp + j * 7 + ring - 3) % ring;
-      std::int32_t start[8], start4[8];
-      float fraction[8], fraction4[8];
-      locateRunsEight(wps, ring, delays + i, start, fraction);
-      Tdelay4p::locateRuns(wps, ring, delays + i, start4, fraction4);
-      Tdelay4p::locateRuns(wps + 4, ring, delays + i + 4, start4 + 4, fraction4 + 4);
-      for (int j = 0; j < 8; ++j) {
-        EXPECT_EQ(start[j], start4[j]) << "writePos " << wps[j] << " delay " << delays[i + j];
-        EXPECT_EQ(bits(fraction[j]), bits(fraction4[j])) << "writePos " << wps[j] << " delay " << delays[i + j];
-      }
-    }
-#endif
   }
 }
 

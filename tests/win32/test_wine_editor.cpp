@@ -400,9 +400,10 @@ TEST_F(WineKestruneEditor, OpensInARealWindowAtTheDisplaysDensityAndPostedInputS
 
 // The system's word that the density of the editor's window changed (WM_DPICHANGED_AFTERPARENT,
 // which per-monitor-aware hosts' children get when the host moves to another monitor) makes the
-// editor read it again: unchanged, nothing happens; changed, the editor is rebuilt at the new scale
-// and asks the host for the room. Wine gives all monitors one density, so the density changes here
-// by the editor moving into a window of the display's density from one the system shows at 96.
+// editor read it again: changed, the editor is rebuilt at the new scale and asks the host for the
+// room (an unchanged reading is left to the headless density test). Wine gives all monitors one
+// density, so the density changes here by the editor moving into a window of the display's density
+// from one the system shows at 96.
 TEST_F(WineKestruneEditor, FollowsTheDensityOfItsWindowWhenTheSystemSaysItChanged) {
   constexpr UINT kDpiChangedAfterParent = 0x02E3;
   const int s = DisplayDpi() / 96;
@@ -413,10 +414,6 @@ TEST_F(WineKestruneEditor, FollowsTheDensityOfItsWindowWhenTheSystemSaysItChange
     Pump(50);
     const HWND first = at96.Editor();
     ASSERT_NE(first, nullptr);
-    ::SendMessageA(first, kDpiChangedAfterParent, 0, 0);
-    Pump(50);
-    EXPECT_EQ(at96.Editor(), first);
-    EXPECT_TRUE(HostLog::resizes.empty());
 
     ASSERT_EQ(Dispatch(e, effEditOpen, 0, 0, atDisplay.hwnd), 1);  // a further open moves it
     ASSERT_EQ(atDisplay.Editor(), first);
