@@ -29,6 +29,11 @@ struct TPair {
   friend TPair operator*(TPair x, TPair y) { return {_mm_mul_pd(x.v, y.v)}; }
   friend TPair operator/(TPair x, TPair y) { return {_mm_div_pd(x.v, y.v)}; }
   TPair swapped() const { return {_mm_shuffle_pd(v, v, 1)}; }
+  // (x.a, y.a) and (x.b, y.b).
+  static TPair lows(TPair x, TPair y) { return {_mm_unpacklo_pd(x.v, y.v)}; }
+  static TPair highs(TPair x, TPair y) { return {_mm_unpackhi_pd(x.v, y.v)}; }
+  // Whether both lanes are at most `limit` (not NaN).
+  bool bothAtMost(double limit) const { return _mm_movemask_pd(_mm_cmple_pd(v, _mm_set1_pd(limit))) == 3; }
 #else
   double lo, hi;
   static TPair of(double a, double b) { return {a, b}; }
@@ -45,6 +50,9 @@ struct TPair {
   friend TPair operator*(TPair x, TPair y) { return {x.lo * y.lo, x.hi * y.hi}; }
   friend TPair operator/(TPair x, TPair y) { return {x.lo / y.lo, x.hi / y.hi}; }
   TPair swapped() const { return {hi, lo}; }
+  static TPair lows(TPair x, TPair y) { return {x.lo, y.lo}; }
+  static TPair highs(TPair x, TPair y) { return {x.hi, y.hi}; }
+  bool bothAtMost(double limit) const { return lo <= limit && hi <= limit; }
 #endif
   inline TPairF toFloat() const;  // each lane rounded to float
 };

@@ -8,33 +8,50 @@
 
 namespace {
 
-// One sample's move of the oscillators: their phases.
-struct TStep {
-  double phase1 = 0.0, phase2 = 0.0;
-};
-
-// The oscillators' phases in locals while a chunk moves on, where they stay in registers from
-// one sample to the next (through the motion's copy of TPara they went through memory).
+// The oscillators' phases (Phase1, Phase2) in a local while a chunk moves on, where they stay in
+// a register from one sample to the next (through the motion's copy of TPara they went through
+// memory).
 struct TPhases {
-  double phase1, phase2, increment;
+  TPair phases;
+  double increment;
   float offset;
+  bool rising;  // a non-negative increment: each phase only grows until it wraps
   // Requires m.para.SetRate(m.rate, m.sampleRate) first.
   explicit TPhases(const TMotion& m)
-      : phase1(m.para.Phase1), phase2(m.para.Phase2), increment(m.para.Increment), offset(m.offset) {}
+      : phases(TPair::of(m.para.Phase1, m.para.Phase2)),
+        increment(m.para.Increment),
+        offset(m.offset),
+        rising(m.para.Increment >= 0.0) {}
   void storeTo(TMotion& m) const {
-    m.para.Phase1 = phase1;
-    m.para.Phase2 = phase2;
+    m.para.Phase1 = phases.a();
+    m.para.Phase2 = phases.b();
   }
-  KESTRUNE_ALWAYS_INLINE TStep step() {
+  KESTRUNE_ALWAYS_INLINE TPair step() {
+    double phase1 = phases.a(), phase2 = phases.b();
     TPara::AdvancePhases(phase1, phase2, increment, offset);
-    return {phase1, phase2};
+    phases = TPair::of(phase1, phase2);
+    return phases;
   }
 };
 
-// The moves of samples k..k+3 of n; the spare ones stay still, at their defaults. The phases go
-// to the vector work straight from registers: loading what was just stored sample by sample
-// would wait for the stores to leave.
-KESTRUNE_ALWAYS_INLINE void stepFour(TPhases& m, std::int32_t left, TStep& s0, TStep& s1, TStep& s2, TStep& s3) {
+// The phases after each move of samples k..k+3 of n; the spare ones stay still, at their
+// defaults. They go to the vector work straight from registers: loading what was just stored
+// sample by sample would wait for the stores to leave.
+KESTRUNE_ALWAYS_INLINE void stepFour(TPhases& m, std::int32_t left, TPair& s0, TPair& s1, TPair& s2, TPair& s3) {
+  if (left >= 4 && m.rising) {
+    // While the phases only grow, the last of four moves within 0.5 (and not NaN) means that none
+    // wrapped: the four moves are then the sums alone, with one test for all.
+    const TPair increment = TPair::all(m.increment);
+    const TPair a = m.phases + increment, b = a + increment, c = b + increment, d = c + increment;
+    if (d.bothAtMost(0.5)) [[likely]] {
+      s0 = a;
+      s1 = b;
+      s2 = c;
+      s3 = d;
+      m.phases = d;
+      return;
+    }
+  }
   s0 = m.step();
   if (left >= 4) {
     s1 = m.step();
@@ -95,8 +112,11 @@ KESTRUNE_ALWAYS_INLINE bool locateFours(const TMotion& m, std::int32_t k, std::i
 
 }  // namespace
 
-bool preparePlain(TMotion& motion, const TPrepare& p, std::int32_t n, const TChunk& out) {
-  TMotion m = motion;  // a local: the stores below cannot alias it
+bool preparePlain(TMotion& motion, const TPrepare& p, std::int32_t n, const TChunk& chunk) {
+  // Locals: the stores below cannot alias them.
+  TMotion m = motion;
+  const TChunk out = chunk;
+  const bool ownSides = p.ownSides;
   const TPair half = TPair::all(0.5), one = TPair::all(1.0);
   const TPair depthD = TPair::all(p.delayDepth), leftDepth = TPair::all(p.leftDepth),
               rightDepth = TPair::all(p.rightDepth);
@@ -107,16 +127,16 @@ bool preparePlain(TMotion& motion, const TPrepare& p, std::int32_t n, const TChu
     return TPairF::lessOr(oneF, TPairF::greaterOr(zeroF, (one - mod * depth).toFloat()));
   };
   // Two neighbouring samples per pair: samples j, j + 1.
-  const auto pair = [&](std::int32_t j, const TStep& first, const TStep& second) {
-    const TPairF a = (paraShapePair(TPair::of(first.phase1, second.phase1)) * half).toFloat();
-    const TPairF b = (paraShapePair(TPair::of(first.phase2, second.phase2)) * half).toFloat();
+  const auto pair = [&](std::int32_t j, TPair first, TPair second) {
+    const TPairF a = (paraShapePair(TPair::lows(first, second)) * half).toFloat();
+    const TPairF b = (paraShapePair(TPair::highs(first, second)) * half).toFloat();
     a.store(out.mods1 + j);
     b.store(out.mods2 + j);
   };
   m.para.SetRate(m.rate, m.sampleRate);
   TPhases phases(m);
   for (std::int32_t k = 0; k < n; k += 4) {
-    TStep s0, s1, s2, s3;
+    TPair s0 = TPair::all(0.0), s1 = s0, s2 = s0, s3 = s0;
     stepFour(phases, n - k, s0, s1, s2, s3);
     positionsFour(m, n - k, out.positions + k);
     pair(k, s0, s1);
@@ -129,8 +149,8 @@ bool preparePlain(TMotion& motion, const TPrepare& p, std::int32_t n, const TChu
     const TPair m1 = TPairF::load(out.mods1 + j).toDouble() + half, m2 = TPairF::load(out.mods2 + j).toDouble() + half;
     // Limited to the ring: the depth may come from a derivation at an older, higher rate.
     TPairF::lessOr((m1 * depthD).toFloat(), rate).store(out.delays + j);
-    TPairF::storeInterleaved(out.gains + 2 * j, sideGain(p.ownSides ? m1 : m2, leftDepth),
-                             sideGain(p.ownSides ? m2 : m1, rightDepth));
+    TPairF::storeInterleaved(out.gains + 2 * j, sideGain(ownSides ? m1 : m2, leftDepth),
+                             sideGain(ownSides ? m2 : m1, rightDepth));
     TPairF::storeInterleaved(out.dampArgs + 2 * j, dampArgumentPair(m1, dampDepth, rateD),
                              dampArgumentPair(m2, dampDepth, rateD));
   }
@@ -196,8 +216,11 @@ KESTRUNE_TARGET_WIDE void conditionWide(const float* inL, const float* inR, std:
   conditionPlain(inL + k, inR + k, n - k, merge, limit, out + 2 * k);
 }
 
-KESTRUNE_TARGET_WIDE bool prepareWide(TMotion& motion, const TPrepare& p, std::int32_t n, const TChunk& out) {
-  TMotion m = motion;  // a local: the stores below cannot alias it
+KESTRUNE_TARGET_WIDE bool prepareWide(TMotion& motion, const TPrepare& p, std::int32_t n, const TChunk& chunk) {
+  // Locals: the stores below cannot alias them.
+  TMotion m = motion;
+  const TChunk out = chunk;
+  const bool ownSides = p.ownSides;
   const __m256d half = _mm256_set1_pd(0.5), depthD = _mm256_set1_pd(p.delayDepth);
   const __m256d leftDepth = _mm256_set1_pd(p.leftDepth), rightDepth = _mm256_set1_pd(p.rightDepth);
   const __m128 rate = _mm_set1_ps(p.rateF);
@@ -205,11 +228,11 @@ KESTRUNE_TARGET_WIDE bool prepareWide(TMotion& motion, const TPrepare& p, std::i
   m.para.SetRate(m.rate, m.sampleRate);
   TPhases phases(m);
   for (std::int32_t k = 0; k < n; k += 4) {
-    TStep s0, s1, s2, s3;
+    TPair s0 = TPair::all(0.0), s1 = s0, s2 = s0, s3 = s0;
     stepFour(phases, n - k, s0, s1, s2, s3);
     positionsFour(m, n - k, out.positions + k);
-    const __m256d phase1 = _mm256_set_pd(s3.phase1, s2.phase1, s1.phase1, s0.phase1);
-    const __m256d phase2 = _mm256_set_pd(s3.phase2, s2.phase2, s1.phase2, s0.phase2);
+    const __m256d phase1 = _mm256_set_m128d(TPair::lows(s2, s3).v, TPair::lows(s0, s1).v);
+    const __m256d phase2 = _mm256_set_m128d(TPair::highs(s2, s3).v, TPair::highs(s0, s1).v);
     const __m128 a = _mm256_cvtpd_ps(_mm256_mul_pd(paraShapeQuad(phase1), half));
     const __m128 b = _mm256_cvtpd_ps(_mm256_mul_pd(paraShapeQuad(phase2), half));
     _mm_storeu_ps(out.mods1 + k, a);
@@ -219,8 +242,8 @@ KESTRUNE_TARGET_WIDE bool prepareWide(TMotion& motion, const TPrepare& p, std::i
   for (std::int32_t k = 0; k < n; k += 4) {
     const __m256d m1 = modPlusHalf(out.mods1 + k), m2 = modPlusHalf(out.mods2 + k);
     _mm_storeu_ps(out.delays + k, _mm_min_ps(_mm256_cvtpd_ps(_mm256_mul_pd(m1, depthD)), rate));
-    const __m128 gainL = sideGainQuad(p.ownSides ? m1 : m2, leftDepth);
-    const __m128 gainR = sideGainQuad(p.ownSides ? m2 : m1, rightDepth);
+    const __m128 gainL = sideGainQuad(ownSides ? m1 : m2, leftDepth);
+    const __m128 gainR = sideGainQuad(ownSides ? m2 : m1, rightDepth);
     _mm_storeu_ps(out.gains + 2 * k, _mm_unpacklo_ps(gainL, gainR));
     _mm_storeu_ps(out.gains + 2 * k + 4, _mm_unpackhi_ps(gainL, gainR));
     const __m128 argL = dampArgumentQuad(m1, dampDepth, rateD), argR = dampArgumentQuad(m2, dampDepth, rateD);
