@@ -48,6 +48,8 @@ TEST(PluginReference, BlockProcessingEqualsThePlainPerSampleFormulation) {
       // Cutoffs sweeping down to 0 (a coefficient of 0) and staying at the top.
       {"full damping, fed back", 1, 0.9f, 0.0f, 0.0f, 1.0f, 44100.0f, -1.0f, 1.0f},
       {"no damping, merged", 2, 0.0f, 1.0f, 0.0f, 0.8f, 96000.0f, -1.0f, 0.0f},
+      // Oscillators standing still: every move of the phases adds 0.
+      {"still oscillators, fed back", 3, 0.6f, 0.0f, 0.0f, 0.0f, 44100.0f},
   };
   TestHost::reset();
   TestHost::tempoAt = 1370000;
