@@ -187,6 +187,7 @@ void APlugin::processFrames(const float* inL, const float* inR, float* outL, flo
   loop.feedback = feedback;
   loop.master = master;
   loop.maxSample = kMaxSample;
+  loop.exactFeed = feedback == 0.0 && !merge;  // then each input is a float within kMaxSample
   loop.state = {TPairF::of(WetL, WetR),
                 TPairF::of(GainL, GainR),
                 TPairF::of(MixL, MixR),

@@ -32,9 +32,10 @@ struct TSampleSteps {
   explicit TSampleSteps(const TSampleLoop& s) : feedback(TPair::all(s.feedback)), master(TPair::all(s.master)) {}
 
   // DelayL.Write and DelayR.Write of sample k, each line fed from its last output.
+  template <bool exactFeed>
   KESTRUNE_ALWAYS_INLINE void write(const TSampleLoop& s, std::int32_t k, TPairF wet) const {
-    const TPairF fed = (wet.toDouble() * feedback + TPair::load(s.ins + 2 * k)).toFloat().within(s.maxSample);
-    fed.toDouble().store(s.lines + 2 * s.positions[k]);
+    const TPair fed = wet.toDouble() * feedback + TPair::load(s.ins + 2 * k);
+    (exactFeed ? fed : fed.toFloat().within(s.maxSample).toDouble()).store(s.lines + 2 * s.positions[k]);
   }
   // Both lines read at sample k's delay: one tap computation, two lanes of interpolation.
   KESTRUNE_ALWAYS_INLINE static TPairF read(const TSampleLoop& s, std::int32_t k) {
@@ -68,7 +69,7 @@ struct TSampleSteps {
 // TSampleLoop::readsAhead allows it): each step's work then starts from values the step before
 // computed, which keeps more steps in flight. Only the filters' recursion chains one sample to
 // the next.
-template <bool readsAhead>
+template <bool readsAhead, bool exactFeed>
 KESTRUNE_ALWAYS_INLINE void runSequential(TSampleLoop& loop, std::int32_t from, std::int32_t to) {
   // The pointers and the state in locals, where stores to the outputs and the lines cannot
   // alias them.
@@ -79,7 +80,7 @@ KESTRUNE_ALWAYS_INLINE void runSequential(TSampleLoop& loop, std::int32_t from, 
   TPair coefNext = TSampleSteps::coefOf(s, from);
   TPairF wetNext = readsAhead ? TSampleSteps::read(s, from) : state.wet;
   for (std::int32_t k = from; k < to; ++k) {
-    steps.write(s, k, state.wet);
+    steps.template write<exactFeed>(s, k, state.wet);
     state.wet = readsAhead ? wetNext : TSampleSteps::read(s, k);
     state.coef = coefNext;
     if (k + 1 < to) {
@@ -91,13 +92,22 @@ KESTRUNE_ALWAYS_INLINE void runSequential(TSampleLoop& loop, std::int32_t from, 
   loop.state = state;
 }
 
+// runSequential from..to-1 with the way the lines are fed chosen once.
+template <bool readsAhead>
+void runSequentialFed(TSampleLoop& loop, std::int32_t from, std::int32_t to) {
+  if (loop.exactFeed)
+    runSequential<readsAhead, true>(loop, from, to);
+  else
+    runSequential<readsAhead, false>(loop, from, to);
+}
+
 }  // namespace
 
 void runSamplesPlain(TSampleLoop& s, std::int32_t n) {
   if (s.readsAhead)
-    runSequential<true>(s, 0, n);
+    runSequentialFed<true>(s, 0, n);
   else
-    runSequential<false>(s, 0, n);
+    runSequentialFed<false>(s, 0, n);
 }
 
 #ifdef KESTRUNE_WIDE
@@ -148,16 +158,11 @@ KESTRUNE_TARGET_WIDE KESTRUNE_ALWAYS_INLINE __m256d coefsOf(const TSampleLoop& s
   return _mm256_cvtps_pd(fastSinQuad(_mm_loadu_ps(s.dampArgs + 2 * k)));
 }
 
-}  // namespace
-
-KESTRUNE_TARGET_WIDE void runSamplesWide(TSampleLoop& loop, std::int32_t n) {
+// Two samples at a time read both samples' taps before writing both inputs, and the next pair's
+// right after: the same reads ahead as runSequential<true>.
+template <bool exactFeed>
+KESTRUNE_TARGET_WIDE void runPairs(TSampleLoop& loop, std::int32_t n) {
   const TSampleLoop s = loop;  // a local: stores to the outputs and the lines cannot alias it
-  // Two samples at a time read both samples' taps before writing both inputs, and the next
-  // pair's right after: the same reads ahead as runSequential<true>.
-  if (n < 2 || !s.readsAhead) {
-    runSequential<false>(loop, 0, n);
-    return;
-  }
 
   __m128 wets = _mm_movelh_ps(s.state.wet.v, s.state.wet.v), mixes = _mm_movelh_ps(s.state.mix.v, s.state.mix.v);
   TPair prevIn = s.state.prevIn, prevOut = s.state.prevOut, damped = s.state.damped;
@@ -177,11 +182,10 @@ KESTRUNE_TARGET_WIDE void runSamplesWide(TSampleLoop& loop, std::int32_t n) {
     const __m128 before = wets;  // the previous pair's
     wets = next;
     // Both inputs to the lines, each from the output before it.
-    __m128 fed = _mm256_cvtpd_ps(
+    __m256d feds =
         _mm256_add_pd(_mm256_mul_pd(_mm256_cvtps_pd(_mm_shuffle_ps(before, wets, _MM_SHUFFLE(1, 0, 3, 2))), feedback),
-                      _mm256_loadu_pd(s.ins + 2 * k)));
-    fed = TPairF::withinLanes(fed, maxSample);
-    const __m256d feds = _mm256_cvtps_pd(fed);
+                      _mm256_loadu_pd(s.ins + 2 * k));
+    if (!exactFeed) feds = _mm256_cvtps_pd(TPairF::withinLanes(_mm256_cvtpd_ps(feds), maxSample));
     _mm_storeu_pd(s.lines + 2 * s.positions[k], _mm256_castpd256_pd128(feds));
     _mm_storeu_pd(s.lines + 2 * s.positions[k + 1], _mm256_extractf128_pd(feds, 1));
     if (k + 4 <= n) next = wetsOf(s, k + 2);
@@ -228,7 +232,18 @@ KESTRUNE_TARGET_WIDE void runSamplesWide(TSampleLoop& loop, std::int32_t n) {
                 prevOut,
                 damped,
                 TPair{_mm256_extractf128_pd(coefs, 1)}};
-  if (k < n) runSequential<false>(loop, k, n);
+  if (k < n) runSequential<false, exactFeed>(loop, k, n);
+}
+
+}  // namespace
+
+KESTRUNE_TARGET_WIDE void runSamplesWide(TSampleLoop& loop, std::int32_t n) {
+  if (n < 2 || !loop.readsAhead)
+    runSequentialFed<false>(loop, 0, n);
+  else if (loop.exactFeed)
+    runPairs<true>(loop, n);
+  else
+    runPairs<false>(loop, n);
 }
 
 #else

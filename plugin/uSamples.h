@@ -23,6 +23,10 @@ struct TSampleLoop {
   double feedback, master;
   float maxSample;  // a value bound for a line beyond it is written as 0
   bool readsAhead;  // whether the reads may run ahead of the writes, as preparePlain answers
+  // Whether the lines take input + wet x feedback as it is: with no feedback and inputs that are
+  // floats within maxSample (not merged), rounding that sum to float and bounding it change
+  // nothing, the sign of a zero included.
+  bool exactFeed;
 
   // Carried from one sample to the next: the last sample's values.
   struct TState {

@@ -90,10 +90,12 @@ void BM_DopplerReference(benchmark::State& state) {
 }
 BENCHMARK(BM_DopplerReference)->Arg(32)->Arg(64)->Arg(512)->Arg(4096);
 
-void BM_DopplerBlock(benchmark::State& state) {
+// "Doppler 1", with its Feedback of 0 unless `feedback` says otherwise.
+void runDoppler(benchmark::State& state, float feedback) {
   const VstInt32 frames = static_cast<VstInt32>(state.range(0));
   Rig rig(frames);
   rig.effect->UseWideVectors = rig.effect->UseWideVectors && state.range(1) != 0;
+  if (feedback != 0.0f) rig.record->setParameter(rig.record, APlugin::kFeedback, feedback);
   fillSignal(rig, 0);
   for (int i = 0; i < 50; ++i) rig.run(frames);  // past the start-up zeros of the delay
   const double start = cpuSeconds();
@@ -105,8 +107,12 @@ void BM_DopplerBlock(benchmark::State& state) {
   setCounters(state, frames);
   if (gReferencePerFrame.count(frames) != 0) state.counters["vs_reference"] = perFrame / gReferencePerFrame[frames];
 }
+void BM_DopplerBlock(benchmark::State& state) { runDoppler(state, 0.0f); }
 // Second argument: 1 for the wide-vector kernel where the processor has it, 0 for the plain one.
 BENCHMARK(BM_DopplerBlock)->ArgsProduct({{32, 64, 512, 4096}, {1}})->Args({64, 0})->Args({4096, 0});
+// With feedback the lines take each input rounded to float, which the default programs skip.
+void BM_DopplerBlockFedBack(benchmark::State& state) { runDoppler(state, 0.5f); }
+BENCHMARK(BM_DopplerBlockFedBack)->ArgsProduct({{64, 4096}, {1, 0}});
 
 // Full feedback and a short delay: an impulse rings on and decays through the subnormal range.
 void BM_DopplerFeedbackTail(benchmark::State& state) {

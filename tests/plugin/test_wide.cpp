@@ -108,6 +108,7 @@ TEST(PluginWide, FilterStatesAtTheEdgeOfTheOffsetsBoundMatchThePlainBuild) {
                     .master = 1.0,
                     .maxSample = 1e30f,
                     .readsAhead = true,
+                    .exactFeed = false,
                     .state = {}};
       s.state.prevOut = TPair::of(state, -state);
       (wide ? runSamplesWide : runSamplesPlain)(s, n);
