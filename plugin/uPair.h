@@ -156,6 +156,8 @@ struct TQuadF {
   friend TQuadF operator-(TQuadF x, TQuadF y) { return {_mm_sub_ps(x.v, y.v)}; }
   static TQuadF lessOr(TQuadF x, TQuadF y) { return {_mm_min_ps(x.v, y.v)}; }
   static TQuadF greaterOr(TQuadF x, TQuadF y) { return {_mm_max_ps(x.v, y.v)}; }
+  // (x.a, y.a, x.b, y.b)
+  static TQuadF interleaved(TPairF x, TPairF y) { return {_mm_unpacklo_ps(x.v, y.v)}; }
   // Rounded toward zero (lanes within the int32 range); integers converted exactly below 2^24.
   TQuadI truncated() const { return {_mm_cvttps_epi32(v)}; }
   static TQuadF of(TQuadI x) { return {_mm_cvtepi32_ps(x.v)}; }
@@ -221,6 +223,7 @@ struct TQuadF {
   static TQuadF greaterOr(TQuadF x, TQuadF y) {
     return map([&](int i) { return x.v[i] > y.v[i] ? x.v[i] : y.v[i]; });
   }
+  static TQuadF interleaved(TPairF x, TPairF y) { return {{x.lo, y.lo, x.hi, y.hi}}; }
   TQuadI truncated() const {
     return TQuadI::map([&](int i) { return static_cast<std::int32_t>(v[i]); });
   }
@@ -246,12 +249,14 @@ inline TPairF hermite4Pair(float x, TPair m1, TPair z0, TPair p1, TPair p2) {
       .toFloat();
 }
 
-// TPara's output for a phase, on two lanes: 8 t s with t = 0.25 - |p| and s = 1 - 2 |t|, each
-// magnitude taken of the value rounded to float.
-inline TPair paraShapePair(TPair phase) {
+// Half TPara's output for a phase, on two lanes: (8 t s) / 2 with t = 0.25 - |p| and
+// s = 1 - 2 |t|, each magnitude taken of the value rounded to float. Computed as 4 t s, the same
+// double: t is 0 or at least 2^-26 in magnitude (0.25 less a float of at most 0.5) and s lies
+// within 0.5..1, so the product is far from the subnormals and the halving exact.
+inline TPair paraHalfShapePair(TPair phase) {
   const TPair t = TPair::all(0.25) - phase.toFloat().abs().toDouble();
   const TPair s = TPair::all(1.0) - TPair::all(2.0) * t.toFloat().abs().toDouble();
-  return TPair::all(8.0) * t * s;
+  return TPair::all(4.0) * t * s;
 }
 
 // fastSin on two lanes.

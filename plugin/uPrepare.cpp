@@ -120,16 +120,17 @@ bool preparePlain(TMotion& motion, const TPrepare& p, std::int32_t n, const TChu
   const TPair half = TPair::all(0.5), one = TPair::all(1.0);
   const TPair depthD = TPair::all(p.delayDepth), leftDepth = TPair::all(p.leftDepth),
               rightDepth = TPair::all(p.rightDepth);
-  const TPairF rate = TPairF::all(p.rateF), oneF = TPairF::all(1.0f), zeroF = TPairF::all(0.0f);
+  const TPairF rate = TPairF::all(p.rateF);
   const TPair dampDepth = TPair::all(p.dampDepth), rateD = rate.toDouble();
-  // g > 1 ? 1 : (g < 0 ? 0 : g)
-  const auto sideGain = [&](TPair mod, TPair depth) {
-    return TPairF::lessOr(oneF, TPairF::greaterOr(zeroF, (one - mod * depth).toFloat()));
+  // Both sides' gains of two samples, interleaved: g > 1 ? 1 : (g < 0 ? 0 : g) on four lanes.
+  const auto sideGains = [&](TPair left, TPair right) {
+    const TQuadF g = TQuadF::interleaved((one - left * leftDepth).toFloat(), (one - right * rightDepth).toFloat());
+    return TQuadF::lessOr(TQuadF::all(1.0f), TQuadF::greaterOr(TQuadF::all(0.0f), g));
   };
   // Two neighbouring samples per pair: samples j, j + 1.
   const auto pair = [&](std::int32_t j, TPair first, TPair second) {
-    const TPairF a = (paraShapePair(TPair::lows(first, second)) * half).toFloat();
-    const TPairF b = (paraShapePair(TPair::highs(first, second)) * half).toFloat();
+    const TPairF a = paraHalfShapePair(TPair::lows(first, second)).toFloat();
+    const TPairF b = paraHalfShapePair(TPair::highs(first, second)).toFloat();
     a.store(out.mods1 + j);
     b.store(out.mods2 + j);
   };
@@ -149,8 +150,7 @@ bool preparePlain(TMotion& motion, const TPrepare& p, std::int32_t n, const TChu
     const TPair m1 = TPairF::load(out.mods1 + j).toDouble() + half, m2 = TPairF::load(out.mods2 + j).toDouble() + half;
     // Limited to the ring: the depth may come from a derivation at an older, higher rate.
     TPairF::lessOr((m1 * depthD).toFloat(), rate).store(out.delays + j);
-    TPairF::storeInterleaved(out.gains + 2 * j, sideGain(ownSides ? m1 : m2, leftDepth),
-                             sideGain(ownSides ? m2 : m1, rightDepth));
+    sideGains(ownSides ? m1 : m2, ownSides ? m2 : m1).store(out.gains + 2 * j);
     TPairF::storeInterleaved(out.dampArgs + 2 * j, dampArgumentPair(m1, dampDepth, rateD),
                              dampArgumentPair(m2, dampDepth, rateD));
   }
@@ -221,7 +221,7 @@ KESTRUNE_TARGET_WIDE bool prepareWide(TMotion& motion, const TPrepare& p, std::i
   TMotion m = motion;
   const TChunk out = chunk;
   const bool ownSides = p.ownSides;
-  const __m256d half = _mm256_set1_pd(0.5), depthD = _mm256_set1_pd(p.delayDepth);
+  const __m256d depthD = _mm256_set1_pd(p.delayDepth);
   const __m256d leftDepth = _mm256_set1_pd(p.leftDepth), rightDepth = _mm256_set1_pd(p.rightDepth);
   const __m128 rate = _mm_set1_ps(p.rateF);
   const __m256d dampDepth = _mm256_set1_pd(p.dampDepth), rateD = _mm256_set1_pd(p.rateF);
@@ -233,8 +233,8 @@ KESTRUNE_TARGET_WIDE bool prepareWide(TMotion& motion, const TPrepare& p, std::i
     positionsFour(m, n - k, out.positions + k);
     const __m256d phase1 = _mm256_set_m128d(TPair::lows(s2, s3).v, TPair::lows(s0, s1).v);
     const __m256d phase2 = _mm256_set_m128d(TPair::highs(s2, s3).v, TPair::highs(s0, s1).v);
-    const __m128 a = _mm256_cvtpd_ps(_mm256_mul_pd(paraShapeQuad(phase1), half));
-    const __m128 b = _mm256_cvtpd_ps(_mm256_mul_pd(paraShapeQuad(phase2), half));
+    const __m128 a = _mm256_cvtpd_ps(paraHalfShapeQuad(phase1));
+    const __m128 b = _mm256_cvtpd_ps(paraHalfShapeQuad(phase2));
     _mm_storeu_ps(out.mods1 + k, a);
     _mm_storeu_ps(out.mods2 + k, b);
   }
@@ -242,13 +242,9 @@ KESTRUNE_TARGET_WIDE bool prepareWide(TMotion& motion, const TPrepare& p, std::i
   for (std::int32_t k = 0; k < n; k += 4) {
     const __m256d m1 = modPlusHalf(out.mods1 + k), m2 = modPlusHalf(out.mods2 + k);
     _mm_storeu_ps(out.delays + k, _mm_min_ps(_mm256_cvtpd_ps(_mm256_mul_pd(m1, depthD)), rate));
-    const __m128 gainL = sideGainQuad(ownSides ? m1 : m2, leftDepth);
-    const __m128 gainR = sideGainQuad(ownSides ? m2 : m1, rightDepth);
-    _mm_storeu_ps(out.gains + 2 * k, _mm_unpacklo_ps(gainL, gainR));
-    _mm_storeu_ps(out.gains + 2 * k + 4, _mm_unpackhi_ps(gainL, gainR));
-    const __m128 argL = dampArgumentQuad(m1, dampDepth, rateD), argR = dampArgumentQuad(m2, dampDepth, rateD);
-    _mm_storeu_ps(out.dampArgs + 2 * k, _mm_unpacklo_ps(argL, argR));
-    _mm_storeu_ps(out.dampArgs + 2 * k + 4, _mm_unpackhi_ps(argL, argR));
+    _mm256_storeu_ps(out.gains + 2 * k, sideGainsQuad(ownSides ? m1 : m2, leftDepth, ownSides ? m2 : m1, rightDepth));
+    _mm256_storeu_ps(out.dampArgs + 2 * k, interleaveHalves(_mm256_set_m128(dampArgumentQuad(m2, dampDepth, rateD),
+                                                                            dampArgumentQuad(m1, dampDepth, rateD))));
   }
   const TAheadBounds bounds(m);
   const __m256 lowest = _mm256_set1_ps(bounds.lowest), highest = _mm256_set1_ps(bounds.highest);

@@ -11,13 +11,18 @@
 #include <bit>
 #include <cstdint>
 
-KESTRUNE_TARGET_WIDE inline __m256d paraShapeQuad(__m256d phase) {
+// (a0, a1, a2, a3, b0, b1, b2, b3) to (a0, b0, a1, b1, a2, b2, a3, b3).
+KESTRUNE_TARGET_WIDE inline __m256 interleaveHalves(__m256 x) {
+  return _mm256_permutevar8x32_ps(x, _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
+}
+
+KESTRUNE_TARGET_WIDE inline __m256d paraHalfShapeQuad(__m256d phase) {
   const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
   const __m256d t = _mm256_sub_pd(_mm256_set1_pd(0.25), _mm256_cvtps_pd(_mm_and_ps(_mm256_cvtpd_ps(phase), magnitude)));
   const __m256d s =
       _mm256_sub_pd(_mm256_set1_pd(1.0),
                     _mm256_mul_pd(_mm256_set1_pd(2.0), _mm256_cvtps_pd(_mm_and_ps(_mm256_cvtpd_ps(t), magnitude))));
-  return _mm256_mul_pd(_mm256_mul_pd(_mm256_set1_pd(8.0), t), s);
+  return _mm256_mul_pd(_mm256_mul_pd(_mm256_set1_pd(4.0), t), s);
 }
 
 KESTRUNE_TARGET_WIDE inline __m128 fastSinQuad(__m128 x) {
@@ -29,9 +34,13 @@ KESTRUNE_TARGET_WIDE inline __m128 fastSinQuad(__m128 x) {
   return _mm_mul_ps(t, x);
 }
 
-KESTRUNE_TARGET_WIDE inline __m128 sideGainQuad(__m256d m, __m256d depth) {
-  const __m128 g = _mm256_cvtpd_ps(_mm256_sub_pd(_mm256_set1_pd(1.0), _mm256_mul_pd(m, depth)));
-  return _mm_min_ps(_mm_set1_ps(1.0f), _mm_max_ps(_mm_setzero_ps(), g));
+// Both sides' gains of four samples, interleaved (left, right, left, right, ...): each
+// g > 1 ? 1 : (g < 0 ? 0 : g) with g = 1 - m depth rounded to float.
+KESTRUNE_TARGET_WIDE inline __m256 sideGainsQuad(__m256d mLeft, __m256d depthLeft, __m256d mRight, __m256d depthRight) {
+  const __m256d one = _mm256_set1_pd(1.0);
+  const __m256 g = _mm256_set_m128(_mm256_cvtpd_ps(_mm256_sub_pd(one, _mm256_mul_pd(mRight, depthRight))),
+                                   _mm256_cvtpd_ps(_mm256_sub_pd(one, _mm256_mul_pd(mLeft, depthLeft))));
+  return interleaveHalves(_mm256_min_ps(_mm256_set1_ps(1.0f), _mm256_max_ps(_mm256_setzero_ps(), g)));
 }
 
 // Tdelay4p::locateRuns for eight reads at once.
