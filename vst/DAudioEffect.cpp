@@ -131,14 +131,47 @@ void AudioEffect::setRealtimeQualities(VstInt32 qualities) { cEffect.realQualiti
 void AudioEffect::setOfflineQualities(VstInt32 qualities) { cEffect.offQualities = qualities; }
 void AudioEffect::setInitialDelay(VstInt32 delay) { cEffect.initialDelay = delay; }
 
+namespace {
+
+std::atomic<int> gHostCallers{0};  // threads that have been given a counter of their own
+
+// This thread's host-call counter: its own for the first `owned` threads of the process, else the
+// shared one at index `owned`.
+int hostCallerIndex(int owned) {
+  thread_local const int index = [owned] {
+    int taken = gHostCallers.load(std::memory_order_relaxed);
+    while (taken < owned && !gHostCallers.compare_exchange_weak(taken, taken + 1, std::memory_order_relaxed)) {
+    }
+    return taken < owned ? taken : owned;
+  }();
+  return index;
+}
+
+}  // namespace
+
+bool AudioEffect::inHostCall() const {
+  for (const std::atomic<int>& calls : hostCalls)
+    if (calls.load(std::memory_order_relaxed) > 0) return true;
+  return false;
+}
+
 VstIntPtr AudioEffect::callHost(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt,
                                 VstIntPtr fallback) const {
   if (audioMaster == nullptr) return fallback;
   struct TCounted {
     std::atomic<int>& calls;
-    explicit TCounted(std::atomic<int>& c) : calls(c) { calls.fetch_add(1, std::memory_order_relaxed); }
-    ~TCounted() { calls.fetch_sub(1, std::memory_order_relaxed); }
-  } counted(hostCalls);
+    const bool shared;
+    TCounted(std::atomic<int>& c, bool s) : calls(c), shared(s) { step(1); }
+    ~TCounted() { step(-1); }
+    void step(int by) {
+      if (shared)
+        calls.fetch_add(by, std::memory_order_relaxed);
+      else  // this thread alone writes it
+        calls.store(calls.load(std::memory_order_relaxed) + by, std::memory_order_relaxed);
+    }
+  };
+  const int caller = hostCallerIndex(kHostCallers);
+  const TCounted counted(hostCalls[caller], caller == kHostCallers);
   return audioMaster(const_cast<AEffect*>(&cEffect), opcode, index, value, ptr, opt);
 }
 

@@ -99,7 +99,7 @@ class AudioEffect {
   AEffect* getAeffect() { return &cEffect; }
   // Whether a call to the host is under way (on any thread): a request the host makes from inside
   // it may find code of ours still running below it.
-  bool inHostCall() const { return hostCalls.load(std::memory_order_relaxed) > 0; }
+  bool inHostCall() const;
   audioMasterCallback getAudioMaster() const { return audioMaster; }
 
   float getSampleRate() const { return sampleRate.load(std::memory_order_relaxed); }
@@ -131,5 +131,10 @@ class AudioEffect {
   std::atomic<VstInt32> blockSize{1024};
   std::atomic<VstInt32> curProgram{0};  // read by parameter access on any thread
   audioMasterCallback audioMaster;
-  mutable std::atomic<int> hostCalls{0};  // calls to the host under way
+  // Calls to the host under way, counted by the calling thread: each of the first kHostCallers
+  // threads of the process to call a host has a counter of its own, which it alone writes, so
+  // that counting takes no locked instruction (one that waits for every store before it); later
+  // threads share the last counter.
+  static constexpr int kHostCallers = 8;
+  mutable std::atomic<int> hostCalls[kHostCallers + 1]{};
 };

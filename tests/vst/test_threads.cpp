@@ -118,3 +118,41 @@ TEST(Threads, ProgramChangesAskTheHostToReadTheParametersOffTheAudioThread) {
   EXPECT_GT(gUpdates.size(), 2u);
   EXPECT_EQ(gUpdates.back(), fx.getProgramAt(fx.getProgram())->value(0));
 }
+
+namespace {
+
+// A host that holds each call for its version until told to answer.
+std::atomic<int> gInside{0};
+std::atomic<bool> gRelease{false};
+
+VstIntPtr VSTCALLBACK HoldingHost(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
+  if (opcode != audioMasterVersion) return 0;
+  ++gInside;
+  while (!gRelease.load()) std::this_thread::yield();
+  return 2400;
+}
+
+}  // namespace
+
+// A call to the host under way is seen from every thread, also while more threads call the host
+// than have a counter of their own; once all have returned, none is left counted.
+TEST(Threads, HostCallsUnderWayAreSeenFromEveryThread) {
+  TTestTemplate fx(&HoldingHost);
+  EXPECT_FALSE(fx.inHostCall());
+  constexpr int kCallers = 12;
+  std::vector<std::thread> callers;
+  for (int i = 0; i < kCallers; ++i) callers.emplace_back([&fx] { EXPECT_EQ(fx.getMasterVersion(), 2400); });
+  while (gInside.load() < kCallers) std::this_thread::yield();
+  EXPECT_TRUE(fx.inHostCall());
+  gRelease = true;
+  for (std::thread& t : callers) t.join();
+  EXPECT_FALSE(fx.inHostCall());
+
+  callers.clear();
+  for (int i = 0; i < kCallers; ++i)
+    callers.emplace_back([&fx] {
+      for (int call = 0; call < 2000; ++call) (void)fx.getMasterVersion();
+    });
+  for (std::thread& t : callers) t.join();
+  EXPECT_FALSE(fx.inHostCall());
+}
