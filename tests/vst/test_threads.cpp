@@ -134,22 +134,30 @@ VstIntPtr VSTCALLBACK HoldingHost(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr
 
 }  // namespace
 
-// A call to the host under way is seen from every thread, also while more threads call the host
-// than have a counter of their own; once all have returned, none is left counted.
+// A call to the host under way is seen from every thread: one held on a thread with a counter of
+// its own, and one held on a thread sharing the last counter once the own ones are used up. After
+// many concurrent calls none is left counted.
 TEST(Threads, HostCallsUnderWayAreSeenFromEveryThread) {
+  gInside = 0;
+  gRelease = true;
   TTestTemplate fx(&HoldingHost);
   EXPECT_FALSE(fx.inHostCall());
-  constexpr int kCallers = 12;
-  std::vector<std::thread> callers;
-  for (int i = 0; i < kCallers; ++i) callers.emplace_back([&fx] { EXPECT_EQ(fx.getMasterVersion(), 2400); });
-  while (gInside.load() < kCallers) std::this_thread::yield();
-  EXPECT_TRUE(fx.inHostCall());
-  gRelease = true;
-  for (std::thread& t : callers) t.join();
-  EXPECT_FALSE(fx.inHostCall());
+  const auto seenWhileHeld = [&fx] {
+    gInside = 0;
+    gRelease = false;
+    std::thread caller([&fx] { EXPECT_EQ(fx.getMasterVersion(), 2400); });
+    while (gInside.load() < 1) std::this_thread::yield();
+    EXPECT_TRUE(fx.inHostCall());
+    gRelease = true;
+    caller.join();
+    EXPECT_FALSE(fx.inHostCall());
+  };
+  seenWhileHeld();
+  for (int i = 0; i < 8; ++i) std::thread([&fx] { (void)fx.getMasterVersion(); }).join();
+  seenWhileHeld();
 
-  callers.clear();
-  for (int i = 0; i < kCallers; ++i)
+  std::vector<std::thread> callers;
+  for (int i = 0; i < 12; ++i)
     callers.emplace_back([&fx] {
       for (int call = 0; call < 2000; ++call) (void)fx.getMasterVersion();
     });
