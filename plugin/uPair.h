@@ -75,14 +75,6 @@ struct TPairF {
   static TPairF greaterOr(TPairF x, TPairF y) { return {_mm_max_ps(x.v, y.v)}; }
   static TPairF load(const float* p) { return {_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(p)))}; }
   static TPairF gather(const float* a, const float* b) { return {_mm_unpacklo_ps(_mm_load_ss(a), _mm_load_ss(b))}; }
-  // p[0..3] = x.a, y.a, x.b, y.b
-  static void storeInterleaved(float* p, TPairF x, TPairF y) { _mm_storeu_ps(p, _mm_unpacklo_ps(x.v, y.v)); }
-  // first = (x.a, y.a) and second = (x.b, y.b), widened to doubles.
-  static void widenInterleaved(TPairF x, TPairF y, TPair& first, TPair& second) {
-    const __m128 xy = _mm_unpacklo_ps(x.v, y.v);
-    first = {_mm_cvtps_pd(xy)};
-    second = {_mm_cvtps_pd(_mm_movehl_ps(xy, xy))};
-  }
   TPairF abs() const { return {_mm_and_ps(v, _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF)))}; }
   TPairF broadcastA() const { return {_mm_shuffle_ps(v, v, 0x00)}; }
   TPairF broadcastB() const { return {_mm_shuffle_ps(v, v, 0x55)}; }
@@ -110,16 +102,6 @@ struct TPairF {
   static TPairF greaterOr(TPairF x, TPairF y) { return {x.lo > y.lo ? x.lo : y.lo, x.hi > y.hi ? x.hi : y.hi}; }
   static TPairF load(const float* p) { return {p[0], p[1]}; }
   static TPairF gather(const float* a, const float* b) { return {*a, *b}; }
-  static void storeInterleaved(float* p, TPairF x, TPairF y) {
-    p[0] = x.lo;
-    p[1] = y.lo;
-    p[2] = x.hi;
-    p[3] = y.hi;
-  }
-  static void widenInterleaved(TPairF x, TPairF y, TPair& first, TPair& second) {
-    first = {static_cast<double>(x.lo), static_cast<double>(y.lo)};
-    second = {static_cast<double>(x.hi), static_cast<double>(y.hi)};
-  }
   TPairF abs() const { return {std::fabs(lo), std::fabs(hi)}; }
   TPairF broadcastA() const { return {lo, lo}; }
   TPairF broadcastB() const { return {hi, hi}; }

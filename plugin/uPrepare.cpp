@@ -151,8 +151,8 @@ bool preparePlain(TMotion& motion, const TPrepare& p, std::int32_t n, const TChu
     // Limited to the ring: the depth may come from a derivation at an older, higher rate.
     TPairF::lessOr((m1 * depthD).toFloat(), rate).store(out.delays + j);
     sideGains(ownSides ? m1 : m2, ownSides ? m2 : m1).store(out.gains + 2 * j);
-    TPairF::storeInterleaved(out.dampArgs + 2 * j, dampArgumentPair(m1, dampDepth, rateD),
-                             dampArgumentPair(m2, dampDepth, rateD));
+    TQuadF::interleaved(dampArgumentPair(m1, dampDepth, rateD), dampArgumentPair(m2, dampDepth, rateD))
+        .store(out.dampArgs + 2 * j);
   }
   const bool ahead = locateFours(m, 0, n, out);
   phases.storeTo(m);
