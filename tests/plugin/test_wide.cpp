@@ -9,6 +9,7 @@
 #include <cstring>
 #include <limits>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "PluginTestHost.h"
@@ -114,11 +115,9 @@ TEST(PluginWide, FilterStatesAtTheEdgeOfTheOffsetsBoundMatchThePlainBuild) {
       (wide ? runSamplesWide : runSamplesPlain)(s, n);
       after[wide] = s.state;
     }
-    const auto same = [](double x, double y) {
-      return std::bit_cast<std::uint64_t>(x) == std::bit_cast<std::uint64_t>(y);
-    };
-    EXPECT_TRUE(same(after[0].prevOut.a(), after[1].prevOut.a()) && same(after[0].prevOut.b(), after[1].prevOut.b()) &&
-                same(after[0].damped.a(), after[1].damped.a()))
-        << std::hexfloat << state;
+    for (const auto& [plain, wide] : {std::pair{after[0].prevOut.a(), after[1].prevOut.a()},
+                                      {after[0].prevOut.b(), after[1].prevOut.b()},
+                                      {after[0].damped.a(), after[1].damped.a()}})
+      EXPECT_EQ(std::bit_cast<std::uint64_t>(plain), std::bit_cast<std::uint64_t>(wide)) << std::hexfloat << state;
   }
 }
