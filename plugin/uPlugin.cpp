@@ -174,7 +174,7 @@ void APlugin::processFrames(const float* inL, const float* inR, float* outL, flo
   alignas(32) float fractions[kChunk];
   alignas(32) float gains[2 * kChunk], dampArgs[2 * kChunk];  // left, right interleaved
   alignas(32) double ins[2 * kChunk];
-  TMotion motion{Para, rate, rateF, phaseOffset, WritePos, sampleRateInt};
+  TMotion motion{&Para, rate, rateF, phaseOffset, WritePos, sampleRateInt};
   TSampleLoop loop{};
   loop.ins = ins;
   loop.positions = positions;
@@ -217,7 +217,6 @@ void APlugin::processFrames(const float* inL, const float* inR, float* outL, flo
   DampR.Output = loop.state.damped.b();
   DampL.Coefficient = loop.state.coef.a();
   DampR.Coefficient = loop.state.coef.b();
-  Para = motion.para;
   Para.Shape();  // the oscillators' outputs of the last sample, as Step leaves them
   WritePos = positions[n - 1];
   Mod1 = mods1[n - 1];

@@ -9,22 +9,21 @@
 namespace {
 
 // The oscillators' phases (Phase1, Phase2) in a local while a chunk moves on, where they stay in
-// a register from one sample to the next (through the motion's copy of TPara they went through
-// memory).
+// a register from one sample to the next (through TPara they went through memory).
 struct TPhases {
   TPair phases;
   double increment;
   float offset;
   bool rising;  // a non-negative increment: each phase only grows until it wraps
-  // Requires m.para.SetRate(m.rate, m.sampleRate) first.
-  explicit TPhases(const TMotion& m)
-      : phases(TPair::of(m.para.Phase1, m.para.Phase2)),
-        increment(m.para.Increment),
-        offset(m.offset),
-        rising(m.para.Increment >= 0.0) {}
-  void storeTo(TMotion& m) const {
-    m.para.Phase1 = phases.a();
-    m.para.Phase2 = phases.b();
+  // Requires para.SetRate first.
+  TPhases(const TPara& para, float offset)
+      : phases(TPair::of(para.Phase1, para.Phase2)),
+        increment(para.Increment),
+        offset(offset),
+        rising(para.Increment >= 0.0) {}
+  void storeTo(TPara& para) const {
+    para.Phase1 = phases.a();
+    para.Phase2 = phases.b();
   }
   KESTRUNE_ALWAYS_INLINE TPair step() {
     double phase1 = phases.a(), phase2 = phases.b();
@@ -64,16 +63,17 @@ KESTRUNE_ALWAYS_INLINE void stepFour(TPhases& m, std::int32_t left, TPair& s0, T
 }
 
 // The write positions of samples k..k+3 of n (0 for the spare ones).
-KESTRUNE_ALWAYS_INLINE void positionsFour(TMotion& m, std::int32_t left, std::int32_t* positions) {
-  if (left >= 4 && m.writePos <= m.lastPos - 4) {  // no wrap: the common case, in one vector
-    TQuadI::all(m.writePos).plusOneToFour().store(positions);
-    m.writePos += 4;
+KESTRUNE_ALWAYS_INLINE void positionsFour(std::int32_t& writePos, std::int32_t lastPos, std::int32_t left,
+                                          std::int32_t* positions) {
+  if (left >= 4 && writePos <= lastPos - 4) {  // no wrap: the common case, in one vector
+    TQuadI::all(writePos).plusOneToFour().store(positions);
+    writePos += 4;
     return;
   }
   for (std::int32_t j = 0; j < 4; ++j) {
     if (j < left) {
-      if (++m.writePos > m.lastPos) m.writePos = 0;
-      positions[j] = m.writePos;
+      if (++writePos > lastPos) writePos = 0;
+      positions[j] = writePos;
     } else {
       positions[j] = 0;
     }
@@ -83,14 +83,14 @@ KESTRUNE_ALWAYS_INLINE void positionsFour(TMotion& m, std::int32_t left, std::in
 // The bounds on a delay whose read may run ahead (see preparePlain).
 struct TAheadBounds {
   float lowest, highest;
-  explicit TAheadBounds(const TMotion& m) : lowest(4.0f), highest(static_cast<float>(m.lastPos + 1 - 5)) {}
+  explicit TAheadBounds(std::int32_t lastPos) : lowest(4.0f), highest(static_cast<float>(lastPos + 1 - 5)) {}
   bool within(float delay) const { return delay >= lowest && delay <= highest; }
 };
 
 // Where the reads take their taps for samples k.. of n, four at a time from k, and whether all of
 // their delays lie within the bounds.
-KESTRUNE_ALWAYS_INLINE bool locateFours(const TMotion& m, std::int32_t k, std::int32_t n, const TChunk& out) {
-  const TAheadBounds bounds(m);
+KESTRUNE_ALWAYS_INLINE bool locateFours(std::int32_t lastPos, std::int32_t k, std::int32_t n, const TChunk& out) {
+  const TAheadBounds bounds(lastPos);
   bool within = true;
 #ifdef KESTRUNE_PAIR_SSE2
   // In lanes of their own: one running test would be a chain of n dependent steps.
@@ -99,12 +99,12 @@ KESTRUNE_ALWAYS_INLINE bool locateFours(const TMotion& m, std::int32_t k, std::i
   for (; k + 4 <= n; k += 4) {
     const __m128 d = _mm_loadu_ps(out.delays + k);
     outside = _mm_or_ps(outside, _mm_or_ps(_mm_cmpnge_ps(d, lowest), _mm_cmpnle_ps(d, highest)));  // NaN: outside
-    Tdelay4p::locateRuns(out.positions + k, m.lastPos + 1, out.delays + k, out.oldest + k, out.fractions + k);
+    Tdelay4p::locateRuns(out.positions + k, lastPos + 1, out.delays + k, out.oldest + k, out.fractions + k);
   }
   within = _mm_movemask_ps(outside) == 0;
 #endif
   for (; k < n; k += 4) {
-    Tdelay4p::locateRuns(out.positions + k, m.lastPos + 1, out.delays + k, out.oldest + k, out.fractions + k);
+    Tdelay4p::locateRuns(out.positions + k, lastPos + 1, out.delays + k, out.oldest + k, out.fractions + k);
     for (std::int32_t j = k; j < k + 4 && j < n; ++j) within = within && bounds.within(out.delays[j]);
   }
   return within;
@@ -113,8 +113,11 @@ KESTRUNE_ALWAYS_INLINE bool locateFours(const TMotion& m, std::int32_t k, std::i
 }  // namespace
 
 bool preparePlain(TMotion& motion, const TPrepare& p, std::int32_t n, const TChunk& chunk) {
-  // Locals: the stores below cannot alias them.
-  TMotion m = motion;
+  // Locals: the stores below cannot alias them. Each value is read on its own: a copy of a whole
+  // struct the caller has just written would wait for those writes to leave.
+  TPara& para = *motion.para;
+  std::int32_t writePos = motion.writePos;
+  const std::int32_t lastPos = motion.lastPos;
   const TChunk out = chunk;
   const bool ownSides = p.ownSides;
   const TPair half = TPair::all(0.5), one = TPair::all(1.0);
@@ -134,12 +137,12 @@ bool preparePlain(TMotion& motion, const TPrepare& p, std::int32_t n, const TChu
     a.store(out.mods1 + j);
     b.store(out.mods2 + j);
   };
-  m.para.SetRate(m.rate, m.sampleRate);
-  TPhases phases(m);
+  para.SetRate(motion.rate, motion.sampleRate);
+  TPhases phases(para, motion.offset);
   for (std::int32_t k = 0; k < n; k += 4) {
     TPair s0 = TPair::all(0.0), s1 = s0, s2 = s0, s3 = s0;
     stepFour(phases, n - k, s0, s1, s2, s3);
-    positionsFour(m, n - k, out.positions + k);
+    positionsFour(writePos, lastPos, n - k, out.positions + k);
     pair(k, s0, s1);
     pair(k + 2, s2, s3);
   }
@@ -154,9 +157,9 @@ bool preparePlain(TMotion& motion, const TPrepare& p, std::int32_t n, const TChu
     TQuadF::interleaved(dampArgumentPair(m1, dampDepth, rateD), dampArgumentPair(m2, dampDepth, rateD))
         .store(out.dampArgs + 2 * j);
   }
-  const bool ahead = locateFours(m, 0, n, out);
-  phases.storeTo(m);
-  motion = m;
+  const bool ahead = locateFours(lastPos, 0, n, out);
+  phases.storeTo(para);
+  motion.writePos = writePos;
   return ahead;
 }
 
@@ -217,20 +220,23 @@ KESTRUNE_TARGET_WIDE void conditionWide(const float* inL, const float* inR, std:
 }
 
 KESTRUNE_TARGET_WIDE bool prepareWide(TMotion& motion, const TPrepare& p, std::int32_t n, const TChunk& chunk) {
-  // Locals: the stores below cannot alias them.
-  TMotion m = motion;
+  // Locals: the stores below cannot alias them. Each value is read on its own: a copy of a whole
+  // struct the caller has just written would wait for those writes to leave.
+  TPara& para = *motion.para;
+  std::int32_t writePos = motion.writePos;
+  const std::int32_t lastPos = motion.lastPos;
   const TChunk out = chunk;
   const bool ownSides = p.ownSides;
   const __m256d depthD = _mm256_set1_pd(p.delayDepth);
   const __m256d leftDepth = _mm256_set1_pd(p.leftDepth), rightDepth = _mm256_set1_pd(p.rightDepth);
   const __m128 rate = _mm_set1_ps(p.rateF);
   const __m256d dampDepth = _mm256_set1_pd(p.dampDepth), rateD = _mm256_set1_pd(p.rateF);
-  m.para.SetRate(m.rate, m.sampleRate);
-  TPhases phases(m);
+  para.SetRate(motion.rate, motion.sampleRate);
+  TPhases phases(para, motion.offset);
   for (std::int32_t k = 0; k < n; k += 4) {
     TPair s0 = TPair::all(0.0), s1 = s0, s2 = s0, s3 = s0;
     stepFour(phases, n - k, s0, s1, s2, s3);
-    positionsFour(m, n - k, out.positions + k);
+    positionsFour(writePos, lastPos, n - k, out.positions + k);
     const __m256d phase1 = _mm256_set_m128d(TPair::lows(s2, s3).v, TPair::lows(s0, s1).v);
     const __m256d phase2 = _mm256_set_m128d(TPair::highs(s2, s3).v, TPair::highs(s0, s1).v);
     const __m128 a = _mm256_cvtpd_ps(paraHalfShapeQuad(phase1));
@@ -246,7 +252,7 @@ KESTRUNE_TARGET_WIDE bool prepareWide(TMotion& motion, const TPrepare& p, std::i
     _mm256_storeu_ps(out.dampArgs + 2 * k, interleaveHalves(_mm256_set_m128(dampArgumentQuad(m2, dampDepth, rateD),
                                                                             dampArgumentQuad(m1, dampDepth, rateD))));
   }
-  const TAheadBounds bounds(m);
+  const TAheadBounds bounds(lastPos);
   const __m256 lowest = _mm256_set1_ps(bounds.lowest), highest = _mm256_set1_ps(bounds.highest);
   __m256 outside = _mm256_setzero_ps();
   std::int32_t k = 0;
@@ -254,11 +260,11 @@ KESTRUNE_TARGET_WIDE bool prepareWide(TMotion& motion, const TPrepare& p, std::i
     const __m256 d = _mm256_loadu_ps(out.delays + k);
     outside = _mm256_or_ps(outside, _mm256_or_ps(_mm256_cmp_ps(d, lowest, _CMP_NGE_UQ),
                                                  _mm256_cmp_ps(d, highest, _CMP_NLE_UQ)));  // NaN: outside
-    locateRunsEight(out.positions + k, m.lastPos + 1, out.delays + k, out.oldest + k, out.fractions + k);
+    locateRunsEight(out.positions + k, lastPos + 1, out.delays + k, out.oldest + k, out.fractions + k);
   }
-  const bool ahead = locateFours(m, k, n, out) && _mm256_movemask_ps(outside) == 0;
-  phases.storeTo(m);
-  motion = m;
+  const bool ahead = locateFours(lastPos, k, n, out) && _mm256_movemask_ps(outside) == 0;
+  phases.storeTo(para);
+  motion.writePos = writePos;
   return ahead;
 }
 

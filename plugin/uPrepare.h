@@ -11,7 +11,7 @@
 
 // What moves from sample to sample ahead of the audio: the oscillators and the write position.
 struct TMotion {
-  TPara para;
+  TPara* para;                     // moved on in place
   float rate, sampleRate, offset;  // TPara::Advance's arguments
   std::int32_t writePos;           // of the last sample prepared
   std::int32_t lastPos;            // the ring's last position
