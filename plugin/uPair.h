@@ -32,8 +32,11 @@ struct TPair {
   // (x.a, y.a) and (x.b, y.b).
   static TPair lows(TPair x, TPair y) { return {_mm_unpacklo_pd(x.v, y.v)}; }
   static TPair highs(TPair x, TPair y) { return {_mm_unpackhi_pd(x.v, y.v)}; }
-  // Whether both lanes are at most `limit` (not NaN).
+  // Whether both lanes are at most `limit`, or beyond it (neither NaN).
   bool bothAtMost(double limit) const { return _mm_movemask_pd(_mm_cmple_pd(v, _mm_set1_pd(limit))) == 3; }
+  bool bothAbove(double limit) const { return _mm_movemask_pd(_mm_cmpgt_pd(v, _mm_set1_pd(limit))) == 3; }
+  // x < y ? x : y per lane, as the scalar expression (NaN gives y).
+  static TPair lessOr(TPair x, TPair y) { return {_mm_min_pd(x.v, y.v)}; }
 #else
   double lo, hi;
   static TPair of(double a, double b) { return {a, b}; }
@@ -53,6 +56,8 @@ struct TPair {
   static TPair lows(TPair x, TPair y) { return {x.lo, y.lo}; }
   static TPair highs(TPair x, TPair y) { return {x.hi, y.hi}; }
   bool bothAtMost(double limit) const { return lo <= limit && hi <= limit; }
+  bool bothAbove(double limit) const { return lo > limit && hi > limit; }
+  static TPair lessOr(TPair x, TPair y) { return {x.lo < y.lo ? x.lo : y.lo, x.hi < y.hi ? x.hi : y.hi}; }
 #endif
   inline TPairF toFloat() const;  // each lane rounded to float
 };

@@ -174,6 +174,7 @@ void APlugin::processFrames(const float* inL, const float* inR, float* outL, flo
   alignas(32) float fractions[kChunk];
   alignas(32) float gains[2 * kChunk], dampArgs[2 * kChunk];  // left, right interleaved
   alignas(32) double ins[2 * kChunk];
+  alignas(32) float mixes[2 * kChunk];  // left, right interleaved
   TMotion motion{&Para, rate, rateF, phaseOffset, WritePos, sampleRateInt};
   TSampleLoop loop{};
   loop.ins = ins;
@@ -183,6 +184,7 @@ void APlugin::processFrames(const float* inL, const float* inR, float* outL, flo
   loop.gains = gains;
   loop.dampArgs = dampArgs;
   loop.lines = Lines.get();
+  loop.mixes = mixes;
   loop.ringLength = ringLength;
   loop.feedback = feedback;
   loop.master = master;

@@ -1,5 +1,7 @@
 #include "plugin/uSamples.h"
 
+#include <limits>
+
 #include "plugin/uQuad.h"
 
 namespace {
@@ -58,6 +60,9 @@ struct TSampleSteps {
     damped = (coef * (x + prevIn) + (one - coef) * prevOut) / (one + coef);
     prevOut = damped + stateOffset;
     prevIn = x + stateOffset;
+    output(s, k, damped);
+  }
+  KESTRUNE_ALWAYS_INLINE void output(const TSampleLoop& s, std::int32_t k, TPair damped) const {
     const TPairF out = (damped * master).toFloat();
     s.outL[k] = out.a();
     s.outR[k] = out.b();
@@ -158,10 +163,42 @@ KESTRUNE_TARGET_WIDE KESTRUNE_ALWAYS_INLINE __m256d coefsOf(const TSampleLoop& s
   return _mm256_cvtps_pd(fastSinQuad(_mm_loadu_ps(s.dampArgs + 2 * k)));
 }
 
+// Whether the filters' short chain held for outputs whose least square is `least`. Each output
+// + 1e-24 is the output itself while the output is beyond 2^-26 in magnitude: there the doubles on
+// either side lie at least 2^-78 away, and 1e-24 is below half that. (At -2^-26 exactly, the one
+// towards zero lies only 2^-79 away.) And x x > 2^-52 exactly where |x| > 2^-26, rounding keeping
+// order.
+KESTRUNE_ALWAYS_INLINE bool shortChainHeld(TPair least) { return least.bothAbove(0x1p-52); }
+
+// Whether the filters' last outputs lie near silence, where the short chain would not hold.
+KESTRUNE_ALWAYS_INLINE bool nearSilence(const TSampleLoop::TState& state) {
+  return !shortChainHeld(state.prevOut * state.prevOut);
+}
+
+// The filters over samples from..to-1 again, the long way: from the state `first`, on the mixes
+// the short chain kept. Writes their outputs again and leaves the filters' state.
+void filterAgain(TSampleLoop& loop, const TSampleLoop::TState& first, std::int32_t from, std::int32_t to) {
+  const TSampleLoop s = loop;
+  const TSampleSteps steps(s);
+  TPair prevIn = first.prevIn, prevOut = first.prevOut, damped = first.damped;
+  for (std::int32_t k = from; k < to; ++k) {
+    const TPair x = TPairF::load(s.mixes + 2 * k).toDouble();
+    const TPair coef = TSampleSteps::coefOf(s, k);
+    damped = (coef * (x + prevIn) + (steps.one - coef) * prevOut) / (steps.one + coef);
+    prevOut = damped + steps.stateOffset;
+    prevIn = x + steps.stateOffset;
+    steps.output(s, k, damped);
+  }
+  loop.state.prevIn = prevIn;
+  loop.state.prevOut = prevOut;
+  loop.state.damped = damped;
+}
+
 // Two samples at a time read both samples' taps before writing both inputs, and the next pair's
-// right after: the same reads ahead as runSequential<true>.
-template <bool exactFeed>
-KESTRUNE_TARGET_WIDE void runPairs(TSampleLoop& loop, std::int32_t n) {
+// right after: the same reads ahead as runSequential<true>. Runs the pairs of samples 0..n-1 and
+// answers where they end, and whether the short chain held (always, without `shortChain`).
+template <bool exactFeed, bool shortChain>
+KESTRUNE_TARGET_WIDE bool runPairs(TSampleLoop& loop, std::int32_t n, std::int32_t& end) {
   const TSampleLoop s = loop;  // a local: stores to the outputs and the lines cannot alias it
 
   __m128 wets = _mm_movelh_ps(s.state.wet.v, s.state.wet.v), mixes = _mm_movelh_ps(s.state.mix.v, s.state.mix.v);
@@ -177,6 +214,7 @@ KESTRUNE_TARGET_WIDE void runPairs(TSampleLoop& loop, std::int32_t n) {
   // reads and writes is that of one step after the other, and the interpolation of the next
   // pair overlaps the mix and the filters of this one.
   __m128 next = wetsOf(s, 0);
+  __m256d least = _mm256_set1_pd(std::numeric_limits<double>::infinity());  // of the outputs' squares
   std::int32_t k = 0;
   for (; k + 2 <= n; k += 2) {
     const __m128 before = wets;  // the previous pair's
@@ -197,30 +235,23 @@ KESTRUNE_TARGET_WIDE void runPairs(TSampleLoop& loop, std::int32_t n) {
     const __m128 fromL = _mm_mul_ps(_mm_moveldup_ps(wets), gains);
     const __m128 fromR = _mm_mul_ps(_mm_movehdup_ps(wets), gains);
     mixes = _mm256_cvtpd_ps(_mm256_mul_pd(_mm256_add_pd(_mm256_cvtps_pd(fromL), _mm256_cvtps_pd(fromR)), mixGain));
+    if (shortChain) _mm_storeu_ps(s.mixes + 2 * k, mixes);
     const __m256d x = _mm256_cvtps_pd(mixes);
     const __m256d xNext = _mm256_add_pd(x, offsets);  // each sample's input + 1e-24, the next one's PrevIn
     const __m256d fromInput =
         _mm256_mul_pd(coefs, _mm256_add_pd(x, _mm256_set_m128d(_mm256_castpd256_pd128(xNext), prevIn.v)));
     prevIn = TPair{_mm256_extractf128_pd(xNext, 1)};
-    // The filters' chain, one sample after the other. Each output + 1e-24 is the output itself
-    // while the output is beyond 2^-26 in magnitude: there the doubles on either side lie at
-    // least 2^-78 away, and 1e-24 is below half that. (At -2^-26 exactly, the one towards zero
-    // lies only 2^-79 away.) So the chain leaves the addition out and checks beside it; only near
-    // silence does the pair go again the long way, with the additions.
+    // The filters' chain, one sample after the other.
     const TPair fromInputB{_mm256_extractf128_pd(fromInput, 1)}, keepsB{_mm256_extractf128_pd(keeps, 1)},
         divisorsB{_mm256_extractf128_pd(divisors, 1)};
     const TPair dampedA = (TPair{_mm256_castpd256_pd128(fromInput)} + TPair{_mm256_castpd256_pd128(keeps)} * prevOut) /
                           TPair{_mm256_castpd256_pd128(divisors)};
-    damped = (fromInputB + keepsB * dampedA) / divisorsB;
-    prevOut = damped;
-    const __m256d magnitudes =
-        _mm256_and_pd(joined(dampedA, damped), _mm256_castsi256_pd(_mm256_set1_epi64x(~(1LL << 63))));
-    if (_mm256_movemask_pd(_mm256_cmp_pd(magnitudes, _mm256_set1_pd(0x1p-26), _CMP_GT_OQ)) != 0xF) [[unlikely]] {
-      damped = (fromInputB + keepsB * (dampedA + stateOffset)) / divisorsB;
-      prevOut = damped + stateOffset;
-    }
+    damped = (fromInputB + keepsB * (shortChain ? dampedA : dampedA + stateOffset)) / divisorsB;
+    prevOut = shortChain ? damped : damped + stateOffset;
+    const __m256d both = joined(dampedA, damped);
+    if (shortChain) least = _mm256_min_pd(_mm256_mul_pd(both, both), least);  // a NaN square leaves it
     // (left k, right k, left k + 1, right k + 1) to each side's two samples.
-    const __m128 out = _mm256_cvtpd_ps(_mm256_mul_pd(joined(dampedA, damped), master));
+    const __m128 out = _mm256_cvtpd_ps(_mm256_mul_pd(both, master));
     const __m128 sides = _mm_shuffle_ps(out, out, _MM_SHUFFLE(3, 1, 2, 0));
     _mm_storel_pi(reinterpret_cast<__m64*>(s.outL + k), sides);
     _mm_storeh_pi(reinterpret_cast<__m64*>(s.outR + k), sides);
@@ -232,7 +263,21 @@ KESTRUNE_TARGET_WIDE void runPairs(TSampleLoop& loop, std::int32_t n) {
                 prevOut,
                 damped,
                 TPair{_mm256_extractf128_pd(coefs, 1)}};
-  if (k < n) runSequential<false, exactFeed>(loop, k, n);
+  end = k;
+  return shortChainHeld(TPair::lessOr(TPair{_mm256_castpd256_pd128(least)}, TPair{_mm256_extractf128_pd(least, 1)}));
+}
+
+// runPairs over samples 0..n-1 with the filters' chain short where it holds (see
+// runSamplesWide), then the last sample where n is odd.
+template <bool exactFeed>
+KESTRUNE_TARGET_WIDE void runPairsFed(TSampleLoop& loop, std::int32_t n) {
+  const TSampleLoop::TState first = loop.state;
+  std::int32_t end = 0;
+  if (nearSilence(first))
+    runPairs<exactFeed, false>(loop, n, end);
+  else if (!runPairs<exactFeed, true>(loop, n, end))
+    filterAgain(loop, first, 0, end);
+  if (end < n) runSequential<false, exactFeed>(loop, end, n);
 }
 
 }  // namespace
@@ -241,9 +286,9 @@ KESTRUNE_TARGET_WIDE void runSamplesWide(TSampleLoop& loop, std::int32_t n) {
   if (n < 2 || !loop.readsAhead)
     runSequentialFed<false>(loop, 0, n);
   else if (loop.exactFeed)
-    runPairs<true>(loop, n);
+    runPairsFed<true>(loop, n);
   else
-    runPairs<false>(loop, n);
+    runPairsFed<false>(loop, n);
 }
 
 #else

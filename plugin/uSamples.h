@@ -19,6 +19,7 @@ struct TSampleLoop {
   float* outR;
 
   double* lines;  // left and right side by side
+  float* mixes;   // room for the samples' mixes (left and right interleaved), for a second pass
   std::int32_t ringLength;
   double feedback, master;
   float maxSample;  // a value bound for a line beyond it is written as 0
@@ -39,5 +40,9 @@ struct TSampleLoop {
 // Runs samples 0..n-1 in the order of one at a time (with reads ahead where s.readsAhead).
 void runSamplesPlain(TSampleLoop& s, std::int32_t n);
 // The same samples, bit for bit, two at a time with wide vectors where no sample of a pair reads
-// what the pair writes; only where wideVectorsAvailable().
+// what the pair writes; only where wideVectorsAvailable(). There the filters' chain leaves out
+// the 1e-24 TLp1 adds to each output where that changes nothing: while the output is beyond 2^-26
+// in magnitude (or not a number, or infinite) the sum is the output itself. A chunk that strays
+// inside that range is filtered again the long way from s.mixes, and one that starts near silence
+// goes the long way at once.
 void runSamplesWide(TSampleLoop& s, std::int32_t n);
