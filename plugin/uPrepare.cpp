@@ -237,12 +237,11 @@ KESTRUNE_TARGET_WIDE bool prepareWide(TMotion& motion, const TPrepare& p, std::i
     TPair s0 = TPair::all(0.0), s1 = s0, s2 = s0, s3 = s0;
     stepFour(phases, n - k, s0, s1, s2, s3);
     positionsFour(writePos, lastPos, n - k, out.positions + k);
-    const __m256d phase1 = _mm256_set_m128d(TPair::lows(s2, s3).v, TPair::lows(s0, s1).v);
-    const __m256d phase2 = _mm256_set_m128d(TPair::highs(s2, s3).v, TPair::highs(s0, s1).v);
-    const __m128 a = _mm256_cvtpd_ps(paraHalfShapeQuad(phase1));
-    const __m128 b = _mm256_cvtpd_ps(paraHalfShapeQuad(phase2));
-    _mm_storeu_ps(out.mods1 + k, a);
-    _mm_storeu_ps(out.mods2 + k, b);
+    // Both oscillators of two samples per vector: the shape works lane by lane.
+    const __m128 first = _mm256_cvtpd_ps(paraHalfShapeQuad(_mm256_set_m128d(s1.v, s0.v)));
+    const __m128 second = _mm256_cvtpd_ps(paraHalfShapeQuad(_mm256_set_m128d(s3.v, s2.v)));
+    _mm_storeu_ps(out.mods1 + k, _mm_shuffle_ps(first, second, _MM_SHUFFLE(2, 0, 2, 0)));
+    _mm_storeu_ps(out.mods2 + k, _mm_shuffle_ps(first, second, _MM_SHUFFLE(3, 1, 3, 1)));
   }
   // What follows from the outputs in a pass of its own, as in the plain build.
   for (std::int32_t k = 0; k < n; k += 4) {
