@@ -1,7 +1,8 @@
 // Scope guard for processing: while it lives, SSE arithmetic flushes denormal results to zero and
-// treats denormal inputs as zero; the previous control word comes back when it goes. Feedback
-// paths decaying towards silence would otherwise slow the audio thread down by orders of magnitude.
-// On targets without SSE it does nothing.
+// treats denormal inputs as zero, and rounds to nearest; the previous control word comes back when
+// it goes. Feedback paths decaying towards silence would otherwise slow the audio thread down by
+// orders of magnitude, and a host's own rounding mode would change the samples (and the kernels'
+// shortcuts that hold only when rounding to nearest). On targets without SSE it does nothing.
 #pragma once
 
 #if defined(__SSE__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 1)
@@ -14,7 +15,10 @@ class TDenormalGuard {
 #ifdef KESTRUNE_HAVE_MXCSR
   static constexpr unsigned kFlushToZero = 0x8000;       // FTZ
   static constexpr unsigned kDenormalsAreZero = 0x0040;  // DAZ
-  TDenormalGuard() noexcept : saved(_mm_getcsr()) { _mm_setcsr(saved | kFlushToZero | kDenormalsAreZero); }
+  static constexpr unsigned kRounding = 0x6000;          // RC; 0 rounds to nearest
+  TDenormalGuard() noexcept : saved(_mm_getcsr()) {
+    _mm_setcsr((saved & ~kRounding) | kFlushToZero | kDenormalsAreZero);
+  }
   ~TDenormalGuard() { _mm_setcsr(saved); }
 #else
   TDenormalGuard() noexcept {}

@@ -174,17 +174,26 @@ TEST(Processing, TempoComesFromTheTempoQueryOrTheTimeInformation) {
 }
 
 #ifdef KESTRUNE_HAVE_MXCSR
-TEST(Processing, DenormalsAreFlushedWhileProcessingOnly) {
+// Whatever rounding the host's thread has set, processing rounds to nearest: the samples do not
+// depend on it.
+TEST(Processing, DenormalsAreFlushedAndRoundingIsToNearestWhileProcessingOnly) {
   struct Probe : TTestTemplate {
     void processAudio(TArrayOfSingleArray&, TArrayOfSingleArray&, VstInt32) override { seen = _mm_getcsr(); }
     unsigned seen = 0;
   } fx;
-  const unsigned before = _mm_getcsr();
-  AEffect* e = fx.getAeffect();
-  Stereo io(4);
-  e->processReplacing(e, io.channels, io.channels, 4);
-  const unsigned both = TDenormalGuard::kFlushToZero | TDenormalGuard::kDenormalsAreZero;
-  EXPECT_EQ(fx.seen & both, both);
-  EXPECT_EQ(_mm_getcsr(), before);
+  const unsigned host = _mm_getcsr();
+  for (const unsigned rounding : {0x0000u, 0x2000u, 0x4000u, 0x6000u}) {  // nearest, down, up, toward zero
+    _mm_setcsr((host & ~TDenormalGuard::kRounding) | rounding);
+    const unsigned before = _mm_getcsr();
+    AEffect* e = fx.getAeffect();
+    Stereo io(4);
+    e->processReplacing(e, io.channels, io.channels, 4);
+    const unsigned after = _mm_getcsr();
+    _mm_setcsr(host);
+    const unsigned both = TDenormalGuard::kFlushToZero | TDenormalGuard::kDenormalsAreZero;
+    EXPECT_EQ(fx.seen & both, both) << rounding;
+    EXPECT_EQ(fx.seen & TDenormalGuard::kRounding, 0u) << rounding;
+    EXPECT_EQ(after, before) << rounding;
+  }
 }
 #endif
