@@ -15,6 +15,7 @@
 #include "PluginTestHost.h"
 #include "plugin/uSamples.h"
 #include "plugin/uWide.h"
+#include "vst/DDspUtils.h"
 
 namespace {
 
@@ -78,30 +79,46 @@ TEST(PluginWide, WideAndPlainBuildsGiveTheSameSamplesWhateverTheHostDoes) {
 }
 
 // The wide build adds the filters' 1e-24 state offset the long way only for outputs within 2^-26
-// of zero: at the edges of that bound both builds leave the state one sample at a time leaves.
-// With silent lines and the coefficient 0 each output is the state before it, so the state stays
-// on the edge.
-TEST(PluginWide, FilterStatesAtTheEdgeOfTheOffsetsBoundMatchOneSampleAtATime) {
+// of zero. At the edges of that bound, and through a decay that crosses it inside a chunk (which
+// then goes again the long way, an odd sample after it), both builds leave the outputs and the
+// state one sample at a time leaves. The lines are silent: each output is the state before it
+// times (1 - c) / (1 + c).
+TEST(PluginWide, FilterStatesAroundTheOffsetsBoundMatchOneSampleAtATime) {
   if (!wideVectorsAvailable()) GTEST_SKIP() << "this processor has no AVX2";
-  constexpr std::int32_t n = 8, ring = 64;
-  std::vector<double> ins(2 * n, 0.0), lines(2 * (ring + 3), 0.0);
-  std::vector<std::int32_t> positions(n), oldest(n);
-  std::vector<float> fractions(n, 1.0f), gains(2 * n, 0.0f), dampArgs(2 * n, 0.0f), mixes(2 * n);
-  for (std::int32_t k = 0; k < n; ++k) {
+  constexpr std::int32_t ring = 64, most = 9;
+  std::vector<double> ins(2 * most, 0.0), lines(2 * (ring + 3), 0.0);
+  std::vector<std::int32_t> positions(most), oldest(most);
+  std::vector<float> fractions(most, 1.0f), gains(2 * most, 0.0f), mixes(2 * most);
+  for (std::int32_t k = 0; k < most; ++k) {
     positions[k] = 20 + k;
     oldest[k] = 10 + k;  // a delay of about ten samples: reads may run ahead
   }
   const double edge = 0x1p-26;
-  for (const double state : {edge, -edge, std::nextafter(-edge, -1.0), std::nextafter(-edge, 0.0)}) {
-    // TLp1::Process with the coefficient 0: Output = PrevOut, then PrevOut = Output + 1e-24.
-    double prevOut[2] = {state, -state}, output[2] = {};
-    for (std::int32_t k = 0; k < n; ++k)
+  struct Case {
+    double state;
+    float argument;  // of the coefficients' sine: 0 keeps the state, about pi / 6 takes a third of it
+    std::int32_t n;
+  };
+  for (const Case c : {Case{edge, 0.0f, 8},
+                       {-edge, 0.0f, 8},
+                       {std::nextafter(-edge, -1.0), 0.0f, 8},
+                       {std::nextafter(-edge, 0.0), 0.0f, 8},
+                       {2 * edge, 0.5236f, most}}) {
+    // TLp1::ProcessWith on silence, one sample at a time.
+    const double coef = fastSin(c.argument);
+    double prevIn = 0.0, prevOut[2] = {c.state, -c.state}, output[2] = {};
+    std::vector<float> expected[2] = {std::vector<float>(c.n), std::vector<float>(c.n)};
+    for (std::int32_t k = 0; k < c.n; ++k) {
       for (int side = 0; side < 2; ++side) {
-        output[side] = (0.0 * (0.0 + 0.0) + (1.0 - 0.0) * prevOut[side]) / (1.0 + 0.0);
+        output[side] = (coef * (0.0 + prevIn) + (1.0 - coef) * prevOut[side]) / (1.0 + coef);
         prevOut[side] = output[side] + 1e-24;
+        expected[side][k] = static_cast<float>(output[side] * 1.0);
       }
+      prevIn = 0.0 + 1e-24;
+    }
+    const std::vector<float> dampArgs(2 * most, c.argument);
     for (const bool wide : {false, true}) {
-      std::vector<float> outL(n), outR(n);
+      std::vector<float> outL(c.n), outR(c.n);
       TSampleLoop s{.ins = ins.data(),
                     .positions = positions.data(),
                     .oldest = oldest.data(),
@@ -119,13 +136,17 @@ TEST(PluginWide, FilterStatesAtTheEdgeOfTheOffsetsBoundMatchOneSampleAtATime) {
                     .readsAhead = true,
                     .exactFeed = false,
                     .state = {}};
-      s.state.prevOut = TPair::of(state, -state);
-      (wide ? runSamplesWide : runSamplesPlain)(s, n);
-      for (const auto& [expected, got] : {std::pair{prevOut[0], s.state.prevOut.a()},
-                                          {prevOut[1], s.state.prevOut.b()},
-                                          {output[0], s.state.damped.a()}})
-        EXPECT_EQ(std::bit_cast<std::uint64_t>(expected), std::bit_cast<std::uint64_t>(got))
-            << std::hexfloat << state << (wide ? " wide" : " plain");
+      s.state.prevOut = TPair::of(c.state, -c.state);
+      (wide ? runSamplesWide : runSamplesPlain)(s, c.n);
+      for (const auto& [want, got] : {std::pair{prevOut[0], s.state.prevOut.a()},
+                                      {prevOut[1], s.state.prevOut.b()},
+                                      {output[0], s.state.damped.a()}})
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(want), std::bit_cast<std::uint64_t>(got))
+            << std::hexfloat << c.state << (wide ? " wide" : " plain");
+      for (std::int32_t k = 0; k < c.n; ++k) {
+        EXPECT_EQ(std::bit_cast<std::uint32_t>(expected[0][k]), std::bit_cast<std::uint32_t>(outL[k])) << k;
+        EXPECT_EQ(std::bit_cast<std::uint32_t>(expected[1][k]), std::bit_cast<std::uint32_t>(outR[k])) << k;
+      }
     }
   }
 }
