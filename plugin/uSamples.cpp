@@ -56,16 +56,19 @@ struct TSampleSteps {
     const TPairF fromL = wet.broadcastA() * gain;
     const TPairF fromR = wet.broadcastB() * gain;
     mix = ((fromL.toDouble() + fromR.toDouble()) * mixGain).toFloat();
+    damped = damp(s, k, mix, coef, prevIn, prevOut);
+  }
+  // TLp1::ProcessWith on both lanes for the mix of sample k, then its outputs.
+  KESTRUNE_ALWAYS_INLINE TPair damp(const TSampleLoop& s, std::int32_t k, TPairF mix, TPair coef, TPair& prevIn,
+                                    TPair& prevOut) const {
     const TPair x = mix.toDouble();
-    damped = (coef * (x + prevIn) + (one - coef) * prevOut) / (one + coef);
+    const TPair damped = (coef * (x + prevIn) + (one - coef) * prevOut) / (one + coef);
     prevOut = damped + stateOffset;
     prevIn = x + stateOffset;
-    output(s, k, damped);
-  }
-  KESTRUNE_ALWAYS_INLINE void output(const TSampleLoop& s, std::int32_t k, TPair damped) const {
     const TPairF out = (damped * master).toFloat();
     s.outL[k] = out.a();
     s.outR[k] = out.b();
+    return damped;
   }
 };
 
@@ -181,14 +184,8 @@ void filterAgain(TSampleLoop& loop, const TSampleLoop::TState& first, std::int32
   const TSampleLoop s = loop;
   const TSampleSteps steps(s);
   TPair prevIn = first.prevIn, prevOut = first.prevOut, damped = first.damped;
-  for (std::int32_t k = from; k < to; ++k) {
-    const TPair x = TPairF::load(s.mixes + 2 * k).toDouble();
-    const TPair coef = TSampleSteps::coefOf(s, k);
-    damped = (coef * (x + prevIn) + (steps.one - coef) * prevOut) / (steps.one + coef);
-    prevOut = damped + steps.stateOffset;
-    prevIn = x + steps.stateOffset;
-    steps.output(s, k, damped);
-  }
+  for (std::int32_t k = from; k < to; ++k)
+    damped = steps.damp(s, k, TPairF::load(s.mixes + 2 * k), TSampleSteps::coefOf(s, k), prevIn, prevOut);
   loop.state.prevIn = prevIn;
   loop.state.prevOut = prevOut;
   loop.state.damped = damped;

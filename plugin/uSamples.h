@@ -43,7 +43,6 @@ void runSamplesPlain(TSampleLoop& s, std::int32_t n);
 // what the pair writes; only where wideVectorsAvailable(). There the filters' chain leaves out
 // the 1e-24 TLp1 adds to each output where that changes nothing: while the output is beyond 2^-26
 // in magnitude (or not a number, or infinite) the sum rounded to nearest, as processing rounds
-// (TDenormalGuard), is the output itself. A chunk that strays
-// inside that range is filtered again the long way from s.mixes, and one that starts near silence
-// goes the long way at once.
+// (TDenormalGuard), is the output itself. A chunk that strays inside that range is filtered again
+// the long way from s.mixes, and one that starts near silence goes the long way at once.
 void runSamplesWide(TSampleLoop& s, std::int32_t n);

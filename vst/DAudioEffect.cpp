@@ -135,19 +135,17 @@ namespace {
 
 std::atomic<int> gHostCallers{0};  // threads that have been given a counter of their own
 
-// This thread's host-call counter: its own for the first `owned` threads of the process, else the
-// shared one at index `owned`.
-int hostCallerIndex(int owned) {
-  thread_local const int index = [owned] {
+}  // namespace
+
+int AudioEffect::hostCallerIndex() {
+  thread_local const int index = [] {
     int taken = gHostCallers.load(std::memory_order_relaxed);
-    while (taken < owned && !gHostCallers.compare_exchange_weak(taken, taken + 1, std::memory_order_relaxed)) {
+    while (taken < kHostCallers && !gHostCallers.compare_exchange_weak(taken, taken + 1, std::memory_order_relaxed)) {
     }
-    return taken < owned ? taken : owned;
+    return taken < kHostCallers ? taken : kHostCallers;
   }();
   return index;
 }
-
-}  // namespace
 
 bool AudioEffect::inHostCall() const {
   for (const std::atomic<int>& calls : hostCalls)
@@ -170,7 +168,7 @@ VstIntPtr AudioEffect::callHost(VstInt32 opcode, VstInt32 index, VstIntPtr value
         calls.store(calls.load(std::memory_order_relaxed) + by, std::memory_order_relaxed);
     }
   };
-  const int caller = hostCallerIndex(kHostCallers);
+  const int caller = hostCallerIndex();
   const TCounted counted(hostCalls[caller], caller == kHostCallers);
   return audioMaster(const_cast<AEffect*>(&cEffect), opcode, index, value, ptr, opt);
 }

@@ -137,4 +137,6 @@ class AudioEffect {
   // threads share the last counter.
   static constexpr int kHostCallers = 8;
   mutable std::atomic<int> hostCalls[kHostCallers + 1]{};
+  // This thread's counter: its own for the first kHostCallers threads, else the shared last one.
+  static int hostCallerIndex();
 };
